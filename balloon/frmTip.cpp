@@ -1,0 +1,542 @@
+#include "balloon/frmTip.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <system_error>
+
+#include "balloon/resource.h"
+
+using balloon::Event;
+using balloon::Reaction;
+using balloon::Source;
+using namespace modBalloon;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"frmTip";
+constexpr UINT_PTR kAutoCloseTimer = 1;
+// A click in the message area closes the balloon from the form's own procedure, never from
+// inside the rich-text control's.
+constexpr UINT kHideMessage = WM_APP + 1;
+int loadedForms = 0;
+
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+RECT ToRECT(const balloon::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
+
+bool Contains(const balloon::Rect& r, POINT pt) {
+  return pt.x >= r.left && pt.x < r.left + r.width && pt.y >= r.top && pt.y < r.top + r.height;
+}
+
+int FontHeight(int pointsX100) {
+  ScreenDc dc;
+  return -MulDiv(pointsX100, GetDeviceCaps(dc.get(), LOGPIXELSY), 7200);
+}
+
+unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE charset) {
+  LOGFONTW lf{};
+  lf.lfHeight = FontHeight(pointsX100);
+  lf.lfWeight = weight;
+  lf.lfCharSet = charset;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  return unique_hfont(CreateFontIndirectW(&lf));
+}
+
+void RegisterFormClass(WNDPROC windowProc) {
+  static const bool registered = [windowProc] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = static_cast<HICON>(
+        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 32, 32, LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc)) throw std::system_error(GetLastError(), std::system_category());
+    // The rich-text control's class and the tool tip's.
+    static unique_hmodule richEdit(LoadLibraryW(L"msftedit.dll"));
+    if (!richEdit) throw std::system_error(GetLastError(), std::system_category());
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&icc);
+    return true;
+  }();
+  (void)registered;
+}
+
+struct MemoryStream {
+  const BYTE* data;
+  size_t size;
+  size_t offset = 0;
+};
+
+DWORD CALLBACK ReadMemory(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
+  auto* stream = reinterpret_cast<MemoryStream*>(cookie);
+  const size_t n = std::min(static_cast<size_t>(wanted), stream->size - stream->offset);
+  std::copy_n(stream->data + stream->offset, n, buffer);
+  stream->offset += n;
+  *got = static_cast<LONG>(n);
+  return 0;
+}
+
+DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
+  DWORD read = 0;
+  const BOOL ok = ReadFile(reinterpret_cast<HANDLE>(cookie), buffer, static_cast<DWORD>(wanted),
+                           &read, nullptr);
+  *got = static_cast<LONG>(read);
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int frmTip::LoadedCount() { return loadedForms; }
+
+std::unique_ptr<frmTip> frmTip::Load() {
+  RegisterFormClass(WindowProc);
+  std::unique_ptr<frmTip> form(new frmTip);
+  // No frame, no taskbar button, always on top, and never taking the focus from the user.
+  const HWND hwnd =
+      CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName, L"",
+                      WS_POPUP | WS_CLIPCHILDREN, 0, 0, balloon::design::kClientWidth,
+                      balloon::design::kClientHeight, nullptr, nullptr, Instance(), form.get());
+  if (!hwnd) {
+    if (form->loadError_) std::rethrow_exception(form->loadError_);
+    throw std::system_error(GetLastError(), std::system_category());
+  }
+  return form;
+}
+
+frmTip::~frmTip() {
+  // Destroying the window while the form is alive: WM_NCDESTROY must not delete it again.
+  selfOwned_ = false;
+  toolTip_.reset();
+  hwnd_.reset();
+}
+
+void frmTip::Show(std::unique_ptr<frmTip> form) {
+  const HWND hwnd = form->hwnd();
+  form->selfOwned_ = true;
+  form.release();
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void frmTip::HideBalloon() { DestroyWindow(hwnd_.get()); }
+
+void frmTip::RoundCorners() {
+  RECT window;
+  GetWindowRect(hwnd(), &window);
+  // The outer size in pixels is the twips size divided by twips per pixel, already rounded.
+  unique_hrgn region(CreateRoundRectRgn(0, 0, window.right - window.left,
+                                        window.bottom - window.top, balloon::kCornerEllipse,
+                                        balloon::kCornerEllipse));
+  // The window owns its region from now on.
+  if (SetWindowRgn(hwnd(), region.get(), TRUE)) region.release();
+}
+
+LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* form = static_cast<frmTip*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    form->hwnd_.reset(hwnd);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<frmTip*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    form->hwnd_.release();
+    form->txtTip_.release();
+    if (form->selfOwned_) delete form;
+    if (--loadedForms == 0) PostQuitMessage(0);
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return form->HandleMessage(msg, wp, lp);
+}
+
+LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  const HWND hwnd = hwnd_.get();
+  const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+  switch (msg) {
+    case WM_CREATE:
+      ++loadedForms;
+      // Nothing may unwind through the window manager; Load() rethrows.
+      try {
+        OnLoad();
+      } catch (...) {
+        loadError_ = std::current_exception();
+        return -1;
+      }
+      return 0;
+    case WM_DESTROY:
+      toolTip_.reset();
+      return 0;
+    case WM_SIZE:
+      OnResize();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT paints every pixel
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      const HDC dc = BeginPaint(hwnd, &ps);
+      Paint(dc);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wp));
+      return 0;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    case WM_LBUTTONDOWN: {
+      const Source source = HitTest(pt);
+      captured_ = source;
+      SetCapture(hwnd);
+      Raise(source, Event::MouseDown, balloon::kLeftButton);
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      if (!captured_) return 0;
+      const Source source = *captured_;
+      captured_.reset();
+      ReleaseCapture();
+      // A click is a press and a release on the same control.
+      if (Raise(source, Event::MouseUp, balloon::kLeftButton) && HitTest(pt) == source) {
+        Raise(source, Event::Click, balloon::kLeftButton);
+      }
+      return 0;
+    }
+    case WM_RBUTTONDOWN:
+      Raise(HitTest(pt), Event::MouseDown, 2);
+      return 0;
+    case WM_RBUTTONUP:
+      Raise(HitTest(pt), Event::MouseUp, 2);
+      return 0;
+    case WM_MBUTTONDOWN:
+      Raise(HitTest(pt), Event::MouseDown, 4);
+      return 0;
+    case WM_MBUTTONUP:
+      Raise(HitTest(pt), Event::MouseUp, 4);
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lp) != hwnd) captured_.reset();
+      return 0;
+    case WM_TIMER:
+      if (wp == kAutoCloseTimer) Raise(Source::Timer, Event::Tick, 0);
+      return 0;
+    case kHideMessage:
+      HideBalloon();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+void frmTip::OnLoad() {
+  const HWND hwnd = hwnd_.get();
+  tpp_ = ScreenTwipsPerPixel();
+  titleFont_ =
+      MakeFont(std::wstring(balloon::design::kTitleFace), balloon::design::kTitlePointsX100,
+               balloon::design::kTitleWeight, ANSI_CHARSET);
+  closeFont_ =
+      MakeFont(std::wstring(balloon::design::kCloseFace), balloon::design::kClosePointsX100,
+               balloon::design::kCloseWeight, SYMBOL_CHARSET);
+  closeUp_.reset(static_cast<HBITMAP>(
+      LoadImageW(Instance(), MAKEINTRESOURCEW(IDB_CLOSE_UP), IMAGE_BITMAP, 0, 0, 0)));
+  closeDown_.reset(static_cast<HBITMAP>(
+      LoadImageW(Instance(), MAKEINTRESOURCEW(IDB_CLOSE_DOWN), IMAGE_BITMAP, 0, 0, 0)));
+  closePicture_ = closeUp_.get();
+  for (int i = 0; i < 3; ++i) {
+    imgIconXP_[i].reset(static_cast<HICON>(
+        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_NEWER_INFO + i), IMAGE_ICON, 16, 16, 0)));
+    imgIcon_[i].reset(static_cast<HICON>(
+        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_CLASSIC_INFO + i), IMAGE_ICON, 16, 16, 0)));
+  }
+
+  const auto& area = balloon::design::txtTip;
+  txtTip_.reset(CreateWindowExW(
+      0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
+      area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
+  if (!txtTip_) throw std::system_error(GetLastError(), std::system_category());
+  SetWindowSubclass(txtTip_.get(), MessageAreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
+               ToColorRef(0x80000000u | balloon::kSysTooltipBack));
+  StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
+
+  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd, nullptr,
+                                 Instance(), nullptr));
+  if (toolTip_) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = hwnd;
+    tool.uId = 1;
+    tool.rect = ToRECT(lblX_.rect);
+    tool.lpszText = const_cast<wchar_t*>(balloon::design::kCloseToolTip.data());
+    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  RoundCorners();
+}
+
+void frmTip::OnResize() {
+  RECT client;
+  GetClientRect(hwnd(), &client);
+  const auto layout =
+      balloon::ComputeLayout(client.right, client.bottom, lblTitle_.rect.height, lblX_.rect.width);
+  const auto& area = layout.txtTip;
+  if (txtTip_) {
+    SetWindowPos(txtTip_.get(), nullptr, area.left, area.top, std::max(area.width, 0),
+                 std::max(area.height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  lblX_.rect = layout.lblX;
+  imgX_.rect = imgX_Dn_.rect = imgX_Up_.rect = layout.imgX;
+  imgDisplayIcon_.rect = layout.imgDisplayIcon;
+  lblTitle_.rect = layout.lblTitle;
+  UpdateToolRect();
+  // The strip and the border are painted from WM_PAINT, so that every repaint shows them.
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void frmTip::Paint(HDC target) const {
+  RECT client;
+  GetClientRect(hwnd(), &client);
+  // Drawn off screen first, so the balloon never flickers through its background.
+  unique_hdc dc(CreateCompatibleDC(target));
+  unique_hbitmap canvas(CreateCompatibleBitmap(target, client.right, client.bottom));
+  SelectGuard canvasGuard(dc.get(), canvas.get());
+
+  FillRect(dc.get(), &client, GetSysColorBrush(balloon::kSysTooltipBack));
+  unique_hbrush strip(CreateSolidBrush(balloon::kStripColour));
+  const RECT stripRect = ToRECT(
+      balloon::ComputeLayout(client.right, client.bottom, lblTitle_.rect.height, lblX_.rect.width)
+          .strip);
+  FillRect(dc.get(), &stripRect, strip.get());
+  {
+    unique_hpen pen(CreatePen(PS_SOLID, balloon::kBorderWidth, balloon::kBorderColour));
+    SelectGuard penGuard(dc.get(), pen.get());
+    SelectGuard brushGuard(dc.get(), GetStockObject(NULL_BRUSH));
+    RoundRect(dc.get(), 0, 0, client.right - 1, client.bottom - 1, balloon::kCornerEllipse,
+              balloon::kCornerEllipse);
+  }
+
+  // Windowless controls, back to front.
+  SetBkMode(dc.get(), TRANSPARENT);
+  if (lblTitle_.visible) {
+    SelectGuard fontGuard(dc.get(), titleFont_.get());
+    SetTextColor(dc.get(), ToColorRef(0x80000000u | balloon::kSysWindowText));
+    RECT r = ToRECT(lblTitle_.rect);
+    DrawTextW(dc.get(), titleCaption_.c_str(), static_cast<int>(titleCaption_.size()), &r,
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  }
+  if (imgX_.visible && closePicture_) {
+    unique_hdc source(CreateCompatibleDC(target));
+    SelectGuard pictureGuard(source.get(), closePicture_);
+    BitBlt(dc.get(), imgX_.rect.left, imgX_.rect.top, imgX_.rect.width, imgX_.rect.height,
+           source.get(), 0, 0, SRCCOPY);
+  }
+  if (imgDisplayIcon_.visible && displayPicture_) {
+    DrawIconEx(dc.get(), imgDisplayIcon_.rect.left, imgDisplayIcon_.rect.top, displayPicture_,
+               imgDisplayIcon_.rect.width, imgDisplayIcon_.rect.height, 0, nullptr, DI_NORMAL);
+  }
+  if (lblX_.visible) {
+    SelectGuard fontGuard(dc.get(), closeFont_.get());
+    SetTextColor(dc.get(), balloon::design::kCloseColour);
+    RECT r = ToRECT(lblX_.rect);
+    DrawTextW(dc.get(), balloon::design::kCloseGlyph.data(),
+              static_cast<int>(balloon::design::kCloseGlyph.size()), &r,
+              DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+}
+
+Source frmTip::HitTest(POINT pt) const {
+  // Front to back; the hidden picture holders never take the mouse.
+  if (lblX_.visible && Contains(lblX_.rect, pt)) return Source::LblX;
+  if (imgDisplayIcon_.visible && Contains(imgDisplayIcon_.rect, pt)) return Source::DisplayIcon;
+  if (imgX_.visible && Contains(imgX_.rect, pt)) return Source::ImgX;
+  if (lblTitle_.visible && Contains(lblTitle_.rect, pt)) return Source::LblTitle;
+  return Source::Form;
+}
+
+bool frmTip::Raise(Source source, Event event, int button) {
+  switch (balloon::React(source, event, button, lblX_.visible)) {
+    case Reaction::Hide:
+      HideBalloon();
+      return false;
+    case Reaction::ShowPressed:
+      closePicture_ = closeDown_.get();
+      Invalidate(imgX_.rect);
+      break;
+    case Reaction::ShowReleased:
+      closePicture_ = closeUp_.get();
+      Invalidate(imgX_.rect);
+      break;
+    case Reaction::None:
+      break;
+  }
+  return true;
+}
+
+LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                         DWORD_PTR self) {
+  auto* form = reinterpret_cast<frmTip*>(self);
+  const auto hideIf = [form](Event event) {
+    if (balloon::React(Source::TxtTip, event, balloon::kLeftButton, form->lblX_.visible) ==
+        Reaction::Hide) {
+      PostMessageW(form->hwnd(), kHideMessage, 0, 0);
+    }
+  };
+  switch (msg) {
+    // The area only reports clicks: no caret, no selection, no focus taken from the user.
+    case WM_LBUTTONDOWN:
+      form->tipPressed_ = true;
+      return 0;
+    case WM_LBUTTONUP:
+      if (std::exchange(form->tipPressed_, false)) hideIf(Event::Click);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      form->tipPressed_ = false;
+      hideIf(Event::DblClick);
+      return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+      return 0;
+    case WM_SETCURSOR:
+      SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      return TRUE;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, MessageAreaProc, 0);
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void frmTip::Invalidate(const balloon::Rect& rect) const {
+  const RECT r = ToRECT(rect);
+  InvalidateRect(hwnd(), &r, FALSE);
+}
+
+void frmTip::StreamIn(const void* data, size_t size, UINT format) {
+  MemoryStream stream{static_cast<const BYTE*>(data), size};
+  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&stream), 0, ReadMemory};
+  SendMessageW(txtTip_.get(), EM_STREAMIN, format, reinterpret_cast<LPARAM>(&es));
+}
+
+void frmTip::ApplyMessageFont() {
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof(cf);
+  cf.dwMask = CFM_FACE | CFM_SIZE;
+  cf.yHeight = balloon::design::kTipHalfPoints * 10;  // twips
+  lstrcpynW(cf.szFaceName, messageFace_.c_str(), LF_FACESIZE);
+  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+}
+
+void frmTip::UpdateToolRect() {
+  if (!toolTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd();
+  tool.uId = 1;
+  tool.rect = lblX_.visible ? ToRECT(lblX_.rect) : RECT{};
+  SendMessageW(toolTip_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void frmTip::SetTitleCaption(const std::wstring& caption) {
+  titleCaption_ = caption;
+  Invalidate(lblTitle_.rect);
+}
+
+void frmTip::SetMessageText(const std::wstring& text) {
+  // Streamed in as plain text: a message that happens to look like rich text stays text.
+  StreamIn(text.data(), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
+  ApplyMessageFont();
+}
+
+void frmTip::LoadMessageFile(const std::wstring& path) {
+  unique_handle_k file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    throw std::system_error(GetLastError(), std::system_category(), "rich-text file");
+  }
+  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};
+  SendMessageW(txtTip_.get(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+  if (es.dwError != 0) throw std::runtime_error("the rich-text file could not be read");
+}
+
+void frmTip::MoveTwips(std::int32_t left, std::int32_t top) {
+  SetWindowPos(hwnd(), nullptr, balloon::TwipsToPixels(left, tpp_.x),
+               balloon::TwipsToPixels(top, tpp_.y), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmTip::ShowIconPicture(balloon::IconKind icon) {
+  const int index = static_cast<int>(icon.role);
+  displayPicture_ = (icon.style == balloon::IconStyle::Newer ? imgIconXP_ : imgIcon_)[index].get();
+  Invalidate(imgDisplayIcon_.rect);
+}
+
+void frmTip::HideDisplayIcon() {
+  imgDisplayIcon_.visible = false;
+  Invalidate(imgDisplayIcon_.rect);
+}
+
+void frmTip::SetTitleLeft(int left) {
+  lblTitle_.rect.left = left;
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void frmTip::SetCloseVisible(bool visible) {
+  imgX_.visible = lblX_.visible = visible;
+  UpdateToolRect();
+  Invalidate(imgX_.rect);
+  Invalidate(lblX_.rect);
+}
+
+void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
+  if (enabled) {
+    SetTimer(hwnd(), kAutoCloseTimer, static_cast<UINT>(intervalMs), nullptr);
+  } else {
+    KillTimer(hwnd(), kAutoCloseTimer);
+  }
+}
+
+void frmTip::SetWidthTwips(std::int32_t width) {
+  RECT r;
+  GetWindowRect(hwnd(), &r);
+  SetWindowPos(hwnd(), nullptr, 0, 0, balloon::TwipsToPixels(width, tpp_.x), r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmTip::SetHeightTwips(std::int32_t height) {
+  RECT r;
+  GetWindowRect(hwnd(), &r);
+  SetWindowPos(hwnd(), nullptr, 0, 0, r.right - r.left, balloon::TwipsToPixels(height, tpp_.y),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmTip::SetMessageFontFace(const std::wstring& face) {
+  messageFace_ = face;
+  ApplyMessageFont();
+}
+
+void frmTip::SetTitleFontFace(const std::wstring& face) {
+  // Only the face changes; the label keeps its size, so the strip keeps its height.
+  titleFont_ = MakeFont(face, balloon::design::kTitlePointsX100, balloon::design::kTitleWeight,
+                        ANSI_CHARSET);
+  Invalidate(lblTitle_.rect);
+}

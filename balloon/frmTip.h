@@ -1,0 +1,100 @@
+// The balloon form: a frameless, rounded, topmost window with a title strip, an icon, a close
+// button and a rich-text message area, which closes itself on its timer or on a click.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "balloon/modBalloon.h"
+#include "balloon/tipDesign.h"
+
+class frmTip final : private balloon::TipForm {
+ public:
+  // Loads the form in its design state, hidden.
+  static std::unique_ptr<frmTip> Load();
+  ~frmTip();
+  frmTip(const frmTip&) = delete;
+  frmTip& operator=(const frmTip&) = delete;
+
+  void SetBalloon(const balloon::BalloonSpec& spec) { balloon::SetBalloon(*this, spec); }
+  // Shows the balloon without modality or activation; from now on its window owns it.
+  static void Show(std::unique_ptr<frmTip> form);
+  // Unloads the form: every closing path ends here.
+  void HideBalloon();
+  void RoundCorners() override;
+
+  HWND hwnd() const { return hwnd_.get(); }
+  // Balloons alive in this process; the message loop ends when the last one unloads.
+  static int LoadedCount();
+
+ private:
+  frmTip() = default;
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                          DWORD_PTR self);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void OnLoad();
+  void OnResize();
+  void Paint(HDC dc) const;
+  balloon::Source HitTest(POINT pt) const;
+  // Applies the event table; false once the form is gone.
+  bool Raise(balloon::Source source, balloon::Event event, int button);
+  void Invalidate(const balloon::Rect& rect) const;
+  void StreamIn(const void* data, size_t size, UINT format);
+  void ApplyMessageFont();
+  void UpdateToolRect();
+
+  // TipForm: what SetBalloon changes.
+  void SetTitleCaption(const std::wstring& caption) override;
+  void SetMessageText(const std::wstring& text) override;
+  void LoadMessageFile(const std::wstring& path) override;
+  void MoveTwips(std::int32_t left, std::int32_t top) override;
+  void ShowIconPicture(balloon::IconKind icon) override;
+  void HideDisplayIcon() override;
+  int DisplayIconLeft() const override { return imgDisplayIcon_.rect.left; }
+  void SetTitleLeft(int left) override;
+  void SetCloseVisible(bool visible) override;
+  void SetAutoClose(std::int32_t intervalMs, bool enabled) override;
+  void SetWidthTwips(std::int32_t width) override;
+  void SetHeightTwips(std::int32_t height) override;
+  void SetFormFontFace(const std::wstring& face) override { formFace_ = face; }
+  void SetMessageFontFace(const std::wstring& face) override;
+  void SetTitleFontFace(const std::wstring& face) override;
+
+  struct Windowless {
+    balloon::Rect rect;
+    bool visible;
+  };
+
+  modBalloon::unique_hwnd hwnd_;
+  modBalloon::unique_hwnd txtTip_;
+  modBalloon::unique_hwnd toolTip_;
+  modBalloon::TwipsPerPixel tpp_{15, 15};
+  bool selfOwned_ = false;
+
+  Windowless lblTitle_{balloon::design::lblTitle, true};
+  std::wstring titleCaption_{balloon::design::kTitleCaption};
+  modBalloon::unique_hfont titleFont_;
+  Windowless imgDisplayIcon_{balloon::design::imgDisplayIcon, true};
+  HICON displayPicture_ = nullptr;  // one of the holders' icons
+  Windowless imgX_{balloon::design::imgX, true};
+  HBITMAP closePicture_ = nullptr;  // imgX_Up's or imgX_Dn's bitmap
+  Windowless lblX_{balloon::design::lblX, true};
+  modBalloon::unique_hfont closeFont_;
+  Windowless imgX_Up_{balloon::design::imgX_Up, false};
+  Windowless imgX_Dn_{balloon::design::imgX_Dn, false};
+  modBalloon::unique_hbitmap closeUp_;
+  modBalloon::unique_hbitmap closeDown_;
+  modBalloon::unique_hicon imgIconXP_[3];
+  modBalloon::unique_hicon imgIcon_[3];
+  std::wstring formFace_;
+  std::wstring messageFace_{balloon::design::kTipFace};
+
+  std::optional<balloon::Source> captured_;  // where the left button went down
+  bool tipPressed_ = false;
+  std::exception_ptr loadError_;
+};

@@ -1,0 +1,105 @@
+#include "balloon/tipDesign.h"
+
+#include <cmath>
+
+namespace balloon {
+
+std::optional<IconKind> LookupIcon(std::wstring_view sIcon) {
+  std::wstring code(sIcon);
+  for (auto& c : code) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  struct Row {
+    std::wstring_view code;
+    IconKind kind;
+  };
+  static constexpr Row kTable[] = {
+      {L"i", {IconStyle::Newer, IconRole::Information}},
+      {L"i9", {IconStyle::Classic, IconRole::Information}},
+      {L"x", {IconStyle::Newer, IconRole::Error}},
+      {L"x9", {IconStyle::Classic, IconRole::Error}},
+      {L"!", {IconStyle::Newer, IconRole::Warning}},
+      {L"!9", {IconStyle::Classic, IconRole::Warning}},
+  };
+  for (const auto& row : kTable) {
+    if (row.code == code) return row.kind;
+  }
+  return std::nullopt;
+}
+
+void SetBalloon(TipForm& form, const BalloonSpec& spec) {
+  form.SetTitleCaption(spec.sTitle);
+  if (!spec.sText.empty()) form.SetMessageText(spec.sText);
+  if (!spec.sRTFFilename.empty()) form.LoadMessageFile(spec.sRTFFilename);
+  form.MoveTwips(spec.lPosX, spec.lPosY);
+  if (auto icon = LookupIcon(spec.sIcon)) {
+    form.ShowIconPicture(*icon);
+  } else {
+    form.HideDisplayIcon();
+    form.SetTitleLeft(form.DisplayIconLeft());
+  }
+  form.SetCloseVisible(spec.bShowClose);
+  // A negative delay cannot be timed; like 0 it leaves the balloon open.
+  if (spec.lAutoCloseAfter > 0) {
+    form.SetAutoClose(spec.lAutoCloseAfter, true);
+  } else {
+    form.SetAutoClose(0, false);
+  }
+  form.SetWidthTwips(spec.lWidth);
+  form.SetHeightTwips(spec.lHeight);
+  form.RoundCorners();
+  form.SetFormFontFace(spec.sFont);
+  if (spec.sRTFFilename.empty()) form.SetMessageFontFace(spec.sFont);
+  form.SetTitleFontFace(spec.sFont);
+}
+
+int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+int TwipsToPixels(double twips, double twipsPerPixel) {
+  return RoundHalfEven(twips / twipsPerPixel);
+}
+
+Corner RegionCorner(double widthTwips, double heightTwips, double tppX, double tppY) {
+  return {TwipsToPixels(widthTwips, tppX), TwipsToPixels(heightTwips, tppY)};
+}
+
+Corner BorderCorner(double widthTwips, double heightTwips, double tppX, double tppY) {
+  return {RoundHalfEven(widthTwips / tppX - 1), RoundHalfEven(heightTwips / tppY - 1)};
+}
+
+Layout ComputeLayout(int sw, int sh, int t, int x) {
+  Layout l;
+  l.txtTip = {8, t + 10, sw - 20, sh - t - 20};
+  l.lblX = {sw - x - 13, 5, x, design::lblX.height};
+  l.imgX = {sw - x - 15, 2, design::imgX.width, design::imgX.height};
+  l.imgDisplayIcon = {10, 2, design::imgDisplayIcon.width, design::imgDisplayIcon.height};
+  l.lblTitle = {0, 1, sw, t};
+  l.strip = l.lblTitle;
+  return l;
+}
+
+Reaction React(Source source, Event event, int button, bool closeVisible) {
+  const bool left = button == kLeftButton;
+  switch (source) {
+    case Source::Form:
+    case Source::DisplayIcon:
+      return event == Event::Click ? Reaction::Hide : Reaction::None;
+    case Source::ImgX:
+    case Source::LblX:
+      if (event == Event::Click) return Reaction::Hide;
+      if (event == Event::MouseDown && left) return Reaction::ShowPressed;
+      if (event == Event::MouseUp && left) return Reaction::ShowReleased;
+      return Reaction::None;
+    case Source::TxtTip:
+      if (event == Event::DblClick) return Reaction::Hide;
+      if (event == Event::Click && !closeVisible) return Reaction::Hide;
+      return Reaction::None;
+    case Source::Timer:
+      return event == Event::Tick ? Reaction::Hide : Reaction::None;
+    case Source::LblTitle:
+      return Reaction::None;
+  }
+  return Reaction::None;
+}
+
+}  // namespace balloon

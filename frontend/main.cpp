@@ -1,0 +1,98 @@
+// Pellory's entry on Windows: the platform services of the start-up procedure, and the message
+// loop that lives exactly as long as a balloon does.
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "balloon/frmTip.h"
+#include "balloon/modBalloon.h"
+#include "frontend/modMain.h"
+
+namespace {
+
+constexpr wchar_t kTitle[] = L"Pellory";
+
+std::wstring SystemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n ? std::wstring(text, n) : L"Error " + std::to_wstring(error) + L".";
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+class Win32Platform final : public modMain::Platform {
+ public:
+  void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
+    MessageBoxW(nullptr, text.c_str(), kTitle,
+                MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
+  }
+
+  modMain::ToolRun RunTool(const std::wstring& commandLine, std::uint32_t timeoutMs) override {
+    using End = modMain::ToolRun::End;
+    // Only the system's own tool: never one from the current folder or the PATH.
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+      return {End::NotStarted, 0, SystemMessage(GetLastError())};
+    }
+    const std::wstring tool = std::wstring(system, length) + L"\\regsvr32.exe";
+    std::wstring mutableLine = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWMINIMIZED;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(tool.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      return {End::NotStarted, 0, tool + L": " + SystemMessage(GetLastError())};
+    }
+    modBalloon::unique_handle_k process(pi.hProcess);
+    modBalloon::unique_handle_k thread(pi.hThread);
+    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+      return {End::TimedOut, 0, {}};
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return {End::Exited, code, {}};
+  }
+
+  modMain::ScreenTwips Screen() override {
+    const auto tpp = modBalloon::ScreenTwipsPerPixel();
+    return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
+  }
+
+  void ShowBalloon(const balloon::BalloonSpec& spec) override {
+    auto tip = frmTip::Load();
+    tip->SetBalloon(spec);
+    frmTip::Show(std::move(tip));
+  }
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    Win32Platform platform;
+    const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
+    if (outcome.balloonShown && frmTip::LoadedCount() > 0) {
+      // The last balloon to unload posts WM_QUIT.
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    return outcome.exitStatus;
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    MessageBoxW(nullptr, (L"Pellory stopped: " + std::wstring(what.begin(), what.end())).c_str(),
+                kTitle, MB_OK | MB_ICONERROR);
+    return 1;
+  }
+}

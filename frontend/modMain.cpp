@@ -1,0 +1,217 @@
+#include "frontend/modMain.h"
+
+#include <array>
+
+namespace modMain {
+namespace {
+
+constexpr std::array<CommandAction, 5> kActions{{
+    {L"/register", L" /s", L"", L" has been registered.", L"DllRegisterServer"},
+    {L"/unregister", L" /s /u", L"", L" has been unregistered.", L"DllUnregisterServer"},
+    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall"},
+    {L"/install", L" /s /i", L"DllInstall and DllRegisterServer has been run on ", L".",
+     L"DllRegisterServer or DllInstall"},
+    {L"/uninstall", L" /s /i /u", L"DllUninstall has been run on ", L".",
+     L"DllInstall or DllUnregisterServer"},
+}};
+
+constexpr wchar_t kQuote = L'"';
+constexpr std::wstring_view kLineBreak = L"\r\n";
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// Lines 2 to 6 of the usage text, each preceded by a line break.
+std::wstring SwitchLines() {
+  static constexpr std::wstring_view kLines[] = {
+      L"\"/register <path>\": Registers a file.",
+      L"\"/unregister <path>\": Unregisters a file.",
+      L"\"/install <path>\" (advanced): Runs DllInstall on the file.",
+      L"\"/uninstall <path>\" (advanced): Runs DllUninstall on the file.",
+      L"\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.",
+  };
+  std::wstring text;
+  for (auto line : kLines) {
+    text += kLineBreak;
+    text += line;
+  }
+  return text;
+}
+
+// The path without the quotes that may stand at its two ends.
+std::wstring_view Unquoted(std::wstring_view path) {
+  if (!path.empty() && path.front() == kQuote) path.remove_prefix(1);
+  if (!path.empty() && path.back() == kQuote) path.remove_suffix(1);
+  return path;
+}
+
+std::wstring ExitCodeText(std::uint32_t code) {
+  // Small codes read best in decimal; crash statuses are known by their hex form.
+  if (code < 0x10000) return std::to_wstring(code);
+  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+  std::wstring text = L"0x";
+  for (int shift = 28; shift >= 0; shift -= 4) text += kHex[(code >> shift) & 0xF];
+  return text;
+}
+
+}  // namespace
+
+std::span<const CommandAction> ActionTable() { return kActions; }
+
+std::wstring QuotePath(std::wstring_view path) {
+  std::wstring quoted(path);
+  if (quoted.empty() || quoted.front() != kQuote) quoted.insert(quoted.begin(), kQuote);
+  if (quoted.size() < 2 || quoted.back() != kQuote) quoted.push_back(kQuote);
+  return quoted;
+}
+
+std::wstring NameOf(std::wstring_view quotedPath) {
+  const auto lastPiece = quotedPath.substr(quotedPath.rfind(L'\\') + 1);
+  std::wstring name(Unquoted(lastPiece));
+  // A path ending in a backslash has no last piece; show what was given rather than nothing.
+  if (name.empty()) name = Unquoted(quotedPath);
+  return name;
+}
+
+std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request) {
+  return L"RegSvr32 " + request.quotedPath + std::wstring(action.toolSwitches);
+}
+
+std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name) {
+  return std::wstring(action.messageBefore) + name + std::wstring(action.messageAfter);
+}
+
+Command ParseCommandLine(std::wstring_view raw) {
+  if (raw.empty()) return ShowUsage{};
+  for (const auto& action : kActions) {
+    const auto length = action.switchText.size();
+    if (!raw.starts_with(action.switchText)) continue;
+    // "/registered x" is not "/register" of "ed x".
+    if (raw.size() > length && raw[length] != L' ') continue;
+    auto path = raw.substr(length);
+    if (!path.empty()) path.remove_prefix(1);
+    const auto inner = Unquoted(path);
+    if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) return MissingPath{&action};
+    // A quote inside would end the tool's argument early and let the rest pass as switches.
+    if (inner.find(kQuote) != std::wstring_view::npos) return QuoteInPath{std::wstring(path)};
+    Registration registration{&action, {QuotePath(path), {}}};
+    registration.request.name = NameOf(registration.request.quotedPath);
+    return registration;
+  }
+  return UnknownArgument{};
+}
+
+std::wstring_view ArgumentsOf(std::wstring_view full) {
+  std::size_t i = 0;
+  if (!full.empty() && full.front() == kQuote) {
+    i = full.find(kQuote, 1);
+    i = i == std::wstring_view::npos ? full.size() : i + 1;
+  }
+  while (i < full.size() && !IsBlank(full[i])) ++i;
+  while (i < full.size() && IsBlank(full[i])) ++i;
+  return full.substr(i);
+}
+
+std::wstring UsageText() { return L"Pellory Commands:" + SwitchLines(); }
+
+std::wstring UnknownArgumentText() {
+  return L"You specified an unknown argument. The valid arguments are:" + SwitchLines();
+}
+
+std::wstring MissingPathText(const CommandAction& action) {
+  return L"You did not specify a file after " + std::wstring(action.switchText) +
+         L". The valid arguments are:" + SwitchLines();
+}
+
+std::wstring QuoteInPathText(std::wstring_view path) {
+  return L"A file path cannot hold a double quote inside it, so nothing was run for:" +
+         std::wstring(kLineBreak) + std::wstring(path);
+}
+
+std::wstring LaunchFailureText(const std::wstring& error) {
+  return L"RegSvr32 could not be started, so nothing was registered or unregistered." +
+         std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
+}
+
+Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run) {
+  const std::wstring entry(action.entryPoints);
+  if (run.end == ToolRun::End::TimedOut) {
+    return {L"RegSvr32 did not finish on " + name + L" within " +
+                std::to_wstring(kToolTimeoutMs / 1000) + L" seconds; the outcome is unknown.",
+            L"!"};
+  }
+  switch (run.exitCode) {
+    case 0:
+      return {BalloonMessage(action, name), L"i"};
+    case 1:
+      return {L"RegSvr32 rejected its arguments for " + name + L".", L"x"};
+    case 2:
+      return {L"OLE could not be started, so " + name + L" was not processed.", L"x"};
+    case 3:
+      return {name + L" could not be loaded (missing, or not a module for this system).", L"x"};
+    case 4:
+      return {L"The entry point " + entry + L" was not found in " + name + L".", L"x"};
+    case 5:
+      return {entry + L" in " + name + L" reported a failure.", L"x"};
+    default:
+      return {
+          L"RegSvr32 failed on " + name + L" with exit code " + ExitCodeText(run.exitCode) + L".",
+          L"x"};
+  }
+}
+
+balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
+  balloon::BalloonSpec spec;
+  spec.sTitle = L"Pellory";
+  spec.sText = report.text;
+  // 5000 wide plus a margin of 100; 1000 high, so the bottom edge meets the screen's.
+  spec.lPosX = balloon::RoundHalfEven(screen.width - 5100);
+  spec.lPosY = balloon::RoundHalfEven(screen.height - 1000);
+  spec.sIcon = report.icon;
+  spec.bShowClose = true;
+  spec.lAutoCloseAfter = 2500;
+  spec.lHeight = 1000;
+  spec.lWidth = 5000;
+  spec.sFont = L"Tahoma";
+  spec.sRTFFilename.clear();
+  return spec;
+}
+
+Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
+  const Command command = ParseCommandLine(rawCommandLine);
+  if (std::holds_alternative<ShowUsage>(command)) {
+    platform.ShowBox(UsageText(), BoxIcon::Information);
+    return {false, 0};
+  }
+  if (std::holds_alternative<UnknownArgument>(command)) {
+    platform.ShowBox(UnknownArgumentText(), BoxIcon::Information);
+    return {false, 1};
+  }
+  if (const auto* missing = std::get_if<MissingPath>(&command)) {
+    platform.ShowBox(MissingPathText(*missing->action), BoxIcon::Information);
+    return {false, 1};
+  }
+  if (const auto* quoted = std::get_if<QuoteInPath>(&command)) {
+    platform.ShowBox(QuoteInPathText(quoted->path), BoxIcon::Error);
+    return {false, 1};
+  }
+  const auto& registration = std::get<Registration>(command);
+  const auto& action = *registration.action;
+  const ToolRun run =
+      platform.RunTool(ToolCommandLine(action, registration.request), kToolTimeoutMs);
+  if (run.end == ToolRun::End::NotStarted) {
+    platform.ShowBox(LaunchFailureText(run.error), BoxIcon::Error);
+    return {false, 1};
+  }
+  const Report report = DescribeOutcome(action, registration.request.name, run);
+  platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
+  // Scripts learn the outcome too: the tool's own status when it failed.
+  int status = 0;
+  if (run.end == ToolRun::End::TimedOut) {
+    status = 1;
+  } else if (run.exitCode != 0) {
+    status = static_cast<int>(run.exitCode);
+  }
+  return {true, status};
+}
+
+}  // namespace modMain

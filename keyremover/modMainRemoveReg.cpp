@@ -1,0 +1,69 @@
+#include "modMainRemoveReg.h"
+
+#include <new>
+
+namespace modMainRemoveReg {
+
+namespace {
+
+constexpr std::wstring_view kRootPrefix = L"HKEY_CLASSES_ROOT\\";
+constexpr std::wstring_view kLineBreak = L"\r\n";
+constexpr std::wstring_view kSupportAddress = L"bugs@varnholt.example";
+
+// The platform's own number and text for running out of memory.
+constexpr std::int32_t kNotEnoughMemory = 8;
+constexpr wchar_t kNotEnoughMemoryText[] =
+    L"Not enough memory resources are available to process this command.";
+
+// Removes every occurrence in one pass, left to right: pieces that meet after a removal are
+// not searched again.
+std::wstring RemoveAll(const std::wstring& sText, std::wstring_view sWhat) {
+  std::wstring result;
+  std::size_t from = 0;
+  for (std::size_t at = sText.find(sWhat); at != std::wstring::npos; at = sText.find(sWhat, from)) {
+    result.append(sText, from, at - from);
+    from = at + sWhat.size();
+  }
+  result.append(sText, from);
+  return result;
+}
+
+}  // namespace
+
+void DeleteRootedKey(Module2::KeyDeleter& keys, const std::wstring& sKeyPath) {
+  Module2::DeleteKeyUnderRoot(keys, Module2::kClassesRoot, RemoveAll(sKeyPath, kRootPrefix));
+}
+
+std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescription) {
+  std::wstring message = L"Fatal Error! Pellory may not be totally uninstalled!";
+  message += kLineBreak;
+  message += kLineBreak;
+  message += L"Error Details:";
+  message += kLineBreak;
+  message += std::to_wstring(lNumber);
+  message += L": ";
+  message += sDescription;
+  message += kLineBreak;
+  message += L"Contact the Varnholt bugs department (";
+  message += kSupportAddress;
+  message += L") and give them this information.";
+  return message;
+}
+
+void Main(Module2::KeyDeleter& keys, Notifier& notifier) {
+  std::wstring message;
+  try {
+    for (const std::wstring_view path : ShellVerbKeyList) {
+      DeleteRootedKey(keys, std::wstring(path));
+    }
+    return;
+  } catch (const Module2::Failure& failure) {
+    message = FailureMessage(failure.Number(), failure.Description());
+  } catch (const std::bad_alloc&) {
+    message = FailureMessage(kNotEnoughMemory, kNotEnoughMemoryText);
+  }
+  // Shown outside the handler, so the failed entry's strings are gone by then.
+  notifier.Show(message);
+}
+
+}  // namespace modMainRemoveReg

@@ -1,0 +1,155 @@
+// Registers the sample server with the system's regsvr32, creates its object through COM, and
+// checks that unregistering leaves nothing behind.
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+namespace {
+
+constexpr CLSID kClsid = {
+    0x1a4b2f75, 0xd296, 0x4c37, {0x86, 0x46, 0xa4, 0xb4, 0x31, 0xae, 0xd9, 0x8c}};
+const std::wstring kClsidKey = L"CLSID\\{1A4B2F75-D296-4C37-8646-A4B431AED98C}";
+
+std::wstring ServerPath() {
+  wchar_t exe[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring path(exe, n);
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"PellorySample.dll";
+}
+
+std::string Narrow(const std::wstring& s) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+struct HandleCloser {
+  void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using unique_handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// Runs regsvr32 with the given switches on the sample and returns its exit code.
+DWORD RegSvr32(const std::wstring& switches) {
+  std::wstring cmd = L"regsvr32.exe " + switches + L" \"" + ServerPath() + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
+    ADD_FAILURE() << "cannot start: " << Narrow(cmd);
+    return ~0u;
+  }
+  unique_handle process(pi.hProcess), thread(pi.hThread);
+  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 1);
+    ADD_FAILURE() << "timed out: " << Narrow(cmd);
+    return ~0u;
+  }
+  DWORD code = ~0u;
+  GetExitCodeProcess(process.get(), &code);
+  return code;
+}
+
+std::optional<std::wstring> ReadString(const std::wstring& key, const wchar_t* name) {
+  wchar_t buf[1024];
+  DWORD size = sizeof buf;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(buf);
+}
+
+struct KeyCloser {
+  void operator()(HKEY h) const { RegCloseKey(h); }
+};
+using unique_hkey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+struct ComReleaser {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+template <class T>
+using com_ptr = std::unique_ptr<T, ComReleaser>;
+
+bool KeyExists(const std::wstring& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  unique_hkey owned(h);
+  return true;
+}
+
+void ExpectRegistered() {
+  auto server = ReadString(kClsidKey + L"\\InprocServer32", nullptr);
+  ASSERT_TRUE(server.has_value()) << "no InprocServer32 key";
+  EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, ServerPath().c_str(), -1, TRUE), CSTR_EQUAL)
+      << Narrow(*server);
+  EXPECT_EQ(ReadString(kClsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(ReadString(L"Pellory.Sample\\CLSID", nullptr),
+            L"{1A4B2F75-D296-4C37-8646-A4B431AED98C}");
+
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  CLSID clsid{};
+  EXPECT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"Pellory.Sample", &clsid));
+  EXPECT_TRUE(IsEqualCLSID(clsid, kClsid));
+  {
+    void* raw = nullptr;
+    EXPECT_HRESULT_SUCCEEDED(
+        CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &raw));
+    com_ptr<IUnknown> object(static_cast<IUnknown*>(raw));
+    EXPECT_TRUE(object);
+
+    // Aggregation is refused rather than silently ignored.
+    raw = nullptr;
+    EXPECT_HRESULT_SUCCEEDED(
+        CoGetClassObject(kClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &raw));
+    com_ptr<IClassFactory> factory(static_cast<IClassFactory*>(raw));
+    if (factory) {
+      raw = nullptr;
+      EXPECT_EQ(factory->CreateInstance(object.get(), IID_IUnknown, &raw), CLASS_E_NOAGGREGATION);
+      EXPECT_EQ(raw, nullptr);
+    }
+  }
+  CoUninitialize();
+}
+
+void ExpectUnregistered() {
+  EXPECT_FALSE(KeyExists(kClsidKey));
+  EXPECT_FALSE(KeyExists(L"Pellory.Sample"));
+}
+
+TEST(SampleServer, RegisterCreateUnregister) {
+  ASSERT_EQ(RegSvr32(L"/s"), 0u);
+  ExpectRegistered();
+  ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
+  ExpectUnregistered();
+  // A second unregister finds nothing to remove and still succeeds.
+  EXPECT_EQ(RegSvr32(L"/s /u"), 0u);
+}
+
+// /i runs DllRegisterServer and DllInstall, /i /u both removals: each twice on the same keys.
+TEST(SampleServer, InstallThenUninstall) {
+  ASSERT_EQ(RegSvr32(L"/s /i"), 0u);
+  ExpectRegistered();
+  ASSERT_EQ(RegSvr32(L"/s /i /u"), 0u);
+  ExpectUnregistered();
+  ASSERT_EQ(RegSvr32(L"/s /i /n"), 0u);
+  ExpectRegistered();
+  ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
+  ExpectUnregistered();
+}
+
+}  // namespace
+
+// The programs link with -municode, so the entry is wmain rather than gtest_main's main.
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,169 @@
+#include "pellory_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace e2e {
+
+std::string Narrow(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+Process StartPellory(const std::wstring& args) {
+  auto process = Start(BinDir() + L"\\Pellory.exe", args);
+  EXPECT_TRUE(process) << "Pellory.exe did not start";
+  return process;
+}
+
+std::wstring FreshFolder(const std::wstring& name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring root = std::wstring(temp) + L"pellory-e2e";
+  CreateDirectoryW(root.c_str(), nullptr);
+  const std::wstring folder = root + L"\\" + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  return folder;
+}
+
+std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
+                        const std::wstring& name) {
+  const std::wstring target = folder + L"\\" + name;
+  EXPECT_TRUE(CopyFileW((BinDir() + L"\\" + server).c_str(), target.c_str(), FALSE))
+      << "could not copy " << Narrow(server);
+  DeleteFileW((target + L".log").c_str());
+  return target;
+}
+
+std::vector<std::string> LogOf(const std::wstring& dll) {
+  std::ifstream in((dll + L".log").c_str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    // COM may ask the server whether it can go; that is no registration call.
+    if (line != "DllCanUnloadNow") lines.push_back(line);
+  }
+  return lines;
+}
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Which of the system's icons a box shows, from the X screen: blue for information, red for
+// an error.
+BoxIcon IconOf(HWND iconStatic) {
+  RECT r;
+  GetWindowRect(iconStatic, &r);
+  const auto shot = CaptureScreen();
+  if (!shot) return BoxIcon::Other;
+  int blue = 0, red = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const Rgb c = shot->At(x, y);
+      if (c.b > c.r + 60 && c.b > c.g + 20) ++blue;
+      if (c.r > c.b + 80 && c.r > c.g + 80) ++red;
+    }
+  }
+  if (blue > 20 && blue > 3 * red) return BoxIcon::Information;
+  if (red > 20 && red > 3 * blue) return BoxIcon::Error;
+  return BoxIcon::Other;
+}
+
+}  // namespace
+
+Box ExpectBox(const Process& process, const wchar_t* caption) {
+  Box box;
+  box.window = WaitForWindow(process, L"#32770", 15000);
+  EXPECT_NE(box.window, nullptr) << "no message box appeared";
+  if (!box.window) return box;
+  Sleep(200);  // let it paint before its icon is looked at
+  box.caption = WindowText(box.window);
+  box.text = WindowText(GetDlgItem(box.window, 0xFFFF));
+  for (HWND child = GetWindow(box.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    const auto cls = ClassName(child);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    if (cls == L"Button") box.buttons.push_back(WindowText(child));
+    if (cls == L"Static" && (style & SS_TYPEMASK) == SS_ICON) box.icon = IconOf(child);
+  }
+  EXPECT_EQ(box.caption, caption);
+  EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
+  return box;
+}
+
+void ClickOk(const Box& box) {
+  if (box.window) PostMessageW(box.window, WM_COMMAND, IDOK, 0);
+}
+
+HWND ExpectBalloon(const Process& process, DWORD timeoutMs) {
+  const HWND balloon = WaitForWindow(process, L"frmTip", timeoutMs);
+  EXPECT_NE(balloon, nullptr) << "no balloon appeared";
+  return balloon;
+}
+
+HWND MessageArea(HWND balloon) { return FindWindowExW(balloon, nullptr, L"RICHEDIT50W", nullptr); }
+
+std::wstring MessageText(HWND balloon) {
+  const HWND area = balloon ? MessageArea(balloon) : nullptr;
+  if (!area) return L"<no message area>";
+  // GetWindowText does not ask another process's window; WM_GETTEXT does.
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(area, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  text.resize(copied);
+  return text;
+}
+
+void ClickForm(HWND balloon) {
+  if (!balloon) return;
+  // Left of the message area, below the strip: the form itself.
+  const LPARAM at = MAKELPARAM(3, 40);
+  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(balloon, WM_LBUTTONUP, 0, at);
+}
+
+bool HasRoundRegion(HWND window, int right, int bottom, int ellipse) {
+  const HRGN actual = CreateRectRgn(0, 0, 0, 0);
+  const HRGN expected = CreateRoundRectRgn(0, 0, right, bottom, ellipse, ellipse);
+  const HRGN difference = CreateRectRgn(0, 0, 0, 0);
+  // The same pixels, however the two regions are cut into rectangles.
+  const bool same = GetWindowRgn(window, actual) != ERROR &&
+                    CombineRgn(difference, actual, expected, RGN_XOR) == NULLREGION;
+  DeleteObject(difference);
+  DeleteObject(expected);
+  DeleteObject(actual);
+  return same;
+}
+
+double ScreenTwipsPerPixel() {
+  const HDC dc = GetDC(nullptr);
+  const double tpp = 1440.0 / GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  return tpp;
+}
+
+}  // namespace e2e

@@ -1,0 +1,49 @@
+// What the Pellory tests share: starting it, reading its boxes and its balloon, and the test
+// servers' logs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "screen.h"
+#include "support.h"
+
+namespace e2e {
+
+std::string Narrow(const std::wstring& text);
+Process StartPellory(const std::wstring& args);
+
+// A fresh, empty folder of this name in the prefix's temp folder.
+std::wstring FreshFolder(const std::wstring& name);
+// Copies a built test server into FOLDER under a new name; the copy's full path.
+std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
+                        const std::wstring& name);
+// The entry points a test server logged, in order; empty when it never ran.
+std::vector<std::string> LogOf(const std::wstring& dll);
+
+enum class BoxIcon { None, Information, Error, Other };
+struct Box {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+  std::vector<std::wstring> buttons;
+  BoxIcon icon = BoxIcon::None;
+};
+// Waits for PROCESS's message box and reads it; fails the test if none comes, or if it is not
+// captioned "Pellory" with a single OK.
+Box ExpectBox(const Process& process, const wchar_t* caption = L"Pellory");
+void ClickOk(const Box& box);
+
+// Waits for PROCESS's balloon to be shown; fails the test if none comes.
+HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
+HWND MessageArea(HWND balloon);
+std::wstring MessageText(HWND balloon);
+// A click on the form's own area, as the window manager would deliver it.
+void ClickForm(HWND balloon);
+// Whether WINDOW's shape is the rounded rectangle (0, 0)-(right, bottom).
+bool HasRoundRegion(HWND window, int right, int bottom, int ellipse);
+double ScreenTwipsPerPixel();
+
+}  // namespace e2e

@@ -1,0 +1,199 @@
+// Pellory end to end under Wine: its boxes, its balloon, and what regsvr32 really called.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "pellory_support.h"
+#include "support.h"
+
+namespace {
+
+using namespace e2e;
+
+const std::wstring kUsageLines =
+    L"\r\n\"/register <path>\": Registers a file."
+    L"\r\n\"/unregister <path>\": Unregisters a file."
+    L"\r\n\"/install <path>\" (advanced): Runs DllInstall on the file."
+    L"\r\n\"/uninstall <path>\" (advanced): Runs DllUninstall on the file."
+    L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.";
+
+TEST(Pellory, UsageBoxWithoutArguments) {
+  auto pellory = StartPellory(L"");
+  const Box box = ExpectBox(pellory);
+  EXPECT_EQ(box.text, L"Pellory Commands:" + kUsageLines);
+  EXPECT_EQ(box.icon, BoxIcon::Information);
+  ClickOk(box);
+  EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+}
+
+TEST(Pellory, RefusedCommandLinesShowABoxAndLaunchNothing) {
+  const auto folder = FreshFolder(L"refused");
+  const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
+  struct Case {
+    std::wstring args, text;
+    BoxIcon icon;
+  };
+  const Case cases[] = {
+      {L"/REGISTER " + dll,
+       L"You specified an unknown argument. The valid arguments are:" + kUsageLines,
+       BoxIcon::Information},
+      {L"-register " + dll,
+       L"You specified an unknown argument. The valid arguments are:" + kUsageLines,
+       BoxIcon::Information},
+      {L"/registered " + dll,
+       L"You specified an unknown argument. The valid arguments are:" + kUsageLines,
+       BoxIcon::Information},
+      {L"/register ",
+       L"You did not specify a file after /register. The valid arguments are:" + kUsageLines,
+       BoxIcon::Information},
+      {L"/installonly",
+       L"You did not specify a file after /installonly. The valid arguments are:" + kUsageLines,
+       BoxIcon::Information},
+      {L"/register " + dll + L"\" /u \"x",
+       L"A file path cannot hold a double quote inside it, so nothing was run for:\r\n" + dll +
+           L"\" /u \"x",
+       BoxIcon::Error},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.args));
+    auto pellory = StartPellory(c.args);
+    const Box box = ExpectBox(pellory);
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.icon, c.icon);
+    ClickOk(box);
+    EXPECT_EQ(WaitExit(pellory, 10000), 1u);
+  }
+  EXPECT_TRUE(LogOf(dll).empty()) << "regsvr32 ran on a refused command line";
+}
+
+TEST(Pellory, EachActionCallsExactlyItsEntryPoints) {
+  struct Case {
+    std::wstring_view action;
+    std::vector<std::string> calls;
+    std::wstring message;
+  };
+  const Case cases[] = {
+      {L"/register", {"DllRegisterServer"}, L"a.dll has been registered."},
+      {L"/unregister", {"DllUnregisterServer"}, L"a.dll has been unregistered."},
+      {L"/install",
+       {"DllRegisterServer", "DllInstall 1"},
+       L"DllInstall and DllRegisterServer has been run on a.dll."},
+      {L"/uninstall",
+       {"DllInstall 0", "DllUnregisterServer"},
+       L"DllUninstall has been run on a.dll."},
+      {L"/installonly", {"DllInstall 1"}, L"DllInstall has been run on a.dll."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(std::wstring(c.action)));
+    const auto folder = FreshFolder(L"actions");
+    const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
+    auto pellory = StartPellory(std::wstring(c.action) + L" " + dll);
+    const HWND balloon = ExpectBalloon(pellory);
+    EXPECT_EQ(MessageText(balloon), c.message);
+    EXPECT_EQ(LogOf(dll), c.calls);
+    ClickForm(balloon);
+    EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+  }
+}
+
+TEST(Pellory, FailuresAreReportedAsFailures) {
+  const auto folder = FreshFolder(L"failures");
+  struct Case {
+    std::wstring server, args, message;
+    DWORD status;
+  };
+  const auto failing = CopyServer(L"failserver.dll", folder, L"fail.dll");
+  const auto noInstall = CopyServer(L"noinstall.dll", folder, L"noinst.dll");
+  const Case cases[] = {
+      {failing, L"/register " + failing, L"DllRegisterServer in fail.dll reported a failure.", 5},
+      {noInstall, L"/install \"" + noInstall + L"\"",
+       L"The entry point DllRegisterServer or DllInstall was not found in noinst.dll.", 4},
+      {folder + L"\\missing.dll", L"/unregister " + folder + L"\\missing.dll",
+       L"missing.dll could not be loaded (missing, or not a module for this system).", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.args));
+    auto pellory = StartPellory(c.args);
+    const HWND balloon = ExpectBalloon(pellory);
+    EXPECT_EQ(MessageText(balloon), c.message);
+    ClickForm(balloon);
+    EXPECT_EQ(WaitExit(pellory, 10000), c.status);
+  }
+}
+
+TEST(Pellory, PathsWithBlanksAndOtherLetters) {
+  const auto folder = FreshFolder(L"dir with blanks \u00f1and\u00fa");
+  const auto dll = CopyServer(L"logserver.dll", folder, L"\u00fcn\u00ef c\u00f6d\u00e9.dll");
+  auto pellory = StartPellory(L"/register " + dll);
+  const HWND balloon = ExpectBalloon(pellory);
+  EXPECT_EQ(MessageText(balloon), L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been registered.");
+  EXPECT_EQ(LogOf(dll), std::vector<std::string>{"DllRegisterServer"});
+  ClickForm(balloon);
+  EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+
+  // Already quoted, it is not quoted again.
+  auto quoted = StartPellory(L"/unregister \"" + dll + L"\"");
+  const HWND second = ExpectBalloon(quoted);
+  EXPECT_EQ(MessageText(second), L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been unregistered.");
+  ClickForm(second);
+  EXPECT_EQ(WaitExit(quoted, 10000), 0u);
+}
+
+TEST(Pellory, BalloonSitsOnTheBottomRightWithoutTakingTheFocus) {
+  const auto folder = FreshFolder(L"geometry");
+  const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
+  // The user's window, which must keep the focus.
+  const HWND user = CreateWindowExW(0, L"STATIC", L"user", WS_POPUP | WS_VISIBLE, 100, 100, 200,
+                                    100, nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(user);
+  const HWND before = GetForegroundWindow();
+  auto pellory = StartPellory(L"/register " + dll);
+  const HWND balloon = ExpectBalloon(pellory);
+  const auto tpp = ScreenTwipsPerPixel();
+  const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  RECT r;
+  GetWindowRect(balloon, &r);
+  EXPECT_EQ(r.left, std::lround((screenW * tpp - 5100) / tpp));
+  EXPECT_EQ(r.bottom, screenH) << "the bottom edge lies on the screen's";
+  EXPECT_EQ(r.right - r.left, 333);
+  EXPECT_EQ(r.bottom - r.top, 67);
+  RECT client;
+  GetClientRect(balloon, &client);
+  EXPECT_EQ(client.right, 333) << "no frame";
+  EXPECT_EQ(client.bottom, 67);
+  EXPECT_TRUE(HasRoundRegion(balloon, 333, 67, 25));
+  const LONG_PTR ex = GetWindowLongPtrW(balloon, GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_TOPMOST);
+  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW) << "no taskbar button";
+  EXPECT_EQ(GetForegroundWindow(), before) << "the balloon took the focus";
+  ClickForm(balloon);
+  EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+  DestroyWindow(user);
+}
+
+TEST(Pellory, VersionBlock) {
+  const auto file = BinDir() + L"\\Pellory.exe";
+  EXPECT_EQ(FileVersion(file), L"1.0.0.1");
+  EXPECT_EQ(VersionString(file, L"FileVersion"), L"1.00.0001");
+  EXPECT_EQ(VersionString(file, L"ProductName"), L"Pellory");
+  EXPECT_EQ(VersionString(file, L"InternalName"), L"Pellory");
+  EXPECT_TRUE(VersionString(file, L"FileDescription").has_value());
+}
+
+// Last and slow: the tool gets its 30 seconds before Pellory says it does not know.
+TEST(Pellory, HungToolMeansAnUnknownOutcome) {
+  const auto folder = FreshFolder(L"hang");
+  const auto dll = CopyServer(L"hangserver.dll", folder, L"hang.dll");
+  auto pellory = StartPellory(L"/register " + dll);
+  const HWND balloon = ExpectBalloon(pellory, 45000);
+  EXPECT_EQ(MessageText(balloon),
+            L"RegSvr32 did not finish on hang.dll within 30 seconds; the outcome is unknown.");
+  ClickForm(balloon);
+  EXPECT_EQ(WaitExit(pellory, 10000), 1u);
+}
+
+}  // namespace

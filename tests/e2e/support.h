@@ -1,0 +1,91 @@
+// Helpers of the end-to-end driver: starting the built programs and watching their windows.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// Move-only owner of one handle H, released by Close; a null handle owns nothing.
+template <class H, auto Close>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(H handle) : handle_(handle) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  ~UniqueHandle() { reset(); }
+  H get() const { return handle_; }
+  H* put() {
+    reset();
+    return &handle_;
+  }
+  H release() { return std::exchange(handle_, H{}); }
+  void reset(H handle = H{}) {
+    if (handle_ != H{}) Close(handle_);
+    handle_ = handle;
+  }
+  explicit operator bool() const { return handle_ != H{}; }
+
+ private:
+  H handle_ = H{};
+};
+
+using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
+using UniqueHkey = UniqueHandle<HKEY, &RegCloseKey>;
+using UniqueHmodule = UniqueHandle<HMODULE, &FreeLibrary>;
+
+// A started program; one still running when its owner goes is terminated, so that a failed
+// test leaves nothing behind.
+class Process {
+ public:
+  Process() = default;
+  Process(UniqueKernelHandle handle, DWORD id) : handle_(std::move(handle)), id_(id) {}
+  Process(Process&&) noexcept = default;
+  Process& operator=(Process&& other) noexcept;
+  ~Process();
+  HANDLE Handle() const { return handle_.get(); }
+  DWORD Id() const { return id_; }
+  explicit operator bool() const { return static_cast<bool>(handle_); }
+
+ private:
+  void Stop();
+  UniqueKernelHandle handle_;
+  DWORD id_ = 0;
+};
+
+// Folder of the running e2e.exe, where the built programs are too; no trailing backslash.
+std::wstring BinDir();
+
+// Starts FILE with the argument text ARGS (may be empty), in DIR if given; empty on failure.
+Process Start(const std::wstring& file, const std::wstring& args = {},
+              const std::wstring& dir = {});
+
+// Exit code once the process has ended, or nothing if it still runs after timeoutMs.
+std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs);
+
+// The visible top-level windows that belong to process PID.
+std::vector<HWND> VisibleWindows(DWORD pid);
+
+// Class name of a window, e.g. L"#32770" for a dialog or message box.
+std::wstring ClassName(HWND window);
+
+// Polls until a visible top-level window of class CLS belongs to PROCESS; nullptr if the
+// process ends first or timeoutMs pass.
+HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutMs);
+
+// One string of a file's US-English version block (e.g. L"ProductName"); nothing if missing.
+std::optional<std::wstring> VersionString(const std::wstring& file, std::wstring_view name);
+
+// File version of a file's fixed version part as "a.b.c.d"; nothing if missing.
+std::optional<std::wstring> FileVersion(const std::wstring& file);
+
+}  // namespace e2e

@@ -1,0 +1,261 @@
+#include "frontend/modMain.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace modMain;
+
+namespace {
+
+Registration AsRegistration(const Command& command) {
+  const auto* registration = std::get_if<Registration>(&command);
+  if (!registration) throw std::runtime_error("not a registration");
+  return *registration;
+}
+
+TEST(CommandLine, EachSwitchBuildsItsToolLineAndMessage) {
+  struct Case {
+    std::wstring_view line, tool, message;
+  };
+  const Case cases[] = {
+      {L"/register C:\\x\\a.ocx", L"RegSvr32 \"C:\\x\\a.ocx\" /s", L"a.ocx has been registered."},
+      {L"/unregister C:\\x\\a.ocx", L"RegSvr32 \"C:\\x\\a.ocx\" /s /u",
+       L"a.ocx has been unregistered."},
+      {L"/install C:\\x\\a.ocx", L"RegSvr32 \"C:\\x\\a.ocx\" /s /i",
+       L"DllInstall and DllRegisterServer has been run on a.ocx."},
+      {L"/uninstall C:\\x\\a.ocx", L"RegSvr32 \"C:\\x\\a.ocx\" /s /i /u",
+       L"DllUninstall has been run on a.ocx."},
+      {L"/installonly C:\\x\\a.ocx", L"RegSvr32 \"C:\\x\\a.ocx\" /s /i /n",
+       L"DllInstall has been run on a.ocx."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+    const auto r = AsRegistration(ParseCommandLine(c.line));
+    EXPECT_EQ(ToolCommandLine(*r.action, r.request), c.tool);
+    EXPECT_EQ(BalloonMessage(*r.action, r.request.name), c.message);
+  }
+}
+
+TEST(CommandLine, PathsAreQuotedOnceAndNameHoldsNoQuote) {
+  struct Case {
+    std::wstring_view line, quoted, name;
+  };
+  const Case cases[] = {
+      {L"/register \"C:\\Program Files\\x\\a b.dll\"", L"\"C:\\Program Files\\x\\a b.dll\"",
+       L"a b.dll"},
+      {L"/register \"C:\\x\\a.dll", L"\"C:\\x\\a.dll\"", L"a.dll"},
+      {L"/register a.dll", L"\"a.dll\"", L"a.dll"},
+      {L"/register \"a.dll\"", L"\"a.dll\"", L"a.dll"},
+      {L"/register \\\\server\\share\\b.ocx", L"\"\\\\server\\share\\b.ocx\"", L"b.ocx"},
+      {L"/register C:\\\u00e9t\u00e9\\\u00fc.dll", L"\"C:\\\u00e9t\u00e9\\\u00fc.dll\"",
+       L"\u00fc.dll"},
+      // Nothing but the one blank after the switch is trimmed.
+      {L"/register  C:\\x\\a.dll ", L"\" C:\\x\\a.dll \"", L"a.dll "},
+      // No last piece: the balloon still names what was given.
+      {L"/register C:\\dir\\", L"\"C:\\dir\\\"", L"C:\\dir\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+    const auto r = AsRegistration(ParseCommandLine(c.line));
+    EXPECT_EQ(r.request.quotedPath, c.quoted);
+    EXPECT_EQ(r.request.name, c.name);
+  }
+}
+
+TEST(CommandLine, InstallOnlyIsNotTakenForInstall) {
+  const auto r = AsRegistration(ParseCommandLine(L"/installonly x.dll"));
+  EXPECT_EQ(r.action->switchText, L"/installonly");
+  EXPECT_EQ(r.action->toolSwitches, L" /s /i /n");
+}
+
+TEST(CommandLine, RefusedLinesLaunchNothing) {
+  EXPECT_TRUE(std::holds_alternative<ShowUsage>(ParseCommandLine(L"")));
+  for (auto line : {L"/REGISTER x.dll", L"-register x.dll", L"register x.dll", L"/registered x.dll",
+                    L"/register\tx.dll", L"/uninstallx", L" /register x.dll", L"x.dll"}) {
+    SCOPED_TRACE(std::wstring_view(line).size());
+    EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
+  }
+  for (auto line : {L"/register", L"/register ", L"/unregister \"\"", L"/install \"",
+                    L"/register    ", L"/register \" \""}) {
+    const auto command = ParseCommandLine(line);
+    ASSERT_TRUE(std::holds_alternative<MissingPath>(command));
+  }
+  EXPECT_EQ(std::get<MissingPath>(ParseCommandLine(L"/uninstall")).action->switchText,
+            L"/uninstall");
+  for (auto line :
+       {L"/register a.dll\" /u \"b", L"/register \"C:\\a\"b.dll\"", L"/register a\"b.dll"}) {
+    const auto command = ParseCommandLine(line);
+    ASSERT_TRUE(std::holds_alternative<QuoteInPath>(command));
+  }
+  EXPECT_EQ(std::get<QuoteInPath>(ParseCommandLine(L"/register a.dll\" /u \"b")).path,
+            L"a.dll\" /u \"b");
+}
+
+TEST(CommandLine, ArgumentsFollowTheProgramName) {
+  EXPECT_EQ(ArgumentsOf(L"\"C:\\Program Files\\P\\Pellory.exe\" /register x"), L"/register x");
+  EXPECT_EQ(ArgumentsOf(L"Pellory.exe   /register x "), L"/register x ");
+  EXPECT_EQ(ArgumentsOf(L"Pellory.exe"), L"");
+  EXPECT_EQ(ArgumentsOf(L"\"Pellory.exe\""), L"");
+  EXPECT_EQ(ArgumentsOf(L""), L"");
+}
+
+TEST(Texts, UsageAndUnknownArgumentBoxes) {
+  const std::wstring lines =
+      L"\r\n\"/register <path>\": Registers a file."
+      L"\r\n\"/unregister <path>\": Unregisters a file."
+      L"\r\n\"/install <path>\" (advanced): Runs DllInstall on the file."
+      L"\r\n\"/uninstall <path>\" (advanced): Runs DllUninstall on the file."
+      L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't "
+      L"register it.";
+  EXPECT_EQ(UsageText(), L"Pellory Commands:" + lines);
+  EXPECT_EQ(UnknownArgumentText(),
+            L"You specified an unknown argument. The valid arguments are:" + lines);
+}
+
+TEST(Outcome, ExitCodesAreReportedInPlainWords) {
+  const auto& reg = ActionTable()[0];
+  const auto& inst = ActionTable()[3];
+  using End = ToolRun::End;
+  struct Case {
+    const CommandAction& action;
+    ToolRun run;
+    std::wstring_view text, icon;
+  };
+  const Case cases[] = {
+      {reg, {End::Exited, 0, {}}, L"a.dll has been registered.", L"i"},
+      {reg, {End::Exited, 1, {}}, L"RegSvr32 rejected its arguments for a.dll.", L"x"},
+      {reg, {End::Exited, 2, {}}, L"OLE could not be started, so a.dll was not processed.", L"x"},
+      {reg,
+       {End::Exited, 3, {}},
+       L"a.dll could not be loaded (missing, or not a module for this system).",
+       L"x"},
+      {reg,
+       {End::Exited, 4, {}},
+       L"The entry point DllRegisterServer was not found in a.dll.",
+       L"x"},
+      {inst,
+       {End::Exited, 5, {}},
+       L"DllRegisterServer or DllInstall in a.dll reported a failure.",
+       L"x"},
+      {reg, {End::Exited, 7, {}}, L"RegSvr32 failed on a.dll with exit code 7.", L"x"},
+      {reg,
+       {End::Exited, 0xC0000005, {}},
+       L"RegSvr32 failed on a.dll with exit code 0xC0000005.",
+       L"x"},
+      {reg,
+       {End::TimedOut, 0, {}},
+       L"RegSvr32 did not finish on a.dll within 30 seconds; the outcome is unknown.",
+       L"!"},
+  };
+  for (const auto& c : cases) {
+    const auto report = DescribeOutcome(c.action, L"a.dll", c.run);
+    EXPECT_EQ(report.text, c.text);
+    EXPECT_EQ(report.icon, c.icon);
+  }
+}
+
+TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
+  const auto spec = MakeBalloonSpec({L"m", L"i"}, {1024 * 15.0, 768 * 15.0});
+  EXPECT_EQ(spec.sTitle, L"Pellory");
+  EXPECT_EQ(spec.sText, L"m");
+  EXPECT_EQ(spec.lPosX, 15360 - 5100);
+  EXPECT_EQ(spec.lPosY, 11520 - 1000);
+  EXPECT_EQ(spec.sIcon, L"i");
+  EXPECT_TRUE(spec.bShowClose);
+  EXPECT_EQ(spec.lAutoCloseAfter, 2500);
+  EXPECT_EQ(spec.lHeight, 1000);
+  EXPECT_EQ(spec.lWidth, 5000);
+  EXPECT_EQ(spec.sFont, L"Tahoma");
+  EXPECT_EQ(spec.sRTFFilename, L"");
+  // At 120 DPI twips per pixel are 12, and whole twips are passed on.
+  const auto hi = MakeBalloonSpec({L"m", L"i"}, {1366 * 12.0, 768 * 12.0});
+  EXPECT_EQ(hi.lPosX, 16392 - 5100);
+}
+
+class FakePlatform final : public Platform {
+ public:
+  void ShowBox(const std::wstring& text, BoxIcon icon) override { boxes.push_back({text, icon}); }
+  ToolRun RunTool(const std::wstring& commandLine, std::uint32_t timeoutMs) override {
+    launched.push_back(commandLine);
+    timeout = timeoutMs;
+    return result;
+  }
+  ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
+  void ShowBalloon(const balloon::BalloonSpec& spec) override { balloons.push_back(spec); }
+
+  struct Box {
+    std::wstring text;
+    BoxIcon icon;
+  };
+  std::vector<Box> boxes;
+  std::vector<std::wstring> launched;
+  std::vector<balloon::BalloonSpec> balloons;
+  std::uint32_t timeout = 0;
+  ToolRun result;
+};
+
+TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
+  struct Case {
+    std::wstring_view line;
+    BoxIcon icon;
+    int status;
+    std::wstring_view starts;
+  };
+  const Case cases[] = {
+      {L"", BoxIcon::Information, 0, L"Pellory Commands:"},
+      {L"/REGISTER x.dll", BoxIcon::Information, 1, L"You specified an unknown argument."},
+      {L"/register", BoxIcon::Information, 1, L"You did not specify a file after /register."},
+      {L"/register a.dll\" /u \"b", BoxIcon::Error, 1, L"A file path cannot hold a double quote"},
+  };
+  for (const auto& c : cases) {
+    FakePlatform platform;
+    const auto outcome = Main(c.line, platform);
+    EXPECT_FALSE(outcome.balloonShown);
+    EXPECT_EQ(outcome.exitStatus, c.status);
+    EXPECT_TRUE(platform.launched.empty());
+    EXPECT_TRUE(platform.balloons.empty());
+    ASSERT_EQ(platform.boxes.size(), 1u);
+    EXPECT_EQ(platform.boxes[0].icon, c.icon);
+    EXPECT_TRUE(platform.boxes[0].text.starts_with(c.starts));
+  }
+}
+
+TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
+  FakePlatform ok;
+  auto outcome = Main(L"/unregister C:\\x\\a.ocx", ok);
+  ASSERT_EQ(ok.launched.size(), 1u);
+  EXPECT_EQ(ok.launched[0], L"RegSvr32 \"C:\\x\\a.ocx\" /s /u");
+  EXPECT_EQ(ok.timeout, kToolTimeoutMs);
+  ASSERT_EQ(ok.balloons.size(), 1u);
+  EXPECT_EQ(ok.balloons[0].sText, L"a.ocx has been unregistered.");
+  EXPECT_EQ(ok.balloons[0].sIcon, L"i");
+  EXPECT_TRUE(outcome.balloonShown);
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(ok.boxes.empty());
+
+  FakePlatform failed;
+  failed.result = {ToolRun::End::Exited, 5, {}};
+  outcome = Main(L"/register a.dll", failed);
+  ASSERT_EQ(failed.balloons.size(), 1u);
+  EXPECT_EQ(failed.balloons[0].sIcon, L"x");
+  EXPECT_EQ(outcome.exitStatus, 5);
+
+  FakePlatform hung;
+  hung.result = {ToolRun::End::TimedOut, 0, {}};
+  outcome = Main(L"/register a.dll", hung);
+  ASSERT_EQ(hung.balloons.size(), 1u);
+  EXPECT_EQ(hung.balloons[0].sIcon, L"!");
+  EXPECT_EQ(outcome.exitStatus, 1);
+
+  FakePlatform missing;
+  missing.result = {ToolRun::End::NotStarted, 0, L"C:\\windows\\system32\\regsvr32.exe: gone"};
+  outcome = Main(L"/register a.dll", missing);
+  EXPECT_FALSE(outcome.balloonShown);
+  EXPECT_TRUE(missing.balloons.empty());
+  ASSERT_EQ(missing.boxes.size(), 1u);
+  EXPECT_EQ(missing.boxes[0].icon, BoxIcon::Error);
+  EXPECT_NE(missing.boxes[0].text.find(L"regsvr32.exe: gone"), std::wstring::npos);
+}
+
+}  // namespace

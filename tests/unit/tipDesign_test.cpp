@@ -1,0 +1,199 @@
+#include "balloon/tipDesign.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace balloon;
+
+namespace {
+
+TEST(IconKind, CodesAreMatchedAfterLowerCasing) {
+  struct Case {
+    std::wstring_view code;
+    IconKind kind;
+  };
+  const Case cases[] = {
+      {L"i", {IconStyle::Newer, IconRole::Information}},
+      {L"I", {IconStyle::Newer, IconRole::Information}},
+      {L"i9", {IconStyle::Classic, IconRole::Information}},
+      {L"X", {IconStyle::Newer, IconRole::Error}},
+      {L"x9", {IconStyle::Classic, IconRole::Error}},
+      {L"!", {IconStyle::Newer, IconRole::Warning}},
+      {L"!9", {IconStyle::Classic, IconRole::Warning}},
+  };
+  for (const auto& c : cases) {
+    const auto kind = LookupIcon(c.code);
+    ASSERT_TRUE(kind.has_value()) << std::string(c.code.begin(), c.code.end());
+    EXPECT_EQ(*kind, c.kind);
+  }
+  for (auto code : {L"", L"i ", L" i", L"info", L"9", L"x99", L"?"}) {
+    EXPECT_FALSE(LookupIcon(code).has_value());
+  }
+}
+
+// Records what SetBalloon does to the form, in order.
+class RecordingForm final : public TipForm {
+ public:
+  void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
+  void SetMessageText(const std::wstring& t) override { Log(L"text " + t); }
+  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p); }
+  void MoveTwips(std::int32_t x, std::int32_t y) override {
+    Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
+  }
+  void ShowIconPicture(IconKind icon) override {
+    Log(L"icon " + std::to_wstring(static_cast<int>(icon.style)) + L"/" +
+        std::to_wstring(static_cast<int>(icon.role)));
+  }
+  void HideDisplayIcon() override { Log(L"hide icon"); }
+  int DisplayIconLeft() const override { return 8; }
+  void SetTitleLeft(int left) override { Log(L"title left " + std::to_wstring(left)); }
+  void SetCloseVisible(bool v) override { Log(v ? L"close shown" : L"close hidden"); }
+  void SetAutoClose(std::int32_t ms, bool on) override {
+    Log(L"timer " + std::to_wstring(ms) + (on ? L" on" : L" off"));
+  }
+  void SetWidthTwips(std::int32_t w) override { Log(L"width " + std::to_wstring(w)); }
+  void SetHeightTwips(std::int32_t h) override { Log(L"height " + std::to_wstring(h)); }
+  void RoundCorners() override { Log(L"round"); }
+  void SetFormFontFace(const std::wstring& f) override { Log(L"form face " + f); }
+  void SetMessageFontFace(const std::wstring& f) override { Log(L"text face " + f); }
+  void SetTitleFontFace(const std::wstring& f) override { Log(L"title face " + f); }
+
+  std::vector<std::wstring> calls;
+
+ private:
+  void Log(std::wstring s) { calls.push_back(std::move(s)); }
+};
+
+TEST(SetBalloon, RunsItsStepsInOrder) {
+  const BalloonSpec spec{.sTitle = L"Pellory",
+                         .sText = L"a.dll has been registered.",
+                         .lPosX = 10260,
+                         .lPosY = 10520,
+                         .sIcon = L"i",
+                         .bShowClose = true,
+                         .lAutoCloseAfter = 2500,
+                         .lHeight = 1000,
+                         .lWidth = 5000,
+                         .sFont = L"Tahoma",
+                         .sRTFFilename = L""};
+  RecordingForm form;
+  SetBalloon(form, spec);
+  const std::vector<std::wstring> expected{L"title Pellory",
+                                           L"text a.dll has been registered.",
+                                           L"move 10260,10520",
+                                           L"icon 0/0",
+                                           L"close shown",
+                                           L"timer 2500 on",
+                                           L"width 5000",
+                                           L"height 1000",
+                                           L"round",
+                                           L"form face Tahoma",
+                                           L"text face Tahoma",
+                                           L"title face Tahoma"};
+  EXPECT_EQ(form.calls, expected);
+}
+
+TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
+  BalloonSpec spec;
+  spec.sTitle = L"T";
+  RecordingForm form;
+  SetBalloon(form, spec);
+  // Defaults: no icon (the title moves to the icon's place), no close button, no timer,
+  // 4680 x 1620 twips, MS Sans Serif; an empty text leaves the design content alone.
+  const std::vector<std::wstring> expected{L"title T",
+                                           L"move 0,0",
+                                           L"hide icon",
+                                           L"title left 8",
+                                           L"close hidden",
+                                           L"timer 0 off",
+                                           L"width 4680",
+                                           L"height 1620",
+                                           L"round",
+                                           L"form face MS Sans Serif",
+                                           L"text face MS Sans Serif",
+                                           L"title face MS Sans Serif"};
+  EXPECT_EQ(form.calls, expected);
+
+  // A file's content replaces the text and keeps its own fonts.
+  spec.sText = L"t";
+  spec.sRTFFilename = L"C:\\n.rtf";
+  spec.sIcon = L"X9";
+  spec.lAutoCloseAfter = -5;
+  RecordingForm withFile;
+  SetBalloon(withFile, spec);
+  const std::vector<std::wstring> expectedWithFile{L"title T",
+                                                   L"text t",
+                                                   L"file C:\\n.rtf",
+                                                   L"move 0,0",
+                                                   L"icon 1/1",
+                                                   L"close hidden",
+                                                   L"timer 0 off",
+                                                   L"width 4680",
+                                                   L"height 1620",
+                                                   L"round",
+                                                   L"form face MS Sans Serif",
+                                                   L"title face MS Sans Serif"};
+  EXPECT_EQ(withFile.calls, expectedWithFile);
+}
+
+TEST(Shape, RegionAndBorderCornersFromTwips) {
+  EXPECT_EQ(RegionCorner(5000, 1000, 15, 15), (Corner{333, 67}));
+  EXPECT_EQ(BorderCorner(5000, 1000, 15, 15), (Corner{332, 66}));
+  EXPECT_EQ(RegionCorner(4680, 1920, 15, 15), (Corner{312, 128}));
+  // Halves go to the even neighbour.
+  EXPECT_EQ(RegionCorner(112.5, 97.5, 15, 15), (Corner{8, 6}));
+  EXPECT_EQ(TwipsToPixels(10520, 15), 701);
+  // 120 DPI: 5000 / 12 = 416.67.
+  EXPECT_EQ(RegionCorner(5000, 1000, 12, 12), (Corner{417, 83}));
+}
+
+TEST(Layout, ControlsFollowTheClientSize) {
+  struct Case {
+    int sw, sh;
+  };
+  for (const Case c : {Case{333, 67}, Case{312, 128}, Case{40, 67}, Case{3000, 67}}) {
+    SCOPED_TRACE(c.sw);
+    const auto l = ComputeLayout(c.sw, c.sh);
+    EXPECT_EQ(l.txtTip, (Rect{8, 27, c.sw - 20, c.sh - 37}));
+    // The close images stay aligned with the right edge; the glyph 2 right and 3 down of them.
+    EXPECT_EQ(l.imgX, (Rect{c.sw - 28, 2, 16, 16}));
+    EXPECT_EQ(l.lblX, (Rect{c.sw - 26, 5, 13, 13}));
+    EXPECT_EQ(l.imgDisplayIcon, (Rect{10, 2, 16, 16}));
+    EXPECT_EQ(l.lblTitle, (Rect{0, 1, c.sw, 17}));
+    EXPECT_EQ(l.strip, l.lblTitle);
+  }
+  // The front end's balloon, in full.
+  const auto l = ComputeLayout(333, 67);
+  EXPECT_EQ(l.txtTip, (Rect{8, 27, 313, 30}));
+  EXPECT_EQ(l.imgX.left + l.imgX.width, 321);
+}
+
+TEST(Events, WhatClosesAndWhatPresses) {
+  using enum Source;
+  using enum Event;
+  using enum Reaction;
+  // Clicks that close.
+  for (auto s : {Form, DisplayIcon, ImgX, LblX}) EXPECT_EQ(React(s, Click, 1, true), Hide);
+  EXPECT_EQ(React(Timer, Tick, 0, true), Hide);
+  EXPECT_EQ(React(TxtTip, DblClick, 1, true), Hide);
+  EXPECT_EQ(React(TxtTip, DblClick, 1, false), Hide);
+  // A single click in the message area closes only when the close button is hidden.
+  EXPECT_EQ(React(TxtTip, Click, 1, false), Hide);
+  EXPECT_EQ(React(TxtTip, Click, 1, true), None);
+  // The title strip never closes.
+  for (auto e : {Click, MouseDown, MouseUp, DblClick}) EXPECT_EQ(React(LblTitle, e, 1, true), None);
+  // The close button's pressed look follows the left button only.
+  for (auto s : {ImgX, LblX}) {
+    EXPECT_EQ(React(s, MouseDown, 1, true), ShowPressed);
+    EXPECT_EQ(React(s, MouseUp, 1, true), ShowReleased);
+    for (int button : {0, 2, 3, 4, 5}) {
+      EXPECT_EQ(React(s, MouseDown, button, true), None);
+      EXPECT_EQ(React(s, MouseUp, button, true), None);
+    }
+  }
+  for (auto s : {Form, DisplayIcon, TxtTip}) EXPECT_EQ(React(s, MouseDown, 1, true), None);
+}
+
+}  // namespace
