@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+
+#include <tlhelp32.h>
 #include <sstream>
 
 namespace e2e {
@@ -129,11 +131,11 @@ std::wstring MessageText(HWND balloon) {
   if (!area) return L"<no message area>";
   // GetWindowText does not ask another process's window; WM_GETTEXT does.
   DWORD_PTR length = 0;
-  SendMessageTimeoutW(area, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+  SendMessageTimeoutW(area, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length);
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_ABORTIFHUNG, 5000, &copied);
+                      SMTO_NORMAL, 5000, &copied);
   text.resize(copied);
   return text;
 }
@@ -144,6 +146,22 @@ void ClickForm(HWND balloon) {
   const LPARAM at = MAKELPARAM(3, 40);
   PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(balloon, WM_LBUTTONUP, 0, at);
+}
+
+void StopChildren(const Process& parent) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != parent.Id()) continue;
+    if (const HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+      TerminateProcess(child, 1);
+      CloseHandle(child);
+    }
+  }
+  CloseHandle(snapshot);
 }
 
 bool HasRoundRegion(HWND window, int right, int bottom, int ellipse) {

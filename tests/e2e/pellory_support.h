@@ -42,6 +42,8 @@ HWND MessageArea(HWND balloon);
 std::wstring MessageText(HWND balloon);
 // A click on the form's own area, as the window manager would deliver it.
 void ClickForm(HWND balloon);
+// Ends the programs PARENT started that still run, so none outlives the test.
+void StopChildren(const Process& parent);
 // Whether WINDOW's shape is the rounded rectangle (0, 0)-(right, bottom).
 bool HasRoundRegion(HWND window, int right, int bottom, int ellipse);
 double ScreenTwipsPerPixel();
