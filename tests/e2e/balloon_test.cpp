@@ -1,0 +1,266 @@
+// The balloon as a user meets it: what it looks like on the X screen, how the close button
+// answers the real mouse, and when it goes away.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pellory_support.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr Rgb kStrip{243, 245, 158};
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kBackdrop{255, 0, 255};
+constexpr Rgb kReleasedEdge{255, 149, 149};
+
+// Runs the driver's own windows for a while, so that they paint.
+void Pump(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  } while (GetTickCount64() < end);
+}
+
+// A window of one colour: a backdrop behind the balloon, or a cover over it.
+class ColourWindow {
+ public:
+  ColourWindow(Rgb colour, RECT where, bool topmost)
+      : brush_(CreateSolidBrush(RGB(colour.r, colour.g, colour.b))) {
+    static const ATOM atom = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = DefWindowProcW;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"e2eColour";
+      return RegisterClassW(&wc);
+    }();
+    (void)atom;
+    window_ = CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, L"e2eColour", L"", WS_POPUP, where.left,
+                              where.top, where.right - where.left, where.bottom - where.top,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush_));
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    if (!topmost)
+      SetWindowPos(window_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Pump(200);
+  }
+  ~ColourWindow() {
+    DestroyWindow(window_);
+    DeleteObject(brush_);
+    Pump(200);
+  }
+  ColourWindow(const ColourWindow&) = delete;
+  ColourWindow& operator=(const ColourWindow&) = delete;
+
+ private:
+  HBRUSH brush_;
+  HWND window_ = nullptr;
+};
+
+RECT Screen() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+// Real input, as from the mouse: the pointer moves, then the buttons change.
+void MouseTo(POINT at) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  // Rounded up, or Wine lands one pixel short.
+  in.mi.dx = (at.x * 65536 + w - 1) / w;
+  in.mi.dy = (at.y * 65536 + h - 1) / h;
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(in));
+  Sleep(30);
+}
+
+void Button(DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof(in));
+  Sleep(60);
+}
+
+void Click(POINT at) {
+  MouseTo(at);
+  Button(MOUSEEVENTF_LEFTDOWN);
+  Button(MOUSEEVENTF_LEFTUP);
+}
+
+POINT At(HWND balloon, int x, int y) {
+  RECT r;
+  GetWindowRect(balloon, &r);
+  return {r.left + x, r.top + y};
+}
+
+// The pixel at (x, y) of the balloon, from the X screen.
+Rgb PixelOf(const Screenshot& shot, HWND balloon, int x, int y) {
+  const POINT p = At(balloon, x, y);
+  return shot.At(p.x, p.y);
+}
+
+Screenshot Capture() {
+  auto shot = CaptureScreen();
+  if (!shot) throw std::runtime_error("no screenshot");
+  return *shot;
+}
+
+Rgb SysColour(int index) {
+  const COLORREF c = GetSysColor(index);
+  return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+bool IsRed(Rgb c) { return c.r > 120 && c.g < 70 && c.b < 70; }
+
+// Tests Pellory's own balloon at the points a broken layout or painting would get wrong.
+void ExpectPainted(HWND balloon, const char* when) {
+  SCOPED_TRACE(when);
+  const auto shot = Capture();
+  const auto px = [&](int x, int y) { return PixelOf(shot, balloon, x, y); };
+  // The title strip under the title, left of the text and right of the icon.
+  EXPECT_TRUE(Near(px(60, 9), kStrip)) << Describe(px(60, 9));
+  EXPECT_TRUE(Near(px(280, 16), kStrip)) << Describe(px(280, 16));
+  // A black border on every side. The 2-pixel pen is centred on the rounded rectangle
+  // (0, 0)-(332, 66), so its outer half falls outside the window on the left and at the top.
+  for (const POINT p : {POINT{0, 33}, POINT{330, 33}, POINT{331, 33}, POINT{166, 0}, POINT{166, 64},
+                        POINT{166, 65}}) {
+    EXPECT_EQ(px(p.x, p.y), kBlack) << p.x << "," << p.y << " " << Describe(px(p.x, p.y));
+  }
+  // Inside, the tool-tip background; the strip ends below the title label.
+  EXPECT_TRUE(Near(px(160, 60), SysColour(COLOR_INFOBK))) << Describe(px(160, 60));
+  EXPECT_TRUE(Near(px(4, 22), SysColour(COLOR_INFOBK))) << Describe(px(4, 22));
+  // The red close button at the top right, its glyph white.
+  EXPECT_TRUE(IsRed(px(307, 15))) << Describe(px(307, 15));
+  EXPECT_TRUE(Near(px(305, 9), kReleasedEdge, 12)) << Describe(px(305, 9));
+  // Outside the rounded region the backdrop shows through.
+  for (const POINT p : {POINT{1, 1}, POINT{331, 1}, POINT{1, 65}, POINT{331, 65}}) {
+    EXPECT_EQ(px(p.x, p.y), kBackdrop) << p.x << "," << p.y << " " << Describe(px(p.x, p.y));
+  }
+  // The icon: information is drawn in blue.
+  int blue = 0;
+  for (int y = 2; y < 18; ++y) {
+    for (int x = 10; x < 26; ++x) {
+      const Rgb c = px(x, y);
+      if (c.b > c.r + 60) ++blue;
+    }
+  }
+  EXPECT_GT(blue, 10) << "no information icon";
+}
+
+TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
+  ColourWindow backdrop(kBackdrop, Screen(), false);
+  const auto folder = FreshFolder(L"paint");
+  const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
+  auto pellory = StartPellory(L"/register " + dll);
+  const HWND balloon = ExpectBalloon(pellory);
+  ASSERT_NE(balloon, nullptr);
+  Sleep(150);
+  ExpectPainted(balloon, "first show");
+  {
+    RECT r;
+    GetWindowRect(balloon, &r);
+    ColourWindow cover({0, 128, 0}, RECT{r.left - 20, r.top - 20, r.right - 100, r.bottom}, true);
+  }
+  ExpectPainted(balloon, "after a window covered it");
+  const auto shotPath = BinDir() + L"\\balloon.png";
+  SaveScreenPng(shotPath);
+  EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+}
+
+// A balloon that stays until clicked, from the test host.
+Process StartTip(bool showClose) {
+  auto tip = Start(BinDir() + L"\\tiphost.exe",
+                   std::wstring(L"title=Pellory|text=a.dll has been registered.|x=10260|y=10520|"
+                                L"icon=i|auto=0|h=1000|w=5000|font=Tahoma|close=") +
+                       (showClose ? L"1" : L"0"));
+  EXPECT_TRUE(tip);
+  return tip;
+}
+
+// The close picture's left edge: light when released, dark when pressed.
+bool LooksPressed(HWND balloon) {
+  const Rgb edge = PixelOf(Capture(), balloon, 305, 9);
+  return edge.r < 200;
+}
+
+TEST(Balloon, CloseButtonShowsItsPressedLookWhileTheLeftButtonIsHeld) {
+  auto tip = StartTip(true);
+  const HWND balloon = ExpectBalloon(tip);
+  ASSERT_NE(balloon, nullptr);
+  Sleep(150);
+  EXPECT_FALSE(LooksPressed(balloon));
+  const POINT strip = At(balloon, 100, 9);
+  // On the white cross, then on the red rim around it; released away from the button.
+  for (const POINT on : {At(balloon, 313, 11), At(balloon, 306, 3)}) {
+    MouseTo(on);
+    Button(MOUSEEVENTF_LEFTDOWN);
+    EXPECT_TRUE(LooksPressed(balloon)) << on.x << "," << on.y;
+    MouseTo(strip);
+    Button(MOUSEEVENTF_LEFTUP);
+    EXPECT_FALSE(LooksPressed(balloon));
+    EXPECT_TRUE(IsWindow(balloon));
+  }
+  // Other buttons change nothing.
+  MouseTo(At(balloon, 313, 11));
+  Button(MOUSEEVENTF_RIGHTDOWN);
+  EXPECT_FALSE(LooksPressed(balloon));
+  Button(MOUSEEVENTF_RIGHTUP);
+  EXPECT_TRUE(IsWindow(balloon));
+  // A click on the title strip leaves it open; a click on the cross closes it and ends it.
+  Click(strip);
+  Sleep(200);
+  EXPECT_TRUE(IsWindow(balloon));
+  Click(At(balloon, 313, 11));
+  EXPECT_EQ(WaitExit(tip, 5000), 0u);
+}
+
+TEST(Balloon, ClicksOnTheFormTheIconAndTheRim) {
+  for (const POINT where : {POINT{3, 40}, POINT{17, 9}, POINT{306, 3}}) {
+    SCOPED_TRACE(where.x);
+    auto tip = StartTip(true);
+    const HWND balloon = ExpectBalloon(tip);
+    ASSERT_NE(balloon, nullptr);
+    Click(At(balloon, where.x, where.y));
+    EXPECT_EQ(WaitExit(tip, 5000), 0u);
+  }
+}
+
+TEST(Balloon, MessageAreaClosesOnADoubleClickOrOnAClickWithoutCloseButton) {
+  {
+    auto tip = StartTip(true);
+    const HWND balloon = ExpectBalloon(tip);
+    ASSERT_NE(balloon, nullptr);
+    const POINT area = At(balloon, 150, 40);
+    Click(area);
+    Sleep(600);  // longer than a double click
+    EXPECT_TRUE(IsWindow(balloon)) << "a single click closed it although the button is shown";
+    Click(area);
+    Click(area);
+    EXPECT_EQ(WaitExit(tip, 5000), 0u) << "a double click left it open";
+  }
+  {
+    auto tip = StartTip(false);
+    const HWND balloon = ExpectBalloon(tip);
+    ASSERT_NE(balloon, nullptr);
+    Click(At(balloon, 150, 40));
+    EXPECT_EQ(WaitExit(tip, 5000), 0u) << "a single click left it open without a close button";
+  }
+}
+
+TEST(Balloon, ClosesByItselfAfterTwoAndAHalfSeconds) {
+  const auto folder = FreshFolder(L"timer");
+  const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
+  auto pellory = StartPellory(L"/register " + dll);
+  const HWND balloon = ExpectBalloon(pellory);
+  ASSERT_NE(balloon, nullptr);
+  const ULONGLONG shown = GetTickCount64();
+  while (IsWindow(balloon) && GetTickCount64() - shown < 5000) Sleep(10);
+  const ULONGLONG closed = GetTickCount64() - shown;
+  EXPECT_GE(closed, 2400u);
+  EXPECT_LE(closed, 3100u);
+  EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
+}
+
+}  // namespace
