@@ -2,6 +2,7 @@
 // answers the real mouse, and when it goes away.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "pellory_support.h"
@@ -147,6 +148,12 @@ void ExpectPainted(HWND balloon, const char* when) {
     }
   }
   EXPECT_GT(blue, 10) << "no information icon";
+  // The bold title, centred on the strip.
+  int dark = 0;
+  for (int y = 2; y < 17; ++y) {
+    for (int x = 130; x < 200; ++x) dark += Near(px(x, y), kBlack, 60) ? 1 : 0;
+  }
+  EXPECT_GT(dark, 40) << "no title text";
 }
 
 TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
@@ -169,14 +176,49 @@ TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
   EXPECT_EQ(WaitExit(pellory, 10000), 0u);
 }
 
-// A balloon that stays until clicked, from the test host.
-Process StartTip(bool showClose) {
+// A balloon from the test host, by default one like Pellory's that stays until clicked.
+Process StartTip(bool showClose, const std::wstring& more = L"text=a.dll has been registered.") {
   auto tip = Start(BinDir() + L"\\tiphost.exe",
-                   std::wstring(L"title=Pellory|text=a.dll has been registered.|x=10260|y=10520|"
-                                L"icon=i|auto=0|h=1000|w=5000|font=Tahoma|close=") +
-                       (showClose ? L"1" : L"0"));
+                   L"title=Pellory|x=10260|y=10520|icon=i|auto=0|h=1000|w=5000|font=Tahoma|" +
+                       more + (showClose ? L"|close=1" : L"|close=0"));
   EXPECT_TRUE(tip);
   return tip;
+}
+
+std::wstring WithoutTrailingBreaks(std::wstring text) {
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  return text;
+}
+
+TEST(Balloon, DesignContentRichTextFileAndNoIcon) {
+  {
+    // Neither text nor file: the design content stays. An unknown icon code hides the icon.
+    auto tip = StartTip(true, L"text=|icon=zz");
+    const HWND balloon = ExpectBalloon(tip);
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_EQ(WithoutTrailingBreaks(MessageText(balloon)), L"txtTip");
+    Sleep(150);
+    const auto shot = Capture();
+    for (int x = 10; x < 26; x += 3) {
+      EXPECT_TRUE(Near(PixelOf(shot, balloon, x, 9), kStrip)) << "an icon at " << x;
+    }
+    Click(At(balloon, 3, 40));
+    EXPECT_EQ(WaitExit(tip, 5000), 0u);
+  }
+  {
+    // A rich-text file wins over the text.
+    const auto file = FreshFolder(L"rtf") + L"\\note.rtf";
+    {
+      std::ofstream out(file.c_str(), std::ios::binary);
+      out << "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs18 From the file.\\par}";
+    }
+    auto tip = StartTip(true, L"text=ignored|rtf=" + file);
+    const HWND balloon = ExpectBalloon(tip);
+    ASSERT_NE(balloon, nullptr);
+    EXPECT_EQ(WithoutTrailingBreaks(MessageText(balloon)), L"From the file.");
+    Click(At(balloon, 3, 40));
+    EXPECT_EQ(WaitExit(tip, 5000), 0u);
+  }
 }
 
 // The close picture's left edge: light when released, dark when pressed.

@@ -11,8 +11,6 @@
 
 #include "support.h"
 
-#include <shellapi.h>
-
 namespace {
 
 using Entry = std::pair<std::wstring, std::wstring>;  // key path, and "" or one value of it
@@ -225,26 +223,6 @@ TEST_F(Brannock, LeavesOtherVerbsAndKeysThatAreNotEmpty) {
   std::erase(gone, L"ocxfile\\shell\\Register");
   std::erase(gone, L"Applications\\Pellory.exe");
   ExpectOnlyGone(before, gone);
-}
-
-TEST(BrannockProgram, IsAWindowsProgramWithItsVersionBlockAndManifest) {
-  const std::wstring program = e2e::BinDir() + L"\\Brannock.exe";
-  // A GUI program reports its subsystem version in the high word; a console one reports 0.
-  const DWORD_PTR type = SHGetFileInfoW(program.c_str(), 0, nullptr, 0, SHGFI_EXETYPE);
-  EXPECT_EQ(LOWORD(type), IMAGE_NT_SIGNATURE & 0xFFFF);
-  EXPECT_NE(HIWORD(type), 0);
-
-  e2e::UniqueHmodule image(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  ASSERT_TRUE(image);
-  EXPECT_NE(FindResourceW(image.get(), MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
-
-  EXPECT_EQ(e2e::FileVersion(program), L"1.0.0.1");
-  EXPECT_EQ(e2e::VersionString(program, L"FileVersion"), L"1.00.0001");
-  EXPECT_EQ(e2e::VersionString(program, L"ProductVersion"), L"1.00.0001");
-  EXPECT_EQ(e2e::VersionString(program, L"ProductName"), L"Brannock");
-  EXPECT_EQ(e2e::VersionString(program, L"InternalName"), L"Brannock");
-  EXPECT_EQ(e2e::VersionString(program, L"OriginalFilename"), L"Brannock.exe");
-  EXPECT_TRUE(e2e::VersionString(program, L"FileDescription").has_value());
 }
 
 }  // namespace

@@ -175,15 +175,6 @@ TEST(Pellory, BalloonSitsOnTheBottomRightWithoutTakingTheFocus) {
   DestroyWindow(user);
 }
 
-TEST(Pellory, VersionBlock) {
-  const auto file = BinDir() + L"\\Pellory.exe";
-  EXPECT_EQ(FileVersion(file), L"1.0.0.1");
-  EXPECT_EQ(VersionString(file, L"FileVersion"), L"1.00.0001");
-  EXPECT_EQ(VersionString(file, L"ProductName"), L"Pellory");
-  EXPECT_EQ(VersionString(file, L"InternalName"), L"Pellory");
-  EXPECT_TRUE(VersionString(file, L"FileDescription").has_value());
-}
-
 // Last and slow: the tool gets its 30 seconds before Pellory says it does not know.
 TEST(Pellory, HungToolMeansAnUnknownOutcome) {
   const auto folder = FreshFolder(L"hang");
