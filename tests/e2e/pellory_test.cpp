@@ -175,6 +175,28 @@ TEST(Pellory, BalloonSitsOnTheBottomRightWithoutTakingTheFocus) {
   DestroyWindow(user);
 }
 
+TEST(Pellory, AToolThatCannotStartGivesAnErrorBoxAndNoBalloon) {
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring tool = std::wstring(system) + L"\\regsvr32.exe";
+  const std::wstring away = tool + L".away";
+  ASSERT_TRUE(MoveFileW(tool.c_str(), away.c_str())) << "could not move regsvr32 aside";
+  struct Restore {
+    const std::wstring &from, &to;
+    ~Restore() { MoveFileW(from.c_str(), to.c_str()); }
+  } restore{away, tool};
+  auto pellory = StartPellory(L"/register C:\\x\\a.dll");
+  const Box box = ExpectBox(pellory);
+  EXPECT_TRUE(box.text.starts_with(
+      L"RegSvr32 could not be started, so nothing was registered or unregistered.\r\n\r\n"))
+      << Narrow(box.text);
+  EXPECT_NE(box.text.find(L"regsvr32.exe"), std::wstring::npos) << Narrow(box.text);
+  EXPECT_EQ(box.icon, BoxIcon::Error);
+  EXPECT_TRUE(VisibleWindows(pellory.Id()).size() == 1) << "a balloon came with the box";
+  ClickOk(box);
+  EXPECT_EQ(WaitExit(pellory, 10000), 1u);
+}
+
 // Last and slow: the tool gets its 30 seconds before Pellory says it does not know.
 TEST(Pellory, HungToolMeansAnUnknownOutcome) {
   const auto folder = FreshFolder(L"hang");
