@@ -233,6 +233,13 @@ TEST(Balloon, CloseButtonShowsItsPressedLookWhileTheLeftButtonIsHeld) {
   ASSERT_NE(balloon, nullptr);
   Sleep(150);
   EXPECT_FALSE(LooksPressed(balloon));
+  // Resting on the cross brings up its tool tip.
+  MouseTo(At(balloon, 313, 11));
+  const HWND toolTip = WaitForWindow(tip, L"tooltips_class32", 3000);
+  EXPECT_NE(toolTip, nullptr) << "no tool tip on the close button";
+  if (toolTip) {
+    EXPECT_EQ(TextOf(toolTip), L"Close");
+  }
   const POINT strip = At(balloon, 100, 9);
   // On the white cross, then on the red rim around it; released away from the button.
   for (const POINT on : {At(balloon, 313, 11), At(balloon, 306, 3)}) {

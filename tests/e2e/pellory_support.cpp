@@ -126,18 +126,21 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs) {
 
 HWND MessageArea(HWND balloon) { return FindWindowExW(balloon, nullptr, L"RICHEDIT50W", nullptr); }
 
-std::wstring MessageText(HWND balloon) {
-  const HWND area = balloon ? MessageArea(balloon) : nullptr;
-  if (!area) return L"<no message area>";
+std::wstring TextOf(HWND window) {
   // GetWindowText does not ask another process's window; WM_GETTEXT does.
   DWORD_PTR length = 0;
-  SendMessageTimeoutW(area, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length);
+  SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length);
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  SendMessageTimeoutW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                       SMTO_NORMAL, 5000, &copied);
   text.resize(copied);
   return text;
+}
+
+std::wstring MessageText(HWND balloon) {
+  const HWND area = balloon ? MessageArea(balloon) : nullptr;
+  return area ? TextOf(area) : L"<no message area>";
 }
 
 void ClickForm(HWND balloon) {

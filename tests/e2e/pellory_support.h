@@ -40,6 +40,8 @@ void ClickOk(const Box& box);
 HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
 HWND MessageArea(HWND balloon);
 std::wstring MessageText(HWND balloon);
+// A window's text, asked of the window itself, in whatever process it lives.
+std::wstring TextOf(HWND window);
 // A click on the form's own area, as the window manager would deliver it.
 void ClickForm(HWND balloon);
 // Ends the programs PARENT started that still run, so none outlives the test.
