@@ -225,7 +225,12 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       Raise(HitTest(pt), Event::MouseUp, 4);
       return 0;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lp) != hwnd) captured_.reset();
+      // Capture taken away mid-press: no release will come, so show the released look.
+      if (captured_ && reinterpret_cast<HWND>(lp) != hwnd) {
+        captured_.reset();
+        closePicture_ = closeUp_.get();
+        Invalidate(imgX_.rect);
+      }
       return 0;
     case WM_TIMER:
       if (wp == kAutoCloseTimer) Raise(Source::Timer, Event::Tick, 0);
@@ -314,9 +319,8 @@ void frmTip::Paint(HDC target) const {
 
   FillRect(dc.get(), &client, GetSysColorBrush(balloon::kSysTooltipBack));
   unique_hbrush strip(CreateSolidBrush(balloon::kStripColour));
-  const RECT stripRect = ToRECT(
-      balloon::ComputeLayout(client.right, client.bottom, lblTitle_.rect.height, lblX_.rect.width)
-          .strip);
+  // The title strip is exactly the title label's rectangle.
+  const RECT stripRect = ToRECT(lblTitle_.rect);
   FillRect(dc.get(), &stripRect, strip.get());
   {
     unique_hpen pen(CreatePen(PS_SOLID, balloon::kBorderWidth, balloon::kBorderColour));

@@ -74,7 +74,6 @@ Layout ComputeLayout(int sw, int sh, int t, int x) {
   l.imgX = {sw - x - 15, 2, design::imgX.width, design::imgX.height};
   l.imgDisplayIcon = {10, 2, design::imgDisplayIcon.width, design::imgDisplayIcon.height};
   l.lblTitle = {0, 1, sw, t};
-  l.strip = l.lblTitle;
   return l;
 }
 

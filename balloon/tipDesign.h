@@ -132,7 +132,6 @@ struct Layout {
   Rect imgX;  // imgX_Dn and imgX_Up get the same place
   Rect imgDisplayIcon;
   Rect lblTitle;
-  Rect strip;  // the title box: exactly the title label's rectangle
 };
 Layout ComputeLayout(int scaleWidth, int scaleHeight, int titleHeight = design::lblTitle.height,
                      int closeWidth = design::lblX.width);
