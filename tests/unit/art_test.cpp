@@ -2,11 +2,8 @@
 // compiler and the balloon expect. Files are parsed here without the generator's writers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -169,57 +166,6 @@ TEST(Art, IconsHaveTheirSizesDepthsAndMasks) {
       EXPECT_LT(clear, img.size * img.size / 2) << "the picture must fill most of the image";
       EXPECT_TRUE(img.Clear(img.size - 1, 0)) << "top right corner";
       EXPECT_FALSE(img.Clear(img.size / 2, img.size / 2)) << "centre";
-    }
-  }
-}
-
-enum Hue { kLight, kRed, kYellow, kBlue, kDark, kOther };
-
-Hue HueOf(Rgb c) {
-  if (std::min({c.r, c.g, c.b}) >= 180) return kLight;
-  if (std::max({c.r, c.g, c.b}) <= 60) return kDark;
-  if (c.r >= 200 && c.g >= 150 && c.b <= 150) return kYellow;
-  if (c.r >= 140 && c.r - std::max(c.g, c.b) >= 80) return kRed;
-  if (c.b >= 150 && c.r <= 100) return kBlue;
-  return kOther;
-}
-
-// Each icon is mostly its main colour with some of its symbol's colour; the classic ones are
-// ringed by black, the newer ones by a shaded, softened rim.
-TEST(Art, IconsShowTheirRoleInTheirStyle) {
-  struct Role {
-    std::string name;
-    Hue main, symbol;
-    bool classic;
-  };
-  const Role roles[] = {
-      {"info.ico", kLight, kBlue, false},        {"error.ico", kRed, kLight, false},
-      {"warning.ico", kYellow, kDark, false},    {"info_classic.ico", kLight, kBlue, true},
-      {"error_classic.ico", kRed, kLight, true}, {"warning_classic.ico", kYellow, kDark, true},
-  };
-  for (const Role& r : roles) {
-    SCOPED_TRACE(r.name);
-    Image img = ReadIco(r.name, {16}, 8).at(0);
-    std::array<int, kOther + 1> count{};
-    int symbol = 0;  // in the middle, where no rim reaches
-    std::set<Rgb> rim;
-    for (int y = 0; y < 16; ++y)
-      for (int x = 0; x < 16; ++x) {
-        if (img.Clear(x, y)) continue;
-        Hue h = HueOf(img.At(x, y));
-        ++count[h];
-        if (h == r.symbol && x >= 5 && x <= 10 && y >= 2 && y <= 13) ++symbol;
-        if (img.Clear(x - 1, y) || img.Clear(x + 1, y) || img.Clear(x, y - 1) ||
-            img.Clear(x, y + 1))
-          rim.insert(img.At(x, y));
-      }
-    EXPECT_EQ(std::max_element(count.begin(), count.end()) - count.begin(), r.main);
-    EXPECT_GE(symbol, 12) << "the symbol";
-    if (r.classic) {
-      EXPECT_EQ(rim, std::set<Rgb>{Rgb{}});
-    } else {
-      EXPECT_GE(rim.size(), 6u);
-      EXPECT_EQ(rim.count(Rgb{}), 0u);
     }
   }
 }
