@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "balloon/frmTip.h"
@@ -33,14 +35,11 @@ class Win32Platform final : public modMain::Platform {
                 MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
   }
 
-  modMain::ToolRun RunTool(const std::wstring& commandLine, std::uint32_t timeoutMs) override {
-    using End = modMain::ToolRun::End;
+  std::optional<std::wstring> StartTool(const std::wstring& commandLine) override {
     // Only the system's own tool: never one from the current folder or the PATH.
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-      return {End::NotStarted, 0, SystemMessage(GetLastError())};
-    }
+    if (length == 0 || length >= MAX_PATH) return SystemMessage(GetLastError());
     const std::wstring tool = std::wstring(system, length) + L"\\regsvr32.exe";
     std::wstring mutableLine = commandLine;
     STARTUPINFOW si{};
@@ -50,16 +49,36 @@ class Win32Platform final : public modMain::Platform {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(tool.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
-      return {End::NotStarted, 0, tool + L": " + SystemMessage(GetLastError())};
+      return tool + L": " + SystemMessage(GetLastError());
     }
-    modBalloon::unique_handle_k process(pi.hProcess);
-    modBalloon::unique_handle_k thread(pi.hThread);
-    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
-      return {End::TimedOut, 0, {}};
+    tool_.reset(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return std::nullopt;
+  }
+
+  void PrepareBalloon() override { prepared_ = frmTip::Load(); }
+
+  modMain::ToolRun WaitForTool(std::uint32_t timeoutMs) override {
+    using End = modMain::ToolRun::End;
+    const HANDLE tool = tool_.get();
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+      const ULONGLONG now = GetTickCount64();
+      const DWORD wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+      // Messages are answered meanwhile: a program that broadcasts to every window must not
+      // hang on ours.
+      const DWORD woke = MsgWaitForMultipleObjects(1, &tool, FALSE, wait, QS_ALLINPUT);
+      if (woke == WAIT_OBJECT_0) break;
+      if (woke != WAIT_OBJECT_0 + 1) return {End::TimedOut, 0};
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    return {End::Exited, code, {}};
+    GetExitCodeProcess(tool, &code);
+    return {End::Exited, code};
   }
 
   modMain::ScreenTwips Screen() override {
@@ -68,10 +87,14 @@ class Win32Platform final : public modMain::Platform {
   }
 
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
-    auto tip = frmTip::Load();
+    auto tip = prepared_ ? std::move(prepared_) : frmTip::Load();
     tip->SetBalloon(spec);
     frmTip::Show(std::move(tip));
   }
+
+ private:
+  modBalloon::unique_handle_k tool_;
+  std::unique_ptr<frmTip> prepared_;
 };
 
 }  // namespace

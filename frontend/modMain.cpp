@@ -196,12 +196,13 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   }
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
-  const ToolRun run =
-      platform.RunTool(ToolCommandLine(action, registration.request), kToolTimeoutMs);
-  if (run.end == ToolRun::End::NotStarted) {
-    platform.ShowBox(LaunchFailureText(run.error), BoxIcon::Error);
+  if (const auto error = platform.StartTool(ToolCommandLine(action, registration.request))) {
+    platform.ShowBox(LaunchFailureText(*error), BoxIcon::Error);
     return {false, 1};
   }
+  // The balloon loads while the tool works, so the result shows as soon as the tool ends.
+  platform.PrepareBalloon();
+  const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
   const Report report = DescribeOutcome(action, registration.request.name, run);
   platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
   // Scripts learn the outcome too: the tool's own status when it failed.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,9 +60,8 @@ std::wstring QuoteInPathText(std::wstring_view path);
 
 // How a run of the tool ended.
 struct ToolRun {
-  enum class End { Exited, TimedOut, NotStarted } end = End::Exited;
+  enum class End { Exited, TimedOut } end = End::Exited;
   std::uint32_t exitCode = 0;
-  std::wstring error;  // why it could not be started
 };
 inline constexpr std::uint32_t kToolTimeoutMs = 30000;
 
@@ -83,8 +83,12 @@ enum class BoxIcon { Information, Error };
 class Platform {
  public:
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
-  // Starts the tool by its own full path with this command line and waits up to timeoutMs.
-  virtual ToolRun RunTool(const std::wstring& commandLine, std::uint32_t timeoutMs) = 0;
+  // Starts the tool by its own full path with this command line; why not, if it cannot.
+  virtual std::optional<std::wstring> StartTool(const std::wstring& commandLine) = 0;
+  // Loads the balloon, hidden, so that it is ready the moment the tool ends.
+  virtual void PrepareBalloon() = 0;
+  // Waits up to timeoutMs for the started tool, answering the window system meanwhile.
+  virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
   virtual ScreenTwips Screen() = 0;
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 

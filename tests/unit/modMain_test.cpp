@@ -123,28 +123,25 @@ TEST(Outcome, ExitCodesAreReportedInPlainWords) {
     std::wstring_view text, icon;
   };
   const Case cases[] = {
-      {reg, {End::Exited, 0, {}}, L"a.dll has been registered.", L"i"},
-      {reg, {End::Exited, 1, {}}, L"RegSvr32 rejected its arguments for a.dll.", L"x"},
-      {reg, {End::Exited, 2, {}}, L"OLE could not be started, so a.dll was not processed.", L"x"},
+      {reg, {End::Exited, 0}, L"a.dll has been registered.", L"i"},
+      {reg, {End::Exited, 1}, L"RegSvr32 rejected its arguments for a.dll.", L"x"},
+      {reg, {End::Exited, 2}, L"OLE could not be started, so a.dll was not processed.", L"x"},
       {reg,
-       {End::Exited, 3, {}},
+       {End::Exited, 3},
        L"a.dll could not be loaded (missing, or not a module for this system).",
        L"x"},
-      {reg,
-       {End::Exited, 4, {}},
-       L"The entry point DllRegisterServer was not found in a.dll.",
-       L"x"},
+      {reg, {End::Exited, 4}, L"The entry point DllRegisterServer was not found in a.dll.", L"x"},
       {inst,
-       {End::Exited, 5, {}},
+       {End::Exited, 5},
        L"DllRegisterServer or DllInstall in a.dll reported a failure.",
        L"x"},
-      {reg, {End::Exited, 7, {}}, L"RegSvr32 failed on a.dll with exit code 7.", L"x"},
+      {reg, {End::Exited, 7}, L"RegSvr32 failed on a.dll with exit code 7.", L"x"},
       {reg,
-       {End::Exited, 0xC0000005, {}},
+       {End::Exited, 0xC0000005},
        L"RegSvr32 failed on a.dll with exit code 0xC0000005.",
        L"x"},
       {reg,
-       {End::TimedOut, 0, {}},
+       {End::TimedOut, 0},
        L"RegSvr32 did not finish on a.dll within 30 seconds; the outcome is unknown.",
        L"!"},
   };
@@ -176,9 +173,13 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
 class FakePlatform final : public Platform {
  public:
   void ShowBox(const std::wstring& text, BoxIcon icon) override { boxes.push_back({text, icon}); }
-  ToolRun RunTool(const std::wstring& commandLine, std::uint32_t timeoutMs) override {
-    launched.push_back(commandLine);
-    timeout = timeoutMs;
+  std::optional<std::wstring> StartTool(const std::wstring& commandLine) override {
+    calls.push_back(L"start " + commandLine);
+    return startError;
+  }
+  void PrepareBalloon() override { calls.push_back(L"prepare"); }
+  ToolRun WaitForTool(std::uint32_t timeoutMs) override {
+    calls.push_back(L"wait " + std::to_wstring(timeoutMs));
     return result;
   }
   ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
@@ -189,10 +190,10 @@ class FakePlatform final : public Platform {
     BoxIcon icon;
   };
   std::vector<Box> boxes;
-  std::vector<std::wstring> launched;
+  std::vector<std::wstring> calls;
   std::vector<balloon::BalloonSpec> balloons;
-  std::uint32_t timeout = 0;
   ToolRun result;
+  std::optional<std::wstring> startError;
 };
 
 TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
@@ -213,7 +214,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
     const auto outcome = Main(c.line, platform);
     EXPECT_FALSE(outcome.balloonShown);
     EXPECT_EQ(outcome.exitStatus, c.status);
-    EXPECT_TRUE(platform.launched.empty());
+    EXPECT_TRUE(platform.calls.empty()) << "something was launched";
     EXPECT_TRUE(platform.balloons.empty());
     ASSERT_EQ(platform.boxes.size(), 1u);
     EXPECT_EQ(platform.boxes[0].icon, c.icon);
@@ -224,9 +225,10 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
 TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   FakePlatform ok;
   auto outcome = Main(L"/unregister C:\\x\\a.ocx", ok);
-  ASSERT_EQ(ok.launched.size(), 1u);
-  EXPECT_EQ(ok.launched[0], L"RegSvr32 \"C:\\x\\a.ocx\" /s /u");
-  EXPECT_EQ(ok.timeout, kToolTimeoutMs);
+  // The balloon is loaded while the tool runs, and shown only once it has ended.
+  const std::vector<std::wstring> expected{L"start RegSvr32 \"C:\\x\\a.ocx\" /s /u", L"prepare",
+                                           L"wait 30000"};
+  EXPECT_EQ(ok.calls, expected);
   ASSERT_EQ(ok.balloons.size(), 1u);
   EXPECT_EQ(ok.balloons[0].sText, L"a.ocx has been unregistered.");
   EXPECT_EQ(ok.balloons[0].sIcon, L"i");
@@ -235,24 +237,25 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   EXPECT_TRUE(ok.boxes.empty());
 
   FakePlatform failed;
-  failed.result = {ToolRun::End::Exited, 5, {}};
+  failed.result = {ToolRun::End::Exited, 5};
   outcome = Main(L"/register a.dll", failed);
   ASSERT_EQ(failed.balloons.size(), 1u);
   EXPECT_EQ(failed.balloons[0].sIcon, L"x");
   EXPECT_EQ(outcome.exitStatus, 5);
 
   FakePlatform hung;
-  hung.result = {ToolRun::End::TimedOut, 0, {}};
+  hung.result = {ToolRun::End::TimedOut, 0};
   outcome = Main(L"/register a.dll", hung);
   ASSERT_EQ(hung.balloons.size(), 1u);
   EXPECT_EQ(hung.balloons[0].sIcon, L"!");
   EXPECT_EQ(outcome.exitStatus, 1);
 
   FakePlatform missing;
-  missing.result = {ToolRun::End::NotStarted, 0, L"C:\\windows\\system32\\regsvr32.exe: gone"};
+  missing.startError = L"C:\\windows\\system32\\regsvr32.exe: gone";
   outcome = Main(L"/register a.dll", missing);
   EXPECT_FALSE(outcome.balloonShown);
   EXPECT_TRUE(missing.balloons.empty());
+  EXPECT_EQ(missing.calls.size(), 1u) << "waited for a tool that never started";
   ASSERT_EQ(missing.boxes.size(), 1u);
   EXPECT_EQ(missing.boxes[0].icon, BoxIcon::Error);
   EXPECT_NE(missing.boxes[0].text.find(L"regsvr32.exe: gone"), std::wstring::npos);
