@@ -46,6 +46,33 @@ unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE
   return unique_hfont(CreateFontIndirectW(&lf));
 }
 
+// comctl32 comes with the first balloon instead of with the program, so that the program is up
+// and the tool started sooner.
+struct CommonControls {
+  decltype(&::InitCommonControlsEx) initCommonControlsEx;
+  decltype(&::SetWindowSubclass) setWindowSubclass;
+  decltype(&::RemoveWindowSubclass) removeWindowSubclass;
+  decltype(&::DefSubclassProc) defSubclassProc;
+};
+
+const CommonControls& Comctl() {
+  static unique_hmodule module(LoadLibraryW(L"comctl32.dll"));
+  static const CommonControls functions = [] {
+    if (!module) throw std::system_error(GetLastError(), std::system_category(), "comctl32");
+    const auto bind = [](const char* name) {
+      const FARPROC proc = GetProcAddress(module.get(), name);
+      if (!proc) throw std::system_error(GetLastError(), std::system_category(), name);
+      return reinterpret_cast<void (*)()>(proc);
+    };
+    return CommonControls{
+        reinterpret_cast<decltype(&::InitCommonControlsEx)>(bind("InitCommonControlsEx")),
+        reinterpret_cast<decltype(&::SetWindowSubclass)>(bind("SetWindowSubclass")),
+        reinterpret_cast<decltype(&::RemoveWindowSubclass)>(bind("RemoveWindowSubclass")),
+        reinterpret_cast<decltype(&::DefSubclassProc)>(bind("DefSubclassProc"))};
+  }();
+  return functions;
+}
+
 void RegisterFormClass(WNDPROC windowProc) {
   static const bool registered = [windowProc] {
     WNDCLASSEXW wc{};
@@ -65,7 +92,7 @@ void RegisterFormClass(WNDPROC windowProc) {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_WIN95_CLASSES;
-    InitCommonControlsEx(&icc);
+    Comctl().initCommonControlsEx(&icc);
     return true;
   }();
   (void)registered;
@@ -269,7 +296,7 @@ void frmTip::OnLoad() {
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
   if (!txtTip_) throw std::system_error(GetLastError(), std::system_category());
-  SetWindowSubclass(txtTip_.get(), MessageAreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  Comctl().setWindowSubclass(txtTip_.get(), MessageAreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
                ToColorRef(0x80000000u | balloon::kSysTooltipBack));
   StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
@@ -422,10 +449,10 @@ LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, MessageAreaProc, 0);
+      Comctl().removeWindowSubclass(hwnd, MessageAreaProc, 0);
       break;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return Comctl().defSubclassProc(hwnd, msg, wp, lp);
 }
 
 void frmTip::Invalidate(const balloon::Rect& rect) const {

@@ -66,10 +66,7 @@ std::wstring QuotePath(std::wstring_view path) {
 
 std::wstring NameOf(std::wstring_view quotedPath) {
   const auto lastPiece = quotedPath.substr(quotedPath.rfind(L'\\') + 1);
-  std::wstring name(Unquoted(lastPiece));
-  // A path ending in a backslash has no last piece; show what was given rather than nothing.
-  if (name.empty()) name = Unquoted(quotedPath);
-  return name;
+  return std::wstring(Unquoted(lastPiece));
 }
 
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request) {
@@ -93,6 +90,8 @@ Command ParseCommandLine(std::wstring_view raw) {
     if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) return MissingPath{&action};
     // A quote inside would end the tool's argument early and let the rest pass as switches.
     if (inner.find(kQuote) != std::wstring_view::npos) return QuoteInPath{std::wstring(path)};
+    // Backslashes before the closing quote would escape it, and the switches after it with it.
+    if (inner.back() == L'\\') return BackslashAtEnd{std::wstring(path)};
     Registration registration{&action, {QuotePath(path), {}}};
     registration.request.name = NameOf(registration.request.quotedPath);
     return registration;
@@ -125,6 +124,17 @@ std::wstring MissingPathText(const CommandAction& action) {
 std::wstring QuoteInPathText(std::wstring_view path) {
   return L"A file path cannot hold a double quote inside it, so nothing was run for:" +
          std::wstring(kLineBreak) + std::wstring(path);
+}
+
+std::wstring BackslashAtEndText(std::wstring_view path) {
+  return L"A file path cannot end with a backslash, so nothing was run for:" +
+         std::wstring(kLineBreak) + std::wstring(path);
+}
+
+std::wstring ShownName(const std::wstring& name) {
+  constexpr std::size_t kLongestName = 255;
+  if (name.size() <= kLongestName) return name;
+  return name.substr(0, kLongestName) + L"\u2026";
 }
 
 std::wstring LaunchFailureText(const std::wstring& error) {
@@ -194,6 +204,10 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
     platform.ShowBox(QuoteInPathText(quoted->path), BoxIcon::Error);
     return {false, 1};
   }
+  if (const auto* backslash = std::get_if<BackslashAtEnd>(&command)) {
+    platform.ShowBox(BackslashAtEndText(backslash->path), BoxIcon::Error);
+    return {false, 1};
+  }
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
   if (const auto error = platform.StartTool(ToolCommandLine(action, registration.request))) {
@@ -203,7 +217,7 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   // The balloon loads while the tool works, so the result shows as soon as the tool ends.
   platform.PrepareBalloon();
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
-  const Report report = DescribeOutcome(action, registration.request.name, run);
+  const Report report = DescribeOutcome(action, ShownName(registration.request.name), run);
   platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
   // Scripts learn the outcome too: the tool's own status when it failed.
   int status = 0;

@@ -43,11 +43,15 @@ struct MissingPath {
 struct QuoteInPath {
   std::wstring path;
 };
+struct BackslashAtEnd {
+  std::wstring path;
+};
 struct Registration {
   const CommandAction* action;
   RegistrationRequest request;
 };
-using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, Registration>;
+using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, BackslashAtEnd,
+                             Registration>;
 Command ParseCommandLine(std::wstring_view raw);
 
 // The argument text after the program's own name, as the platform's Command$ gives it.
@@ -57,6 +61,11 @@ std::wstring UsageText();
 std::wstring UnknownArgumentText();
 std::wstring MissingPathText(const CommandAction& action);
 std::wstring QuoteInPathText(std::wstring_view path);
+std::wstring BackslashAtEndText(std::wstring_view path);
+
+// NAME as the balloon shows it: no file name is longer than 255 characters, so anything longer
+// is cut there rather than keep the balloon busy laying out a wall of text.
+std::wstring ShownName(const std::wstring& name);
 
 // How a run of the tool ended.
 struct ToolRun {

@@ -1,4 +1,5 @@
 #include "frontend/modMain.h"
+#include "tests/unit/fake_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +53,6 @@ TEST(CommandLine, PathsAreQuotedOnceAndNameHoldsNoQuote) {
        L"\u00fc.dll"},
       // Nothing but the one blank after the switch is trimmed.
       {L"/register  C:\\x\\a.dll ", L"\" C:\\x\\a.dll \"", L"a.dll "},
-      // No last piece: the balloon still names what was given.
-      {L"/register C:\\dir\\", L"\"C:\\dir\\\"", L"C:\\dir\\"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
@@ -90,6 +89,10 @@ TEST(CommandLine, RefusedLinesLaunchNothing) {
   }
   EXPECT_EQ(std::get<QuoteInPath>(ParseCommandLine(L"/register a.dll\" /u \"b")).path,
             L"a.dll\" /u \"b");
+  // "C:\dir\" would reach the tool as C:\dir" followed by the switches inside one argument.
+  for (auto line : {L"/register C:\\dir\\", L"/unregister \"C:\\dir\\\\\"", L"/install \\"}) {
+    EXPECT_TRUE(std::holds_alternative<BackslashAtEnd>(ParseCommandLine(line)));
+  }
 }
 
 TEST(CommandLine, ArgumentsFollowTheProgramName) {
@@ -170,32 +173,6 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
   EXPECT_EQ(hi.lPosX, 16392 - 5100);
 }
 
-class FakePlatform final : public Platform {
- public:
-  void ShowBox(const std::wstring& text, BoxIcon icon) override { boxes.push_back({text, icon}); }
-  std::optional<std::wstring> StartTool(const std::wstring& commandLine) override {
-    calls.push_back(L"start " + commandLine);
-    return startError;
-  }
-  void PrepareBalloon() override { calls.push_back(L"prepare"); }
-  ToolRun WaitForTool(std::uint32_t timeoutMs) override {
-    calls.push_back(L"wait " + std::to_wstring(timeoutMs));
-    return result;
-  }
-  ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
-  void ShowBalloon(const balloon::BalloonSpec& spec) override { balloons.push_back(spec); }
-
-  struct Box {
-    std::wstring text;
-    BoxIcon icon;
-  };
-  std::vector<Box> boxes;
-  std::vector<std::wstring> calls;
-  std::vector<balloon::BalloonSpec> balloons;
-  ToolRun result;
-  std::optional<std::wstring> startError;
-};
-
 TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
   struct Case {
     std::wstring_view line;
@@ -208,6 +185,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
       {L"/REGISTER x.dll", BoxIcon::Information, 1, L"You specified an unknown argument."},
       {L"/register", BoxIcon::Information, 1, L"You did not specify a file after /register."},
       {L"/register a.dll\" /u \"b", BoxIcon::Error, 1, L"A file path cannot hold a double quote"},
+      {L"/register C:\\dir\\", BoxIcon::Error, 1, L"A file path cannot end with a backslash"},
   };
   for (const auto& c : cases) {
     FakePlatform platform;
@@ -249,6 +227,12 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   ASSERT_EQ(hung.balloons.size(), 1u);
   EXPECT_EQ(hung.balloons[0].sIcon, L"!");
   EXPECT_EQ(outcome.exitStatus, 1);
+
+  // A name longer than any file's is cut, so the balloon stays readable.
+  FakePlatform longName;
+  Main(L"/register C:\\" + std::wstring(300, L'n'), longName);
+  ASSERT_EQ(longName.balloons.size(), 1u);
+  EXPECT_EQ(longName.balloons[0].sText, std::wstring(255, L'n') + L"\u2026 has been registered.");
 
   FakePlatform missing;
   missing.startError = L"C:\\windows\\system32\\regsvr32.exe: gone";

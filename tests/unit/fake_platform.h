@@ -1,0 +1,37 @@
+// A platform for Pellory's start-up procedure that records what it is asked to do, shared by
+// the unit tests and the fuzzer.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frontend/modMain.h"
+
+class FakePlatform final : public modMain::Platform {
+ public:
+  void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
+    boxes.push_back({text, icon});
+  }
+  std::optional<std::wstring> StartTool(const std::wstring& commandLine) override {
+    calls.push_back(L"start " + commandLine);
+    return startError;
+  }
+  void PrepareBalloon() override { calls.push_back(L"prepare"); }
+  modMain::ToolRun WaitForTool(std::uint32_t timeoutMs) override {
+    calls.push_back(L"wait " + std::to_wstring(timeoutMs));
+    return result;
+  }
+  modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
+  void ShowBalloon(const balloon::BalloonSpec& spec) override { balloons.push_back(spec); }
+
+  struct Box {
+    std::wstring text;
+    modMain::BoxIcon icon;
+  };
+  std::vector<Box> boxes;
+  std::vector<std::wstring> calls;
+  std::vector<balloon::BalloonSpec> balloons;
+  modMain::ToolRun result;
+  std::optional<std::wstring> startError;  // set: the tool cannot be started
+};
