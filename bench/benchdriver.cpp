@@ -1,0 +1,334 @@
+// Times Pellory beside the two floors it cannot beat (regsvr32 alone, a minimal program showing
+// a plain window), reads Pellory's working set and handles while its balloon is shown, and times
+// Brannock's twenty deletions beside twenty runs of reg.exe.
+// Usage: benchdriver [RUNS]; the programs are taken from the driver's own folder.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "modMainRemoveReg.h"
+
+namespace {
+
+constexpr int kWarmUp = 2;
+constexpr DWORD kPatienceMs = 20000;
+
+[[noreturn]] void Die(const std::wstring& what) {
+  std::fwprintf(stderr, L"benchdriver: %ls\n", what.c_str());
+  std::exit(1);
+}
+
+double NowMs() {
+  static const double perMs = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart) / 1000.0;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / perMs;
+}
+
+std::wstring Folder(std::wstring path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return Folder(path);
+}
+
+std::wstring SystemFolder() {
+  wchar_t path[MAX_PATH];
+  GetSystemDirectoryW(path, MAX_PATH);
+  return path;
+}
+
+struct WindowSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search.pid || !IsWindowVisible(window)) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+// One started program, timed from the moment just before CreateProcess; ended if still running
+// when it goes.
+class Child {
+ public:
+  // QUIET sends what a console program prints to NUL.
+  Child(const std::wstring& program, const std::wstring& args, bool quiet = false) {
+    std::wstring line = L"\"" + program + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    static const HANDLE nul = [] {
+      SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+      return CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherit, OPEN_EXISTING, 0, nullptr);
+    }();
+    if (quiet) {
+      si.dwFlags = STARTF_USESTDHANDLES;
+      si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    }
+    PROCESS_INFORMATION pi{};
+    start_ = NowMs();
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, quiet, 0, nullptr, nullptr,
+                        &si, &pi)) {
+      Die(L"cannot start " + program);
+    }
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+  }
+
+  HANDLE Handle() const { return process_; }
+
+  // Milliseconds from the start to the end, which must come with status 0.
+  double WaitExit() const {
+    if (WaitForSingleObject(process_, kPatienceMs) != WAIT_OBJECT_0) Die(L"a program hung");
+    const double ms = NowMs() - start_;
+    DWORD status = 1;
+    GetExitCodeProcess(process_, &status);
+    if (status != 0) Die(L"a program failed with status " + std::to_wstring(status));
+    return ms;
+  }
+
+  // Milliseconds from the start until one of its windows is visible, looking every millisecond.
+  double WaitVisible(HWND& window) const {
+    for (;;) {
+      WindowSearch search{pid_, nullptr};
+      EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&search));
+      if (search.found) {
+        window = search.found;
+        return NowMs() - start_;
+      }
+      if (WaitForSingleObject(process_, 1) != WAIT_TIMEOUT) Die(L"a program ended unseen");
+      if (NowMs() - start_ > kPatienceMs) Die(L"no window became visible");
+    }
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  double start_ = 0;
+};
+
+// Wine does not count a process's handles for GetProcessHandleCount; the system's handle table
+// has them all.
+DWORD CountHandles(DWORD pid) {
+  struct Entry {
+    ULONG pid;
+    BYTE type, flags;
+    USHORT value;
+    void* object;
+    ACCESS_MASK access;
+  };
+  struct Table {
+    ULONG count;
+    Entry entries[1];
+  };
+  using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  constexpr ULONG kSystemHandleInformation = 16;
+  std::vector<BYTE> buffer(1 << 16);
+  for (;;) {
+    ULONG needed = 0;
+    const LONG status =
+        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status >= 0) break;
+    if (buffer.size() >= (64u << 20)) return 0;
+    buffer.resize(buffer.size() * 2);
+  }
+  const auto& table = *reinterpret_cast<const Table*>(buffer.data());
+  DWORD count = 0;
+  for (ULONG i = 0; i < table.count; ++i) count += table.entries[i].pid == pid;
+  return count;
+}
+
+struct Footprint {
+  double peakMb = 0;
+  DWORD handles = 0;
+};
+
+Footprint Measure(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  Footprint f;
+  if (GetProcessMemoryInfo(process, &counters, sizeof(counters))) {
+    f.peakMb = static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+  }
+  if (!GetProcessHandleCount(process, &f.handles) || f.handles == 0) {
+    f.handles = CountHandles(GetProcessId(process));
+  }
+  return f;
+}
+
+Footprint Larger(Footprint a, Footprint b) {
+  return {std::max(a.peakMb, b.peakMb), std::max(a.handles, b.handles)};
+}
+
+struct Stats {
+  double median, p25, p75, min, max;
+};
+
+Stats Summarize(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const auto at = [&](double q) {
+    const double pos = q * static_cast<double>(v.size() - 1);
+    const auto i = static_cast<size_t>(pos);
+    const double next = v[std::min(i + 1, v.size() - 1)];
+    return v[i] + (next - v[i]) * (pos - static_cast<double>(i));
+  };
+  return {at(0.5), at(0.25), at(0.75), v.front(), v.back()};
+}
+
+void PrintRow(const char* label, const std::vector<double>& ms) {
+  const Stats s = Summarize(ms);
+  std::printf("%-44s %7.1f %7.1f %7.1f %7.1f %7.1f\n", label, s.median, s.p25, s.p75, s.min, s.max);
+}
+
+// Brannock's list, below the classes root.
+std::vector<std::wstring> ListedKeys() {
+  std::vector<std::wstring> keys;
+  for (const auto path : modMainRemoveReg::ShellVerbKeyList) {
+    keys.emplace_back(path.substr(path.find(L'\\') + 1));
+  }
+  return keys;
+}
+
+void CreateKeys(const std::vector<std::wstring>& keys) {
+  for (const auto& path : keys) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+      Die(L"cannot create " + path);
+    }
+    RegCloseKey(key);
+  }
+}
+
+void ExpectGone(const std::vector<std::wstring>& keys) {
+  for (const auto& path : keys) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      RegCloseKey(key);
+      Die(L"still there: " + path);
+    }
+  }
+}
+
+double FileKb(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) Die(L"no " + path);
+  return static_cast<double>(data.nFileSizeLow) / 1024.0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 20;
+  const std::wstring bin = OwnFolder(), system = SystemFolder();
+  const std::wstring pellory = bin + L"\\Pellory.exe", brannock = bin + L"\\Brannock.exe";
+  const std::wstring plain = bin + L"\\plainwindow.exe";
+  const std::wstring regsvr32 = system + L"\\regsvr32.exe", reg = system + L"\\reg.exe";
+  const std::wstring sample = L"\"" + bin + L"\\PellorySample.dll\"";
+
+  std::vector<double> tool, window, balloon, ratio, brannockMs, regMs;
+  Footprint pelloryUse, plainUse;
+  const auto keys = ListedKeys();
+  for (int round = -kWarmUp; round < runs; ++round) {
+    const bool counted = round >= 0;
+    HWND shown = nullptr;
+    double t = 0, w = 0, p = 0;
+    {
+      const Child c(regsvr32, L"/s " + sample);
+      t = c.WaitExit();
+    }
+    {
+      const Child c(plain, L"");
+      w = c.WaitVisible(shown);
+      Sleep(200);  // painted and settled, as the balloon is measured below
+      if (counted) plainUse = Larger(plainUse, Measure(c.Handle()));
+      PostMessageW(shown, WM_CLOSE, 0, 0);
+      c.WaitExit();
+    }
+    {
+      const Child c(pellory, L"/register " + sample);
+      p = c.WaitVisible(shown);
+      Sleep(200);
+      if (counted) pelloryUse = Larger(pelloryUse, Measure(c.Handle()));
+      // A click on the form closes the balloon at once.
+      PostMessageW(shown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
+      PostMessageW(shown, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
+      c.WaitExit();
+    }
+
+    CreateKeys(keys);
+    double b = 0;
+    {
+      const Child c(brannock, L"");
+      b = c.WaitExit();
+    }
+    ExpectGone(keys);
+    CreateKeys(keys);
+    const double regStart = NowMs();
+    for (const auto& key : keys) {
+      const Child c(reg, L"delete \"HKCR\\" + key + L"\" /f", true);
+      c.WaitExit();
+    }
+    const double r = NowMs() - regStart;
+    ExpectGone(keys);
+
+    if (!counted) continue;
+    tool.push_back(t);
+    window.push_back(w);
+    balloon.push_back(p);
+    ratio.push_back(p / (t + w));
+    brannockMs.push_back(b);
+    regMs.push_back(r);
+  }
+
+  std::printf("%d runs each after %d warm-up runs; milliseconds from CreateProcess\n\n", runs,
+              kWarmUp);
+  std::printf("%-44s %7s %7s %7s %7s %7s\n", "", "median", "p25", "p75", "min", "max");
+  PrintRow("regsvr32 /s sample: start to exit", tool);
+  PrintRow("plain window: start to visible", window);
+  PrintRow("Pellory /register sample: start to balloon", balloon);
+  const Stats t = Summarize(tool), w = Summarize(window), p = Summarize(balloon);
+  const Stats r = Summarize(ratio);
+  std::printf("\nPellory / (regsvr32 + plain window), of the medians: %.2f\n",
+              p.median / (t.median + w.median));
+  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n\n", r.median, r.p25, r.p75);
+
+  PrintRow("Brannock: 20 deletions, start to exit", brannockMs);
+  PrintRow("reg.exe: 20 runs of reg delete, one by one", regMs);
+  std::printf("\nPeak working set and handles while shown (largest of the runs):\n");
+  std::printf("  Pellory with its balloon  %6.1f MB %5lu handles\n", pelloryUse.peakMb,
+              static_cast<unsigned long>(pelloryUse.handles));
+  std::printf("  plain window              %6.1f MB %5lu handles\n", plainUse.peakMb,
+              static_cast<unsigned long>(plainUse.handles));
+  std::printf("\nSizes: Pellory.exe %.0f KB, Brannock.exe %.0f KB\n", FileKb(pellory),
+              FileKb(brannock));
+  return 0;
+}

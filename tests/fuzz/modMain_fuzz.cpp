@@ -1,0 +1,207 @@
+// libFuzzer target over Pellory's command line: parsing, quoting, NAME and the whole start-up
+// decision behind a recording platform. Every input must keep the invariants below; a broken
+// one aborts with the line that broke it, so that libFuzzer keeps the input.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frontend/modMain.h"
+#include "tests/unit/fake_platform.h"
+
+namespace {
+
+using namespace modMain;
+
+[[noreturn]] void Fail(const char* what, const std::wstring& line) {
+  std::fprintf(stderr, "invariant broken: %s\nline (%zu characters): ", what, line.size());
+  for (const wchar_t c : line) {
+    if (c >= 0x20 && c < 0x7F) {
+      std::fputc(static_cast<int>(c), stderr);
+    } else {
+      std::fprintf(stderr, "\\x{%X}", static_cast<unsigned>(c));
+    }
+  }
+  std::fputc('\n', stderr);
+  std::abort();
+}
+
+#define CHECK(condition, line) \
+  if (!(condition)) Fail(#condition, line)
+
+// Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
+// A command line ends at its first zero, so it never holds one.
+std::wstring Decode(const std::uint8_t* data, std::size_t size) {
+  std::wstring text;
+  for (std::size_t i = 0; i < size; ++i) {
+    wchar_t c = data[i];
+    if (data[i] == 0xFF && i + 2 < size) {
+      c = static_cast<wchar_t>(data[i + 1] | data[i + 2] << 8);
+      i += 2;
+    }
+    if (c != 0) text.push_back(c);
+  }
+  return text;
+}
+
+// The arguments a Windows program's C runtime (or CommandLineToArgvW) makes of a command line.
+std::vector<std::wstring> SplitArguments(std::wstring_view line) {
+  std::vector<std::wstring> args;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+    if (i == line.size()) return args;
+    std::wstring arg;
+    bool quoted = false;
+    while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+      std::size_t slashes = 0;
+      while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
+      if (i < line.size() && line[i] == L'"') {
+        arg.append(slashes / 2, L'\\');
+        if (slashes % 2) {
+          arg.push_back(L'"');
+        } else {
+          quoted = !quoted;
+        }
+        ++i;
+      } else {
+        arg.append(slashes, L'\\');
+        if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+          arg.push_back(line[i++]);
+        }
+      }
+    }
+    args.push_back(std::move(arg));
+  }
+}
+
+bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// What the tool may do: each ending and the statuses that have their own words; nothing set
+// stands for a tool that cannot be started.
+struct ToolCase {
+  ToolRun run;
+  std::optional<std::wstring> startError;
+};
+const std::vector<ToolCase>& ToolCases() {
+  using End = ToolRun::End;
+  static const std::vector<ToolCase> cases = {
+      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}}, {{End::Exited, 3}, {}},
+      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}}, {{End::Exited, 0xC0000005}, {}},
+      {{End::TimedOut, 0}, {}}, {{}, L"no tool"},
+  };
+  return cases;
+}
+
+// A line that is refused launches nothing, shows one box and gives its status.
+void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon icon, int status) {
+  FakePlatform platform;
+  const Outcome outcome = Main(line, platform);
+  CHECK(platform.calls.empty(), line);
+  CHECK(platform.balloons.empty(), line);
+  CHECK(platform.boxes.size() == 1, line);
+  CHECK(platform.boxes[0].text == text, line);
+  CHECK(platform.boxes[0].icon == icon, line);
+  CHECK(!outcome.balloonShown && outcome.exitStatus == status, line);
+}
+
+void CheckRegistration(const std::wstring& line, const CommandAction& action,
+                       std::wstring_view inner) {
+  const Command command = ParseCommandLine(line);
+  const auto* registration = std::get_if<Registration>(&command);
+  CHECK(registration != nullptr, line);
+  CHECK(registration->action == &action, line);
+
+  const std::wstring& quoted = registration->request.quotedPath;
+  CHECK(quoted.size() >= 2 && quoted.front() == L'"' && quoted.back() == L'"', line);
+  CHECK(quoted.find(L'"', 1) == quoted.size() - 1, line);
+  CHECK(std::wstring_view(quoted).substr(1, quoted.size() - 2) == inner, line);
+
+  // NAME is the last piece of the path: never empty, no quote, no backslash.
+  const std::wstring& name = registration->request.name;
+  CHECK(!name.empty() && name.find_first_of(L"\"\\") == std::wstring::npos, line);
+  CHECK(name == inner.substr(inner.rfind(L'\\') + 1), line);
+
+  // The tool must receive exactly the path as one argument, then the action's own switches.
+  const std::wstring toolLine = ToolCommandLine(action, registration->request);
+  std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
+  for (auto& sw : SplitArguments(action.toolSwitches)) expected.push_back(sw);
+  CHECK(SplitArguments(toolLine) == expected, line);
+
+  for (const ToolCase& tool : ToolCases()) {
+    FakePlatform platform;
+    platform.result = tool.run;
+    platform.startError = tool.startError;
+    const Outcome outcome = Main(line, platform);
+    const ToolRun& run = tool.run;
+    if (tool.startError) {
+      CHECK(platform.calls == std::vector<std::wstring>{L"start " + toolLine}, line);
+      CHECK(platform.balloons.empty() && platform.boxes.size() == 1, line);
+      CHECK(platform.boxes[0].icon == BoxIcon::Error && outcome.exitStatus == 1, line);
+      continue;
+    }
+    const std::vector<std::wstring> calls{L"start " + toolLine, L"prepare",
+                                          L"wait " + std::to_wstring(kToolTimeoutMs)};
+    CHECK(platform.calls == calls, line);
+    CHECK(platform.boxes.empty() && platform.balloons.size() == 1, line);
+    const balloon::BalloonSpec& shown = platform.balloons[0];
+    // Every report names the file, and only a real success says so with the information icon.
+    CHECK(shown.sText.find(ShownName(name)) != std::wstring::npos, line);
+    const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
+    CHECK((shown.sIcon == L"i") == success, line);
+    CHECK(outcome.balloonShown, line);
+    CHECK(outcome.exitStatus == (success                           ? 0
+                                 : run.end == ToolRun::End::Exited ? static_cast<int>(run.exitCode)
+                                                                   : 1),
+          line);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::wstring line = Decode(data, size);
+
+  // The argument text survives the program's name in front of it, bar leading blanks.
+  const std::wstring trimmed = line.substr(std::min(line.find_first_not_of(L" \t"), line.size()));
+  CHECK(ArgumentsOf(L"\"C:\\Program Files\\P\\Pellory.exe\" " + line) == trimmed, line);
+  CHECK(ArgumentsOf(L"Pellory.exe\t" + line) == trimmed, line);
+  const std::wstring_view args = ArgumentsOf(line);
+  CHECK(line.ends_with(args) && (args.empty() || !Blank(args.front())), line);
+
+  if (line.empty()) {
+    CheckRefused(line, UsageText(), BoxIcon::Information, 0);
+    return 0;
+  }
+  // A switch counts only when a blank or the end follows it; then at most one can match.
+  const CommandAction* match = nullptr;
+  for (const auto& action : ActionTable()) {
+    const auto n = action.switchText.size();
+    if (line.starts_with(action.switchText) && (line.size() == n || line[n] == L' ')) {
+      CHECK(match == nullptr, line);
+      match = &action;
+    }
+  }
+  if (!match) {
+    CheckRefused(line, UnknownArgumentText(), BoxIcon::Information, 1);
+    return 0;
+  }
+  std::wstring_view path = std::wstring_view(line).substr(match->switchText.size());
+  if (!path.empty()) path.remove_prefix(1);
+  std::wstring_view inner = path;
+  if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
+  if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);
+  if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) {
+    CheckRefused(line, MissingPathText(*match), BoxIcon::Information, 1);
+  } else if (inner.find(L'"') != std::wstring_view::npos) {
+    CheckRefused(line, QuoteInPathText(path), BoxIcon::Error, 1);
+  } else if (inner.back() == L'\\') {
+    CheckRefused(line, BackslashAtEndText(path), BoxIcon::Error, 1);
+  } else {
+    CheckRegistration(line, *match, inner);
+  }
+  return 0;
+}
