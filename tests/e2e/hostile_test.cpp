@@ -119,13 +119,7 @@ TEST_F(Hostile, TheLongestCommandLine) {
 
 TEST_F(Hostile, OnlyQuotesForAPathIsNoPath) {
   const std::wstring text =
-      L"You did not specify a file after /register. The valid arguments are:"
-      L"\r\n\"/register <path>\": Registers a file."
-      L"\r\n\"/unregister <path>\": Unregisters a file."
-      L"\r\n\"/install <path>\" (advanced): Runs DllInstall on the file."
-      L"\r\n\"/uninstall <path>\" (advanced): Runs DllUninstall on the file."
-      L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't "
-      L"register it.";
+      L"You did not specify a file after /register. The valid arguments are:" + kUsageLines;
   for (const std::wstring args : {L"/register \"", L"/register \"\""}) {
     SCOPED_TRACE(Narrow(args));
     auto pellory = Run(args);

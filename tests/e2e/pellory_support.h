@@ -12,6 +12,14 @@
 
 namespace e2e {
 
+// Lines 2 to 6 of Pellory's usage text, which its other boxes repeat.
+inline const std::wstring kUsageLines =
+    L"\r\n\"/register <path>\": Registers a file."
+    L"\r\n\"/unregister <path>\": Unregisters a file."
+    L"\r\n\"/install <path>\" (advanced): Runs DllInstall on the file."
+    L"\r\n\"/uninstall <path>\" (advanced): Runs DllUninstall on the file."
+    L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.";
+
 std::string Narrow(const std::wstring& text);
 Process StartPellory(const std::wstring& args);
 

@@ -14,13 +14,6 @@ namespace {
 
 using namespace e2e;
 
-const std::wstring kUsageLines =
-    L"\r\n\"/register <path>\": Registers a file."
-    L"\r\n\"/unregister <path>\": Unregisters a file."
-    L"\r\n\"/install <path>\" (advanced): Runs DllInstall on the file."
-    L"\r\n\"/uninstall <path>\" (advanced): Runs DllUninstall on the file."
-    L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.";
-
 TEST(Pellory, UsageBoxWithoutArguments) {
   auto pellory = StartPellory(L"");
   const Box box = ExpectBox(pellory);
