@@ -47,26 +47,6 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
-bool KeyExists(const std::wstring& path) {
-  e2e::UniqueHkey key;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
-void CreateKey(const std::wstring& path, const std::wstring& value = {}) {
-  e2e::UniqueHkey key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            key.put(), nullptr),
-            ERROR_SUCCESS)
-      << path;
-  if (!value.empty()) {
-    ASSERT_EQ(
-        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
-        ERROR_SUCCESS)
-        << path;
-  }
-}
-
 // Every key and value below PATH, key paths in lower case as the registry compares them.
 void Snapshot(HKEY parent, const std::wstring& name, const std::wstring& path,
               std::set<Entry>& entries) {
@@ -133,10 +113,10 @@ class Brannock : public testing::Test {
     RemoveTestKeys();
     for (const std::wstring& type : kTypes) {
       for (const std::wstring& path : {type, type + L"\\shell"}) {
-        if (!KeyExists(path)) created_.push_back(path);
+        if (!e2e::KeyExists(path)) created_.push_back(path);
       }
     }
-    if (!KeyExists(L"Applications")) created_.push_back(L"Applications");
+    if (!e2e::KeyExists(L"Applications")) created_.push_back(L"Applications");
   }
 
   void TearDown() override {
@@ -150,7 +130,7 @@ class Brannock : public testing::Test {
   // What the installer would have made: each verb with its command, the Applications chain.
   static void CreateListedKeys() {
     for (const std::wstring& path : kListedKeys) {
-      CreateKey(path, path.ends_with(L"command") ? L"RegSvr32 \"%1\"" : L"");
+      e2e::CreateKey(path, path.ends_with(L"command") ? L"RegSvr32 \"%1\"" : L"");
     }
   }
 
@@ -171,7 +151,7 @@ class Brannock : public testing::Test {
                              const std::vector<std::wstring>& goneKeys) {
     std::set<Entry> expected = before;
     for (const std::wstring& key : goneKeys) {
-      EXPECT_FALSE(KeyExists(key)) << key;
+      EXPECT_FALSE(e2e::KeyExists(key)) << key;
       std::erase_if(expected, [&](const Entry& e) { return e.first == Lower(key); });
     }
     const std::set<Entry> after = Snapshot();
@@ -199,8 +179,8 @@ TEST_F(Brannock, DeletesExactlyTheListedKeysAndASecondRunFindsNothing) {
 
   ASSERT_NO_FATAL_FAILURE(RunSilently());
   ExpectOnlyGone(before, kListedKeys);
-  for (const std::wstring& type : kTypes) EXPECT_TRUE(KeyExists(type + L"\\shell")) << type;
-  EXPECT_TRUE(KeyExists(L"Applications"));
+  for (const std::wstring& type : kTypes) EXPECT_TRUE(e2e::KeyExists(type + L"\\shell")) << type;
+  EXPECT_TRUE(e2e::KeyExists(L"Applications"));
 
   ASSERT_NO_FATAL_FAILURE(RunSilently());
   ExpectOnlyGone(before, kListedKeys);
@@ -209,13 +189,13 @@ TEST_F(Brannock, DeletesExactlyTheListedKeysAndASecondRunFindsNothing) {
 TEST_F(Brannock, LeavesOtherVerbsAndKeysThatAreNotEmpty) {
   ASSERT_NO_FATAL_FAILURE(CreateListedKeys());
   for (const std::wstring& type : kTypes) {
-    CreateKey(type + L"\\shell\\" + kOtherVerb + L"\\command", L"keep.exe \"%1\"");
-    CreateKey(type + L"\\shell\\" + kOtherVerb, L"Keep");
+    e2e::CreateKey(type + L"\\shell\\" + kOtherVerb + L"\\command", L"keep.exe \"%1\"");
+    e2e::CreateKey(type + L"\\shell\\" + kOtherVerb, L"Keep");
   }
   // A verb key holding more than its command, and an Applications entry holding more than
   // its shell chain, must stay, though what is listed beneath them goes.
-  CreateKey(L"ocxfile\\shell\\Register\\ddeexec", L"[open]");
-  CreateKey(L"Applications\\Pellory.exe\\SupportedTypes");
+  e2e::CreateKey(L"ocxfile\\shell\\Register\\ddeexec", L"[open]");
+  e2e::CreateKey(L"Applications\\Pellory.exe\\SupportedTypes");
   const std::set<Entry> before = Snapshot();
 
   ASSERT_NO_FATAL_FAILURE(RunSilently());

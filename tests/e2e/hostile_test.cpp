@@ -140,23 +140,6 @@ std::vector<std::wstring> ListedKeys() {
   return keys;
 }
 
-bool KeyExists(const std::wstring& path) {
-  UniqueHkey key;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
-void CreateKeyWithValue(const std::wstring& path) {
-  UniqueHkey key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            key.put(), nullptr),
-            ERROR_SUCCESS)
-      << Narrow(path);
-  const wchar_t value[] = L"keep";
-  ASSERT_EQ(RegSetValueExW(key.get(), L"Extra", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                           sizeof(value)),
-            ERROR_SUCCESS);
-}
-
 // Everyone may do anything with the key but, if DENY, delete it.
 LONG SetDeleteDenied(const std::wstring& path, bool deny) {
   UniqueHkey key;
@@ -190,7 +173,7 @@ class HostileBrannock : public testing::Test {
         }
       }
     }
-    for (const auto& key : listed_) ASSERT_NO_FATAL_FAILURE(CreateKeyWithValue(key));
+    for (const auto& key : listed_) ASSERT_NO_FATAL_FAILURE(CreateKey(key, L"keep", L"Extra"));
   }
 
   void TearDown() override {
@@ -216,7 +199,8 @@ class HostileBrannock : public testing::Test {
 };
 
 TEST_F(HostileBrannock, ExtraSubkeysKeepEveryKeyAndExtraValuesGoWithTheirKey) {
-  for (const auto& key : listed_) ASSERT_NO_FATAL_FAILURE(CreateKeyWithValue(key + L"\\Extra"));
+  for (const auto& key : listed_)
+    ASSERT_NO_FATAL_FAILURE(CreateKey(key + L"\\Extra", L"keep", L"Extra"));
   RunSilently();
   for (const auto& key : listed_) EXPECT_TRUE(KeyExists(key + L"\\Extra")) << Narrow(key);
 

@@ -73,19 +73,6 @@ std::optional<Contents> ContentsOf(HKEY root, const std::wstring& path, REGSAM v
   return contents;
 }
 
-// Creates the key at PATH if need be, and sets its default value unless VALUE is empty.
-void SetDefault(const std::wstring& path, const std::wstring& value) {
-  UniqueHkey key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            key.put(), nullptr),
-            ERROR_SUCCESS);
-  if (value.empty()) return;
-  ASSERT_EQ(
-      RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
-      ERROR_SUCCESS);
-}
-
 std::string Bytes(const std::wstring& file) {
   std::ifstream in(file.c_str(), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -135,12 +122,12 @@ class Installer : public testing::Test {
         if (!ContentsOf(HKEY_CLASSES_ROOT, path)) created_.push_back(path);
       }
       ASSERT_NO_FATAL_FAILURE(
-          SetDefault(type + L"\\shell\\" + kOtherVerb + L"\\command", L"keep.exe \"%1\""));
+          CreateKey(type + L"\\shell\\" + kOtherVerb + L"\\command", L"keep.exe \"%1\""));
       shellBefore_[type] = *ContentsOf(HKEY_CLASSES_ROOT, type + L"\\shell");
     }
     if (!ContentsOf(HKEY_CLASSES_ROOT, L"Applications")) {
       created_.push_back(L"Applications");
-      ASSERT_NO_FATAL_FAILURE(SetDefault(L"Applications", L""));
+      ASSERT_NO_FATAL_FAILURE(CreateKey(L"Applications", L""));
     }
     applicationsBefore_ = *ContentsOf(HKEY_CLASSES_ROOT, L"Applications");
   }
@@ -303,7 +290,7 @@ TEST_F(Installer, InstallsWorkingVerbsAndUninstallsOnlyWhatItAdded) {
 TEST_F(Installer, RunningSetupAgainRepairsAndKeepsOneInstallation) {
   ASSERT_EQ(Install(dir_), 0u);
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
-  ASSERT_NO_FATAL_FAILURE(SetDefault(L"ocxfile\\shell\\Register\\command", L"stale"));
+  ASSERT_NO_FATAL_FAILURE(CreateKey(L"ocxfile\\shell\\Register\\command", L"stale"));
   DeleteFileW((dir_ + L"\\Brannock.exe").c_str());
 
   // Without a folder, setup finds the installation it repairs.

@@ -101,6 +101,23 @@ HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutM
   }
 }
 
+bool KeyExists(const std::wstring& path) {
+  UniqueHkey key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+void CreateKey(const std::wstring& path, const std::wstring& value, const std::wstring& name) {
+  UniqueHkey key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            key.put(), nullptr),
+            ERROR_SUCCESS);
+  if (value.empty()) return;
+  ASSERT_EQ(RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
 namespace {
 
 // The value at SUBBLOCK of FILE's version resource, read through version.dll (which the driver

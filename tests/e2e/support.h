@@ -82,6 +82,14 @@ std::wstring ClassName(HWND window);
 // process ends first or timeoutMs pass.
 HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutMs);
 
+// Whether the key PATH exists below the classes root, in the driver's own registry view.
+bool KeyExists(const std::wstring& path);
+
+// Creates the key PATH below the classes root if need be and, unless VALUE is empty, sets its
+// string value NAME (the default value when NAME is empty). Fails the test if it cannot.
+void CreateKey(const std::wstring& path, const std::wstring& value = {},
+               const std::wstring& name = {});
+
 // One string of a file's US-English version block (e.g. L"ProductName"); nothing if missing.
 std::optional<std::wstring> VersionString(const std::wstring& file, std::wstring_view name);
 
