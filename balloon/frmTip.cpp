@@ -493,8 +493,8 @@ void frmTip::SetTitleCaption(const std::wstring& caption) {
 
 void frmTip::SetMessageText(const std::wstring& text) {
   // Streamed in as plain text: a message that happens to look like rich text stays text.
+  // Its face and size follow with SetMessageFontFace, the step after the resize.
   StreamIn(text.data(), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
-  ApplyMessageFont();
 }
 
 void frmTip::LoadMessageFile(const std::wstring& path) {
