@@ -123,7 +123,7 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
 
 }  // namespace
 
-int frmTip::LoadedCount() { return loadedForms; }
+int frmTip::ShownCount() { return loadedForms; }
 
 std::unique_ptr<frmTip> frmTip::Load() {
   RegisterFormClass(WindowProc);
@@ -151,6 +151,7 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
   form->selfOwned_ = true;
   form.release();
+  ++loadedForms;
   SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
@@ -180,8 +181,11 @@ LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     form->hwnd_.release();
     form->txtTip_.release();
-    if (form->selfOwned_) delete form;
-    if (--loadedForms == 0) PostQuitMessage(0);
+    // Only a shown balloon keeps the program alive; one that never showed ends nothing.
+    if (form->selfOwned_) {
+      delete form;
+      if (--loadedForms == 0) PostQuitMessage(0);
+    }
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
   return form->HandleMessage(msg, wp, lp);
@@ -192,7 +196,6 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
   switch (msg) {
     case WM_CREATE:
-      ++loadedForms;
       // Nothing may unwind through the window manager; Load() rethrows.
       try {
         OnLoad();
@@ -233,8 +236,12 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       const Source source = *captured_;
       captured_.reset();
       ReleaseCapture();
-      // A click is a press and a release on the same control.
-      if (Raise(source, Event::MouseUp, balloon::kLeftButton) && HitTest(pt) == source) {
+      // A click is a press and a release on the same control; released over another window
+      // (or the message area) it is none.
+      POINT screen = pt;
+      ClientToScreen(hwnd, &screen);
+      if (Raise(source, Event::MouseUp, balloon::kLeftButton) && WindowFromPoint(screen) == hwnd &&
+          HitTest(pt) == source) {
         Raise(source, Event::Click, balloon::kLeftButton);
       }
       return 0;

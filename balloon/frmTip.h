@@ -28,8 +28,8 @@ class frmTip final : private balloon::TipForm {
   void RoundCorners() override;
 
   HWND hwnd() const { return hwnd_.get(); }
-  // Balloons alive in this process; the message loop ends when the last one unloads.
-  static int LoadedCount();
+  // Balloons shown and not yet unloaded; the message loop ends when the last one unloads.
+  static int ShownCount();
 
  private:
   frmTip() = default;

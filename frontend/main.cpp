@@ -56,7 +56,14 @@ class Win32Platform final : public modMain::Platform {
     return std::nullopt;
   }
 
-  void PrepareBalloon() override { prepared_ = frmTip::Load(); }
+  void PrepareBalloon() override {
+    // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
+    try {
+      prepared_ = frmTip::Load();
+    } catch (const std::exception&) {
+      prepared_.reset();
+    }
+  }
 
   modMain::ToolRun WaitForTool(std::uint32_t timeoutMs) override {
     using End = modMain::ToolRun::End;
@@ -103,7 +110,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     Win32Platform platform;
     const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
-    if (outcome.balloonShown && frmTip::LoadedCount() > 0) {
+    if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
       MSG msg;
       while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -114,8 +121,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return outcome.exitStatus;
   } catch (const std::exception& e) {
     const std::string what = e.what();
-    MessageBoxW(nullptr, (L"Pellory stopped: " + std::wstring(what.begin(), what.end())).c_str(),
-                kTitle, MB_OK | MB_ICONERROR);
+    std::wstring text(what.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, what.data(),
+                                                        static_cast<int>(what.size()), text.data(),
+                                                        static_cast<int>(text.size()))));
+    MessageBoxW(nullptr, (L"Pellory stopped: " + text).c_str(), kTitle, MB_OK | MB_ICONERROR);
     return 1;
   }
 }

@@ -1,6 +1,7 @@
 #include "frontend/modMain.h"
 
 #include <array>
+#include <exception>
 
 namespace modMain {
 namespace {
@@ -65,7 +66,8 @@ std::wstring QuotePath(std::wstring_view path) {
 }
 
 std::wstring NameOf(std::wstring_view quotedPath) {
-  const auto lastPiece = quotedPath.substr(quotedPath.rfind(L'\\') + 1);
+  // Windows takes a forward slash for a separator as well.
+  const auto lastPiece = quotedPath.substr(quotedPath.find_last_of(L"\\/") + 1);
   return std::wstring(Unquoted(lastPiece));
 }
 
@@ -90,8 +92,9 @@ Command ParseCommandLine(std::wstring_view raw) {
     if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) return MissingPath{&action};
     // A quote inside would end the tool's argument early and let the rest pass as switches.
     if (inner.find(kQuote) != std::wstring_view::npos) return QuoteInPath{std::wstring(path)};
-    // Backslashes before the closing quote would escape it, and the switches after it with it.
-    if (inner.back() == L'\\') return BackslashAtEnd{std::wstring(path)};
+    // A path ending in a separator names a folder; a backslash there would also escape the
+    // closing quote, and the switches after it with it.
+    if (inner.back() == L'\\' || inner.back() == L'/') return BackslashAtEnd{std::wstring(path)};
     Registration registration{&action, {QuotePath(path), {}}};
     registration.request.name = NameOf(registration.request.quotedPath);
     return registration;
@@ -127,14 +130,20 @@ std::wstring QuoteInPathText(std::wstring_view path) {
 }
 
 std::wstring BackslashAtEndText(std::wstring_view path) {
-  return L"A file path cannot end with a backslash, so nothing was run for:" +
+  return L"A file path cannot end with a backslash or a slash, so nothing was run for:" +
          std::wstring(kLineBreak) + std::wstring(path);
 }
 
 std::wstring ShownName(const std::wstring& name) {
-  constexpr std::size_t kLongestName = 255;
-  if (name.size() <= kLongestName) return name;
-  return name.substr(0, kLongestName) + L"\u2026";
+  // Two lines of the balloon hold the longest message with a name of this length.
+  constexpr std::size_t kHead = 28, kTail = 12;
+  if (name.size() <= kHead + kTail) return name;
+  const auto isLowSurrogate = [](wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+  // Never between the two halves of a surrogate pair.
+  std::size_t head = kHead, tail = name.size() - kTail;
+  if (isLowSurrogate(name[head])) --head;
+  if (isLowSurrogate(name[tail])) ++tail;
+  return name.substr(0, head) + L"\u2026" + name.substr(tail);
 }
 
 std::wstring LaunchFailureText(const std::wstring& error) {
@@ -218,13 +227,19 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   platform.PrepareBalloon();
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
   const Report report = DescribeOutcome(action, ShownName(registration.request.name), run);
-  platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
   // Scripts learn the outcome too: the tool's own status when it failed.
   int status = 0;
   if (run.end == ToolRun::End::TimedOut) {
     status = 1;
   } else if (run.exitCode != 0) {
     status = static_cast<int>(run.exitCode);
+  }
+  try {
+    platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
+  } catch (const std::exception&) {
+    // The tool has run: its outcome is told even when no balloon can be shown.
+    platform.ShowBox(report.text, report.icon == L"i" ? BoxIcon::Information : BoxIcon::Error);
+    return {false, status};
   }
   return {true, status};
 }

@@ -43,7 +43,7 @@ struct MissingPath {
 struct QuoteInPath {
   std::wstring path;
 };
-struct BackslashAtEnd {
+struct BackslashAtEnd {  // or a slash
   std::wstring path;
 };
 struct Registration {
@@ -63,8 +63,8 @@ std::wstring MissingPathText(const CommandAction& action);
 std::wstring QuoteInPathText(std::wstring_view path);
 std::wstring BackslashAtEndText(std::wstring_view path);
 
-// NAME as the balloon shows it: no file name is longer than 255 characters, so anything longer
-// is cut there rather than keep the balloon busy laying out a wall of text.
+// NAME as the balloon shows it: a long one is cut in the middle, keeping its end and extension,
+// so that the message's own words stay within the balloon's two lines.
 std::wstring ShownName(const std::wstring& name);
 
 // How a run of the tool ended.
@@ -99,6 +99,7 @@ class Platform {
   // Waits up to timeoutMs for the started tool, answering the window system meanwhile.
   virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
   virtual ScreenTwips Screen() = 0;
+  // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 
  protected:

@@ -265,6 +265,20 @@ TEST(Balloon, CloseButtonShowsItsPressedLookWhileTheLeftButtonIsHeld) {
   EXPECT_EQ(WaitExit(tip, 5000), 0u);
 }
 
+TEST(Balloon, APressReleasedElsewhereIsNoClick) {
+  auto tip = StartTip(true);
+  const HWND balloon = ExpectBalloon(tip);
+  ASSERT_NE(balloon, nullptr);
+  MouseTo(At(balloon, 3, 40));
+  Button(MOUSEEVENTF_LEFTDOWN);
+  MouseTo({100, 100});
+  Button(MOUSEEVENTF_LEFTUP);
+  Sleep(200);
+  EXPECT_TRUE(IsWindow(balloon)) << "released away from the balloon, it closed all the same";
+  Click(At(balloon, 3, 40));
+  EXPECT_EQ(WaitExit(tip, 5000), 0u);
+}
+
 TEST(Balloon, ClicksOnTheFormTheIconAndTheRim) {
   for (const POINT where : {POINT{3, 40}, POINT{17, 9}, POINT{306, 3}}) {
     SCOPED_TRACE(where.x);

@@ -75,7 +75,7 @@ TEST_F(Hostile, PathsThatNameNoLoadableFile) {
       {L"/register \\\\nosuchhost\\share\\a.dll", NotLoaded(L"a.dll"), 3},
       {L"/register " + target_ + L"\\a\x01\t\x1f\x7f.dll", NotLoaded(L"a\x01\t\x1f\x7f.dll"), 3},
       // A path the tool takes for one of its switches is no file either.
-      {L"/register /u", L"RegSvr32 rejected its arguments for /u.", 1},
+      {L"/register /u", L"RegSvr32 rejected its arguments for u.", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.args));
@@ -84,8 +84,9 @@ TEST_F(Hostile, PathsThatNameNoLoadableFile) {
   // A folder written with its closing backslash would escape the closing quote: refused.
   auto folder = Run(L"/register " + target_ + L"\\");
   const Box box = ExpectBox(folder);
-  EXPECT_EQ(box.text, L"A file path cannot end with a backslash, so nothing was run for:\r\n" +
-                          target_ + L"\\");
+  EXPECT_EQ(box.text,
+            L"A file path cannot end with a backslash or a slash, so nothing was run for:\r\n" +
+                target_ + L"\\");
   EXPECT_EQ(box.icon, BoxIcon::Error);
   ClickOk(box);
   EXPECT_EQ(WaitExit(folder, kBoundMs), 1u);
@@ -95,7 +96,7 @@ TEST_F(Hostile, PathsThatNameNoLoadableFile) {
 TEST_F(Hostile, OddButValidSpellingsOfARealFile) {
   std::wstring slashes = dll_;
   for (auto& c : slashes) c = c == L'\\' ? L'/' : c;
-  ExpectBalloonRun(L"/register " + slashes, slashes + L" has been registered.", 0);
+  ExpectBalloonRun(L"/register " + slashes, L"a.dll has been registered.", 0);
   ExpectBalloonRun(L"/register " + dll_ + L"   ", L"a.dll    has been registered.", 0);
   EXPECT_EQ(LogOf(dll_), (std::vector<std::string>{"DllRegisterServer", "DllRegisterServer"}));
 }

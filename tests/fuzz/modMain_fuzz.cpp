@@ -120,10 +120,10 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   CHECK(quoted.find(L'"', 1) == quoted.size() - 1, line);
   CHECK(std::wstring_view(quoted).substr(1, quoted.size() - 2) == inner, line);
 
-  // NAME is the last piece of the path: never empty, no quote, no backslash.
+  // NAME is the last piece of the path: never empty, no quote, no backslash or slash.
   const std::wstring& name = registration->request.name;
-  CHECK(!name.empty() && name.find_first_of(L"\"\\") == std::wstring::npos, line);
-  CHECK(name == inner.substr(inner.rfind(L'\\') + 1), line);
+  CHECK(!name.empty() && name.find_first_of(L"\"\\/") == std::wstring::npos, line);
+  CHECK(name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
 
   // The tool must receive exactly the path as one argument, then the action's own switches.
   const std::wstring toolLine = ToolCommandLine(action, registration->request);
@@ -198,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRefused(line, MissingPathText(*match), BoxIcon::Information, 1);
   } else if (inner.find(L'"') != std::wstring_view::npos) {
     CheckRefused(line, QuoteInPathText(path), BoxIcon::Error, 1);
-  } else if (inner.back() == L'\\') {
+  } else if (inner.back() == L'\\' || inner.back() == L'/') {
     CheckRefused(line, BackslashAtEndText(path), BoxIcon::Error, 1);
   } else {
     CheckRegistration(line, *match, inner);

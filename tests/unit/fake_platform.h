@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ class FakePlatform final : public modMain::Platform {
     return result;
   }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
-  void ShowBalloon(const balloon::BalloonSpec& spec) override { balloons.push_back(spec); }
+  void ShowBalloon(const balloon::BalloonSpec& spec) override {
+    if (balloonFails) throw std::runtime_error("no balloon");
+    balloons.push_back(spec);
+  }
 
   struct Box {
     std::wstring text;
@@ -34,4 +38,5 @@ class FakePlatform final : public modMain::Platform {
   std::vector<balloon::BalloonSpec> balloons;
   modMain::ToolRun result;
   std::optional<std::wstring> startError;  // set: the tool cannot be started
+  bool balloonFails = false;
 };

@@ -49,6 +49,7 @@ TEST(CommandLine, PathsAreQuotedOnceAndNameHoldsNoQuote) {
       {L"/register a.dll", L"\"a.dll\"", L"a.dll"},
       {L"/register \"a.dll\"", L"\"a.dll\"", L"a.dll"},
       {L"/register \\\\server\\share\\b.ocx", L"\"\\\\server\\share\\b.ocx\"", L"b.ocx"},
+      {L"/register C:/x/c.dll", L"\"C:/x/c.dll\"", L"c.dll"},
       {L"/register C:\\\u00e9t\u00e9\\\u00fc.dll", L"\"C:\\\u00e9t\u00e9\\\u00fc.dll\"",
        L"\u00fc.dll"},
       // Nothing but the one blank after the switch is trimmed.
@@ -90,7 +91,8 @@ TEST(CommandLine, RefusedLinesLaunchNothing) {
   EXPECT_EQ(std::get<QuoteInPath>(ParseCommandLine(L"/register a.dll\" /u \"b")).path,
             L"a.dll\" /u \"b");
   // "C:\dir\" would reach the tool as C:\dir" followed by the switches inside one argument.
-  for (auto line : {L"/register C:\\dir\\", L"/unregister \"C:\\dir\\\\\"", L"/install \\"}) {
+  for (auto line : {L"/register C:\\dir\\", L"/unregister \"C:\\dir\\\\\"", L"/install \\",
+                    L"/register C:/dir/"}) {
     EXPECT_TRUE(std::holds_alternative<BackslashAtEnd>(ParseCommandLine(line)));
   }
 }
@@ -101,6 +103,17 @@ TEST(CommandLine, ArgumentsFollowTheProgramName) {
   EXPECT_EQ(ArgumentsOf(L"Pellory.exe"), L"");
   EXPECT_EQ(ArgumentsOf(L"\"Pellory.exe\""), L"");
   EXPECT_EQ(ArgumentsOf(L""), L"");
+}
+
+TEST(Texts, LongNamesAreCutInTheMiddleKeepingTheirEnd) {
+  const std::wstring fits(40, L'n');
+  EXPECT_EQ(ShownName(fits), fits);
+  const std::wstring name = std::wstring(300, L'n') + L"_library.dll";
+  EXPECT_EQ(ShownName(name), std::wstring(28, L'n') + L"\u2026_library.dll");
+  // A character outside the basic plane is never split.
+  const std::wstring pairs = std::wstring(27, L'a') + L"\xD83D\xDE00" + std::wstring(20, L'b') +
+                             L"\xD83D\xDE00" + std::wstring(11, L'c');
+  EXPECT_EQ(ShownName(pairs), std::wstring(27, L'a') + L"\u2026" + std::wstring(11, L'c'));
 }
 
 TEST(Texts, UsageAndUnknownArgumentBoxes) {
@@ -185,7 +198,8 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
       {L"/REGISTER x.dll", BoxIcon::Information, 1, L"You specified an unknown argument."},
       {L"/register", BoxIcon::Information, 1, L"You did not specify a file after /register."},
       {L"/register a.dll\" /u \"b", BoxIcon::Error, 1, L"A file path cannot hold a double quote"},
-      {L"/register C:\\dir\\", BoxIcon::Error, 1, L"A file path cannot end with a backslash"},
+      {L"/register C:\\dir\\", BoxIcon::Error, 1,
+       L"A file path cannot end with a backslash or a slash"},
   };
   for (const auto& c : cases) {
     FakePlatform platform;
@@ -228,11 +242,16 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   EXPECT_EQ(hung.balloons[0].sIcon, L"!");
   EXPECT_EQ(outcome.exitStatus, 1);
 
-  // A name longer than any file's is cut, so the balloon stays readable.
-  FakePlatform longName;
-  Main(L"/register C:\\" + std::wstring(300, L'n'), longName);
-  ASSERT_EQ(longName.balloons.size(), 1u);
-  EXPECT_EQ(longName.balloons[0].sText, std::wstring(255, L'n') + L"\u2026 has been registered.");
+  // No balloon to be had: the outcome still reaches the user, in a box.
+  FakePlatform noBalloon;
+  noBalloon.result = {ToolRun::End::Exited, 4};
+  noBalloon.balloonFails = true;
+  outcome = Main(L"/register a.dll", noBalloon);
+  EXPECT_FALSE(outcome.balloonShown);
+  EXPECT_EQ(outcome.exitStatus, 4);
+  ASSERT_EQ(noBalloon.boxes.size(), 1u);
+  EXPECT_EQ(noBalloon.boxes[0].text, L"The entry point DllRegisterServer was not found in a.dll.");
+  EXPECT_EQ(noBalloon.boxes[0].icon, BoxIcon::Error);
 
   FakePlatform missing;
   missing.startError = L"C:\\windows\\system32\\regsvr32.exe: gone";
