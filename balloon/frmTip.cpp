@@ -21,7 +21,7 @@ constexpr UINT_PTR kAutoCloseTimer = 1;
 // A click in the message area closes the balloon from the form's own procedure, never from
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
-int loadedForms = 0;
+int shownForms = 0;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -123,7 +123,7 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
 
 }  // namespace
 
-int frmTip::ShownCount() { return loadedForms; }
+int frmTip::ShownCount() { return shownForms; }
 
 std::unique_ptr<frmTip> frmTip::Load() {
   RegisterFormClass(WindowProc);
@@ -151,7 +151,7 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
   form->selfOwned_ = true;
   form.release();
-  ++loadedForms;
+  ++shownForms;
   SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
@@ -184,7 +184,7 @@ LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     // Only a shown balloon keeps the program alive; one that never showed ends nothing.
     if (form->selfOwned_) {
       delete form;
-      if (--loadedForms == 0) PostQuitMessage(0);
+      if (--shownForms == 0) PostQuitMessage(0);
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
   }

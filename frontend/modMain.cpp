@@ -94,7 +94,7 @@ Command ParseCommandLine(std::wstring_view raw) {
     if (inner.find(kQuote) != std::wstring_view::npos) return QuoteInPath{std::wstring(path)};
     // A path ending in a separator names a folder; a backslash there would also escape the
     // closing quote, and the switches after it with it.
-    if (inner.back() == L'\\' || inner.back() == L'/') return BackslashAtEnd{std::wstring(path)};
+    if (inner.back() == L'\\' || inner.back() == L'/') return SeparatorAtEnd{std::wstring(path)};
     Registration registration{&action, {QuotePath(path), {}}};
     registration.request.name = NameOf(registration.request.quotedPath);
     return registration;
@@ -129,7 +129,7 @@ std::wstring QuoteInPathText(std::wstring_view path) {
          std::wstring(kLineBreak) + std::wstring(path);
 }
 
-std::wstring BackslashAtEndText(std::wstring_view path) {
+std::wstring SeparatorAtEndText(std::wstring_view path) {
   return L"A file path cannot end with a backslash or a slash, so nothing was run for:" +
          std::wstring(kLineBreak) + std::wstring(path);
 }
@@ -213,8 +213,8 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
     platform.ShowBox(QuoteInPathText(quoted->path), BoxIcon::Error);
     return {false, 1};
   }
-  if (const auto* backslash = std::get_if<BackslashAtEnd>(&command)) {
-    platform.ShowBox(BackslashAtEndText(backslash->path), BoxIcon::Error);
+  if (const auto* backslash = std::get_if<SeparatorAtEnd>(&command)) {
+    platform.ShowBox(SeparatorAtEndText(backslash->path), BoxIcon::Error);
     return {false, 1};
   }
   const auto& registration = std::get<Registration>(command);

@@ -43,14 +43,14 @@ struct MissingPath {
 struct QuoteInPath {
   std::wstring path;
 };
-struct BackslashAtEnd {  // or a slash
+struct SeparatorAtEnd {
   std::wstring path;
 };
 struct Registration {
   const CommandAction* action;
   RegistrationRequest request;
 };
-using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, BackslashAtEnd,
+using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
                              Registration>;
 Command ParseCommandLine(std::wstring_view raw);
 
@@ -61,7 +61,7 @@ std::wstring UsageText();
 std::wstring UnknownArgumentText();
 std::wstring MissingPathText(const CommandAction& action);
 std::wstring QuoteInPathText(std::wstring_view path);
-std::wstring BackslashAtEndText(std::wstring_view path);
+std::wstring SeparatorAtEndText(std::wstring_view path);
 
 // NAME as the balloon shows it: a long one is cut in the middle, keeping its end and extension,
 // so that the message's own words stay within the balloon's two lines.

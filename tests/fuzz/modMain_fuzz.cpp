@@ -199,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (inner.find(L'"') != std::wstring_view::npos) {
     CheckRefused(line, QuoteInPathText(path), BoxIcon::Error, 1);
   } else if (inner.back() == L'\\' || inner.back() == L'/') {
-    CheckRefused(line, BackslashAtEndText(path), BoxIcon::Error, 1);
+    CheckRefused(line, SeparatorAtEndText(path), BoxIcon::Error, 1);
   } else {
     CheckRegistration(line, *match, inner);
   }

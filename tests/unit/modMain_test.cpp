@@ -93,7 +93,7 @@ TEST(CommandLine, RefusedLinesLaunchNothing) {
   // "C:\dir\" would reach the tool as C:\dir" followed by the switches inside one argument.
   for (auto line : {L"/register C:\\dir\\", L"/unregister \"C:\\dir\\\\\"", L"/install \\",
                     L"/register C:/dir/"}) {
-    EXPECT_TRUE(std::holds_alternative<BackslashAtEnd>(ParseCommandLine(line)));
+    EXPECT_TRUE(std::holds_alternative<SeparatorAtEnd>(ParseCommandLine(line)));
   }
 }
 
