@@ -9,6 +9,7 @@
 
 #include "balloon/frmTip.h"
 #include "balloon/modBalloon.h"
+#include "frontend/comFiles.h"
 #include "frontend/modMain.h"
 
 namespace {
@@ -16,16 +17,8 @@ namespace {
 constexpr wchar_t kTitle[] = L"Pellory";
 
 std::wstring SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n ? std::wstring(text, n) : L"Error " + std::to_wstring(error) + L".";
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message;
+  auto message = comFiles::SystemMessage(error);
+  return message.empty() ? L"Error " + std::to_wstring(error) + L"." : message;
 }
 
 class Win32Platform final : public modMain::Platform {
@@ -40,20 +33,48 @@ class Win32Platform final : public modMain::Platform {
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return SystemMessage(GetLastError());
-    const std::wstring tool = std::wstring(system, length) + L"\\regsvr32.exe";
-    std::wstring mutableLine = commandLine;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWMINIMIZED;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(tool.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
-      return tool + L": " + SystemMessage(GetLastError());
+    return Start(std::wstring(system, length) + L"\\regsvr32.exe", commandLine);
+  }
+
+  std::wstring FullPath(const std::wstring& path) override {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n =
+          GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+      if (n == 0) return path;
+      if (n < full.size()) {
+        full.resize(n);
+        return full;
+      }
+      full.resize(n);
     }
-    tool_.reset(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return std::nullopt;
+  }
+
+  std::wstring OwnPath() override {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n < path.size()) {
+        path.resize(n);
+        return path;
+      }
+      path.resize(path.size() * 2);
+    }
+  }
+
+  std::wstring SystemText(std::uint32_t code) override { return comFiles::SystemMessage(code); }
+
+  std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
+    return comFiles::RegisterTypeLibrary(fullPath, unregister);
+  }
+
+  modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
+    return comFiles::CheckServer(fullPath);
+  }
+
+  std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
+                                           const std::wstring& commandLine) override {
+    return Start(fullPath, commandLine);
   }
 
   void PrepareBalloon() override {
@@ -100,6 +121,23 @@ class Win32Platform final : public modMain::Platform {
   }
 
  private:
+  // Started by its full path, so that no search can substitute another program.
+  std::optional<std::wstring> Start(const std::wstring& program, const std::wstring& commandLine) {
+    std::wstring mutableLine = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWMINIMIZED;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+      return program + L": " + SystemMessage(GetLastError());
+    }
+    tool_.reset(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return std::nullopt;
+  }
+
   modBalloon::unique_handle_k tool_;
   std::unique_ptr<frmTip> prepared_;
 };

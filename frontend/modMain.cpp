@@ -7,16 +7,21 @@ namespace modMain {
 namespace {
 
 constexpr std::array<CommandAction, 5> kActions{{
-    {L"/register", L" /s", L"", L" has been registered.", L"DllRegisterServer"},
-    {L"/unregister", L" /s /u", L"", L" has been unregistered.", L"DllUnregisterServer"},
-    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall"},
+    {L"/register", L" /s", L"", L" has been registered.", L"DllRegisterServer", L"/RegServer",
+     false},
+    {L"/unregister", L" /s /u", L"", L" has been unregistered.", L"DllUnregisterServer",
+     L"/UnregServer", true},
+    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall", L"",
+     false},
     {L"/install", L" /s /i", L"DllInstall and DllRegisterServer has been run on ", L".",
-     L"DllRegisterServer or DllInstall"},
+     L"DllRegisterServer or DllInstall", L"", false},
     {L"/uninstall", L" /s /i /u", L"DllUninstall has been run on ", L".",
-     L"DllInstall or DllUnregisterServer"},
+     L"DllInstall or DllUnregisterServer", L"", true},
 }};
 
 constexpr wchar_t kQuote = L'"';
+constexpr std::wstring_view kTypeLibraryRegister = L"/typelib-register";
+constexpr std::wstring_view kTypeLibraryUnregister = L"/typelib-unregister";
 constexpr std::wstring_view kLineBreak = L"\r\n";
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -54,6 +59,47 @@ std::wstring ExitCodeText(std::uint32_t code) {
   return text;
 }
 
+std::wstring TimeoutText() {
+  return L" within " + std::to_wstring(kToolTimeoutMs / 1000) +
+         L" seconds; the outcome is unknown.";
+}
+
+// Whether PATH names a file of this extension, as Windows opens it: trailing dots and blanks
+// of a name are dropped, and case does not matter.
+bool HasExtension(std::wstring_view path, std::wstring_view extension) {
+  const auto end = path.find_last_not_of(L". ");
+  path = path.substr(0, end == std::wstring_view::npos ? 0 : end + 1);
+  if (path.size() <= extension.size()) return false;
+  const auto tail = path.substr(path.size() - extension.size());
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const wchar_t c = tail[i] >= L'A' && tail[i] <= L'Z' ? tail[i] + (L'a' - L'A') : tail[i];
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+// Words the system may lack for the type-library errors met most often, and for the exceptions
+// that end a loader which trips over a damaged file.
+std::wstring_view LibraryErrorWords(std::uint32_t code) {
+  switch (code) {
+    case 0x80000003:
+    case 0xC0000005:
+    case 0xC00000FD:
+    case 0xC0000409:
+      return L"the system's loader failed on the file, which may be damaged.";
+    case 0x80029C4A:
+      return L"Error loading type library/DLL.";
+    case 0x8002801D:
+      return L"Library not registered.";
+    case 0x8002801C:
+      return L"Error accessing the OLE registry.";
+    case 0x80028019:
+      return L"Old format or invalid type library.";
+    default:
+      return L"";
+  }
+}
+
 }  // namespace
 
 std::span<const CommandAction> ActionTable() { return kActions; }
@@ -75,12 +121,37 @@ std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequ
   return L"RegSvr32 " + request.quotedPath + std::wstring(action.toolSwitches);
 }
 
+Handler HandlerFor(const CommandAction& action, std::wstring_view path) {
+  if (action.serverSwitch.empty()) return Handler::Tool;
+  if (HasExtension(path, L".tlb")) return Handler::TypeLibrary;
+  if (HasExtension(path, L".exe")) return Handler::Server;
+  return Handler::Tool;
+}
+
+std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath) {
+  return QuotePath(fullPath) + L" " + std::wstring(action.serverSwitch);
+}
+
+std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAction& action,
+                                    const std::wstring& fullPath) {
+  return QuotePath(ownPath) + L" " +
+         std::wstring(action.unregisters ? kTypeLibraryUnregister : kTypeLibraryRegister) + L" " +
+         QuotePath(fullPath);
+}
+
 std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name) {
   return std::wstring(action.messageBefore) + name + std::wstring(action.messageAfter);
 }
 
 Command ParseCommandLine(std::wstring_view raw) {
   if (raw.empty()) return ShowUsage{};
+  for (const auto internal : {kTypeLibraryRegister, kTypeLibraryUnregister}) {
+    if (!raw.starts_with(internal) || raw.size() <= internal.size() + 1) continue;
+    if (raw[internal.size()] != L' ') continue;
+    const auto inner = Unquoted(raw.substr(internal.size() + 1));
+    if (inner.find(kQuote) != std::wstring_view::npos) return UnknownArgument{};
+    return TypeLibraryWork{internal == kTypeLibraryUnregister, std::wstring(inner)};
+  }
   for (const auto& action : kActions) {
     const auto length = action.switchText.size();
     if (!raw.starts_with(action.switchText)) continue;
@@ -95,7 +166,7 @@ Command ParseCommandLine(std::wstring_view raw) {
     // A path ending in a separator names a folder; a backslash there would also escape the
     // closing quote, and the switches after it with it.
     if (inner.back() == L'\\' || inner.back() == L'/') return SeparatorAtEnd{std::wstring(path)};
-    Registration registration{&action, {QuotePath(path), {}}};
+    Registration registration{&action, {std::wstring(inner), QuotePath(path), {}}};
     registration.request.name = NameOf(registration.request.quotedPath);
     return registration;
   }
@@ -146,17 +217,15 @@ std::wstring ShownName(const std::wstring& name) {
   return name.substr(0, head) + L"\u2026" + name.substr(tail);
 }
 
-std::wstring LaunchFailureText(const std::wstring& error) {
-  return L"RegSvr32 could not be started, so nothing was registered or unregistered." +
+std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error) {
+  return program + L" could not be started, so nothing was registered or unregistered." +
          std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
 }
 
 Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run) {
   const std::wstring entry(action.entryPoints);
   if (run.end == ToolRun::End::TimedOut) {
-    return {L"RegSvr32 did not finish on " + name + L" within " +
-                std::to_wstring(kToolTimeoutMs / 1000) + L" seconds; the outcome is unknown.",
-            L"!"};
+    return {L"RegSvr32 did not finish on " + name + TimeoutText(), L"!"};
   }
   switch (run.exitCode) {
     case 0:
@@ -178,6 +247,40 @@ Report DescribeOutcome(const CommandAction& action, const std::wstring& name, co
   }
 }
 
+Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
+                              const ToolRun& run, const std::wstring& systemText) {
+  if (run.end == ToolRun::End::TimedOut) {
+    return {L"Loading the type library " + name + L" did not finish" + TimeoutText(), L"!"};
+  }
+  if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
+  std::wstring why = systemText;
+  if (why.empty()) why = LibraryErrorWords(run.exitCode);
+  if (why.empty()) why = L"error " + ExitCodeText(run.exitCode) + L".";
+  return {
+      name +
+          (action.unregisters ? L" could not be unregistered: " : L" could not be registered: ") +
+          why,
+      L"x"};
+}
+
+Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check) {
+  if (check.kind == ServerCheck::Kind::Unreadable) {
+    return {name + L" could not be read: " + check.error, L"x"};
+  }
+  return {name + L" is not a self-registering server, so it was not started.", L"x"};
+}
+
+Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
+                             const ToolRun& run) {
+  if (run.end == ToolRun::End::TimedOut) return {name + L" did not finish" + TimeoutText(), L"!"};
+  if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
+  return {
+      name +
+          (action.unregisters ? L" failed to unregister itself" : L" failed to register itself") +
+          L" (exit code " + ExitCodeText(run.exitCode) + L").",
+      L"x"};
+}
+
 balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
   balloon::BalloonSpec spec;
   spec.sTitle = L"Pellory";
@@ -194,6 +297,27 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
   spec.sRTFFilename.clear();
   return spec;
 }
+
+namespace {
+
+// Scripts learn the outcome too: the program's own status when it failed.
+int StatusOf(const ToolRun& run) {
+  if (run.end == ToolRun::End::TimedOut) return 1;
+  return static_cast<int>(run.exitCode);
+}
+
+Outcome Tell(Platform& platform, const Report& report, int status) {
+  try {
+    platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
+  } catch (const std::exception&) {
+    // The work is done: its outcome is told even when no balloon can be shown.
+    platform.ShowBox(report.text, report.icon == L"i" ? BoxIcon::Information : BoxIcon::Error);
+    return {false, status};
+  }
+  return {true, status};
+}
+
+}  // namespace
 
 Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   const Command command = ParseCommandLine(rawCommandLine);
@@ -217,31 +341,61 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
     platform.ShowBox(SeparatorAtEndText(backslash->path), BoxIcon::Error);
     return {false, 1};
   }
+  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
+    return {false,
+            static_cast<int>(platform.RegisterTypeLibrary(work->fullPath, work->unregister))};
+  }
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
-  if (const auto error = platform.StartTool(ToolCommandLine(action, registration.request))) {
-    platform.ShowBox(LaunchFailureText(*error), BoxIcon::Error);
+  const auto& request = registration.request;
+  const std::wstring name = ShownName(request.name);
+  const Handler handler = HandlerFor(action, request.path);
+  const std::wstring file =
+      handler == Handler::Tool ? request.path : platform.FullPath(request.path);
+  if (handler == Handler::Server) {
+    // Any other program would take the switch for its own and, likely, open its window.
+    const ServerCheck check = platform.CheckServer(file);
+    if (check.kind != ServerCheck::Kind::SelfRegistering) {
+      return Tell(platform, DescribeRefusedServer(name, check), 1);
+    }
+  }
+
+  std::optional<std::wstring> error;
+  std::wstring program;
+  switch (handler) {
+    case Handler::Tool:
+      program = L"RegSvr32";
+      error = platform.StartTool(ToolCommandLine(action, request));
+      break;
+    case Handler::TypeLibrary:
+      program = L"Pellory's type-library process";
+      error = platform.StartProgram(platform.OwnPath(),
+                                    TypeLibraryCommandLine(platform.OwnPath(), action, file));
+      break;
+    case Handler::Server:
+      program = name;
+      error = platform.StartProgram(file, ServerCommandLine(action, file));
+      break;
+  }
+  if (error) {
+    platform.ShowBox(LaunchFailureText(program, *error), BoxIcon::Error);
     return {false, 1};
   }
-  // The balloon loads while the tool works, so the result shows as soon as the tool ends.
+  // The balloon loads while the work goes on, so the result shows as soon as it ends.
   platform.PrepareBalloon();
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
-  const Report report = DescribeOutcome(action, ShownName(registration.request.name), run);
-  // Scripts learn the outcome too: the tool's own status when it failed.
-  int status = 0;
-  if (run.end == ToolRun::End::TimedOut) {
-    status = 1;
-  } else if (run.exitCode != 0) {
-    status = static_cast<int>(run.exitCode);
+  switch (handler) {
+    case Handler::TypeLibrary: {
+      const std::wstring systemText =
+          run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
+      return Tell(platform, DescribeLibraryOutcome(action, name, run, systemText), StatusOf(run));
+    }
+    case Handler::Server:
+      return Tell(platform, DescribeServerOutcome(action, name, run), StatusOf(run));
+    case Handler::Tool:
+      break;
   }
-  try {
-    platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
-  } catch (const std::exception&) {
-    // The tool has run: its outcome is told even when no balloon can be shown.
-    platform.ShowBox(report.text, report.icon == L"i" ? BoxIcon::Information : BoxIcon::Error);
-    return {false, status};
-  }
-  return {true, status};
+  return Tell(platform, DescribeOutcome(action, name, run), StatusOf(run));
 }
 
 }  // namespace modMain

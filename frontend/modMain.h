@@ -19,12 +19,16 @@ struct CommandAction {
   std::wstring_view messageBefore;  // the balloon reads messageBefore + NAME + messageAfter
   std::wstring_view messageAfter;
   std::wstring_view entryPoints;  // what the tool calls, for failure reports
+  // What a self-registering program is started with; empty where only regsvr32 serves.
+  std::wstring_view serverSwitch;
+  bool unregisters;
 };
 
 // The rows in the order they are tried, so that /installonly is not taken for /install.
 std::span<const CommandAction> ActionTable();
 
 struct RegistrationRequest {
+  std::wstring path;  // as given, without its quotes
   std::wstring quotedPath;
   std::wstring name;
 };
@@ -33,6 +37,14 @@ std::wstring QuotePath(std::wstring_view path);
 std::wstring NameOf(std::wstring_view quotedPath);
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request);
 std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name);
+
+// Who does the work: regsvr32 serves in-process servers only, so type libraries and
+// self-registering programs are registered and unregistered by other means.
+enum class Handler { Tool, TypeLibrary, Server };
+Handler HandlerFor(const CommandAction& action, std::wstring_view path);
+std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath);
+std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAction& action,
+                                    const std::wstring& fullPath);
 
 // What the start-up procedure makes of the raw command line.
 struct ShowUsage {};
@@ -50,8 +62,14 @@ struct Registration {
   const CommandAction* action;
   RegistrationRequest request;
 };
+// Pellory's own second process, which loads a type library so that a damaged file cannot take
+// the first one down with it. It shows nothing; its exit status is the routine's HRESULT.
+struct TypeLibraryWork {
+  bool unregister = false;
+  std::wstring fullPath;
+};
 using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
-                             Registration>;
+                             Registration, TypeLibraryWork>;
 Command ParseCommandLine(std::wstring_view raw);
 
 // The argument text after the program's own name, as the platform's Command$ gives it.
@@ -79,7 +97,23 @@ struct Report {
   std::wstring icon;  // an sIcon code
 };
 Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run);
-std::wstring LaunchFailureText(const std::wstring& error);
+// PROGRAM is what could not be started: RegSvr32, Pellory's type-library process or a server.
+std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error);
+
+// RUN is the type-library process's; its exit status is an HRESULT, or the code of an exception
+// that ended it. systemText is the system's words for that code, empty if it has none.
+Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
+                              const ToolRun& run, const std::wstring& systemText);
+
+// What a program's version information says of it.
+struct ServerCheck {
+  enum class Kind { SelfRegistering, NotSelfRegistering, Unreadable } kind = Kind::Unreadable;
+  std::wstring error;  // why it could not be read
+};
+// Why a program was not started; only for the kinds other than SelfRegistering.
+Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check);
+Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
+                             const ToolRun& run);
 
 struct ScreenTwips {
   double width = 0;
@@ -94,9 +128,22 @@ class Platform {
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
   // Starts the tool by its own full path with this command line; why not, if it cannot.
   virtual std::optional<std::wstring> StartTool(const std::wstring& commandLine) = 0;
+  // PATH as the system resolves it against the current folder; unchanged if it cannot.
+  virtual std::wstring FullPath(const std::wstring& path) = 0;
+  // This program's own full path.
+  virtual std::wstring OwnPath() = 0;
+  // The system's words for an error code or HRESULT; empty if it has none.
+  virtual std::wstring SystemText(std::uint32_t code) = 0;
+  // Loads the type library and registers or unregisters it, here and now; the HRESULT.
+  virtual std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) = 0;
+  // Whether the program declares itself self-registering in its version information.
+  virtual ServerCheck CheckServer(const std::wstring& fullPath) = 0;
+  // Starts a program by its full path, minimized, in place of the tool; why not, if it cannot.
+  virtual std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
+                                                   const std::wstring& commandLine) = 0;
   // Loads the balloon, hidden, so that it is ready the moment the tool ends.
   virtual void PrepareBalloon() = 0;
-  // Waits up to timeoutMs for the started tool, answering the window system meanwhile.
+  // Waits up to timeoutMs for the started tool or server, answering the window system meanwhile.
   virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
   virtual ScreenTwips Screen() = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.

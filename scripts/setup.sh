@@ -12,7 +12,7 @@ fi
 
 for p in cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
-  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick nsis; do
+  mingw-w64-tools wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick nsis; do
   have "$p" || need+=("$p")
 done
 

@@ -106,6 +106,16 @@ bool KeyExists(const std::wstring& path) {
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
+std::optional<std::wstring> DefaultValue(const std::wstring& path) {
+  wchar_t value[1024];
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                   &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(value);
+}
+
 void CreateKey(const std::wstring& path, const std::wstring& value, const std::wstring& name) {
   UniqueHkey key;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,

@@ -85,6 +85,9 @@ HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutM
 // Whether the key PATH exists below the classes root, in the driver's own registry view.
 bool KeyExists(const std::wstring& path);
 
+// The default string value of the key PATH below the classes root; nothing if it has none.
+std::optional<std::wstring> DefaultValue(const std::wstring& path);
+
 // Creates the key PATH below the classes root if need be and, unless VALUE is empty, sets its
 // string value NAME (the default value when NAME is empty). Fails the test if it cannot.
 void CreateKey(const std::wstring& path, const std::wstring& value = {},

@@ -108,6 +108,51 @@ void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon ic
   CHECK(!outcome.balloonShown && outcome.exitStatus == status, line);
 }
 
+// Type libraries and self-registering programs: only register and unregister reach them, a
+// type library goes to Pellory's second process, and a program is started only once it said it
+// registers itself; both by their full path, as one argument.
+void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler handler,
+                    std::wstring_view inner, const std::wstring& name) {
+  CHECK(!action.serverSwitch.empty(), line);
+  FakePlatform probe;
+  const std::wstring full = probe.FullPath(std::wstring(inner));
+  if (handler == Handler::TypeLibrary) {
+    const std::wstring childLine = TypeLibraryCommandLine(probe.OwnPath(), action, full);
+    const auto args = SplitArguments(childLine);
+    CHECK(args.size() == 3 && args[2] == full, line);
+    // The second process takes exactly this file, in the same direction.
+    const std::wstring_view childArgs = ArgumentsOf(childLine);
+    const Command child = ParseCommandLine(childArgs);
+    const auto* work = std::get_if<TypeLibraryWork>(&child);
+    CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
+    FakePlatform platform;
+    platform.result = {ToolRun::End::Exited, 0x80029C4A};
+    const Outcome outcome = Main(line, platform);
+    CHECK(platform.calls.size() == 3, line);
+    CHECK(platform.calls[0] == L"start program " + probe.OwnPath() + L" as " + childLine, line);
+    CHECK(platform.balloons.size() == 1 && platform.balloons[0].sIcon == L"x", line);
+    CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
+    return;
+  }
+  const std::wstring serverLine = ServerCommandLine(action, full);
+  CHECK(SplitArguments(serverLine) ==
+            (std::vector<std::wstring>{full, std::wstring(action.serverSwitch)}),
+        line);
+  for (const auto kind : {ServerCheck::Kind::SelfRegistering, ServerCheck::Kind::NotSelfRegistering,
+                          ServerCheck::Kind::Unreadable}) {
+    FakePlatform platform;
+    platform.server.kind = kind;
+    const Outcome outcome = Main(line, platform);
+    CHECK(!platform.calls.empty() && platform.calls[0] == L"check " + full, line);
+    const bool started = platform.calls.size() > 1;
+    CHECK(started == (kind == ServerCheck::Kind::SelfRegistering), line);
+    if (started) CHECK(platform.calls[1] == L"start program " + full + L" as " + serverLine, line);
+    CHECK(platform.balloons.size() == 1, line);
+    CHECK(platform.balloons[0].sText.find(ShownName(name)) != std::wstring::npos, line);
+    CHECK(outcome.exitStatus == (started ? 0 : 1), line);
+  }
+}
+
 void CheckRegistration(const std::wstring& line, const CommandAction& action,
                        std::wstring_view inner) {
   const Command command = ParseCommandLine(line);
@@ -125,6 +170,11 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   CHECK(!name.empty() && name.find_first_of(L"\"\\/") == std::wstring::npos, line);
   CHECK(name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
 
+  const Handler handler = HandlerFor(action, inner);
+  if (handler != Handler::Tool) {
+    CheckOtherKind(line, action, handler, inner, name);
+    return;
+  }
   // The tool must receive exactly the path as one argument, then the action's own switches.
   const std::wstring toolLine = ToolCommandLine(action, registration->request);
   std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
@@ -174,6 +224,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (line.empty()) {
     CheckRefused(line, UsageText(), BoxIcon::Information, 0);
+    return 0;
+  }
+  // Pellory's second process: nothing shown, one library call, its HRESULT as the status.
+  const Command command = ParseCommandLine(line);
+  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
+    const std::wstring_view internal =
+        work->unregister ? L"/typelib-unregister " : L"/typelib-register ";
+    CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos, line);
+    FakePlatform platform;
+    platform.result.exitCode = 0x80029C4A;
+    const Outcome outcome = Main(line, platform);
+    CHECK(platform.calls.size() == 1 && platform.calls[0].ends_with(L"library " + work->fullPath),
+          line);
+    CHECK(platform.boxes.empty() && platform.balloons.empty(), line);
+    CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
     return 0;
   }
   // A switch counts only when a blank or the end follows it; then at most one can match.

@@ -18,6 +18,24 @@ class FakePlatform final : public modMain::Platform {
     calls.push_back(L"start " + commandLine);
     return startError;
   }
+  std::wstring FullPath(const std::wstring& path) override { return L"C:\\cwd\\" + path; }
+  std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
+  std::wstring SystemText(std::uint32_t code) override {
+    return code == 0x80070005 ? L"Access is denied." : L"";
+  }
+  std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
+    calls.push_back((unregister ? L"unregister library " : L"register library ") + fullPath);
+    return result.exitCode;
+  }
+  modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
+    calls.push_back(L"check " + fullPath);
+    return server;
+  }
+  std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
+                                           const std::wstring& commandLine) override {
+    calls.push_back(L"start program " + fullPath + L" as " + commandLine);
+    return startError;
+  }
   void PrepareBalloon() override { calls.push_back(L"prepare"); }
   modMain::ToolRun WaitForTool(std::uint32_t timeoutMs) override {
     calls.push_back(L"wait " + std::to_wstring(timeoutMs));
@@ -37,6 +55,7 @@ class FakePlatform final : public modMain::Platform {
   std::vector<std::wstring> calls;
   std::vector<balloon::BalloonSpec> balloons;
   modMain::ToolRun result;
-  std::optional<std::wstring> startError;  // set: the tool cannot be started
+  std::optional<std::wstring> startError;  // set: the tool or server cannot be started
+  modMain::ServerCheck server{modMain::ServerCheck::Kind::SelfRegistering, {}};
   bool balloonFails = false;
 };

@@ -264,4 +264,163 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   EXPECT_NE(missing.boxes[0].text.find(L"regsvr32.exe: gone"), std::wstring::npos);
 }
 
+TEST(OtherKinds, OnlyRegisterAndUnregisterOfTypeLibrariesAndProgramsBypassTheTool) {
+  struct Case {
+    std::wstring_view line;
+    Handler handler;
+  };
+  const Case cases[] = {
+      {L"/register C:\\x\\a.tlb", Handler::TypeLibrary},
+      {L"/unregister \"C:\\x\\A.TLB\"", Handler::TypeLibrary},
+      {L"/register C:\\x\\s.Exe", Handler::Server},
+      // Windows opens s.exe for this name.
+      {L"/unregister \"C:\\x\\s.exe. \"", Handler::Server},
+      {L"/install C:\\x\\a.tlb", Handler::Tool},
+      {L"/uninstall C:\\x\\s.exe", Handler::Tool},
+      {L"/installonly C:\\x\\s.exe", Handler::Tool},
+      {L"/register C:\\x\\a.tlb.dll", Handler::Tool},
+      {L"/register C:\\x.exe\\a.ocx", Handler::Tool},
+      {L"/register C:\\x\\atlb", Handler::Tool},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+    const auto r = AsRegistration(ParseCommandLine(c.line));
+    EXPECT_EQ(HandlerFor(*r.action, r.request.path), c.handler);
+  }
+}
+
+TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
+  FakePlatform ok;
+  auto outcome = Main(L"/unregister \"lib\\a.tlb\"", ok);
+  const std::vector<std::wstring> calls{
+      L"start program C:\\P\\Pellory.exe as \"C:\\P\\Pellory.exe\" /typelib-unregister "
+      L"\"C:\\cwd\\lib\\a.tlb\"",
+      L"prepare", L"wait 30000"};
+  EXPECT_EQ(ok.calls, calls);
+  ASSERT_EQ(ok.balloons.size(), 1u);
+  EXPECT_EQ(ok.balloons[0].sText, L"a.tlb has been unregistered.");
+  EXPECT_EQ(ok.balloons[0].sIcon, L"i");
+  EXPECT_EQ(outcome.exitStatus, 0);
+
+  // The second process does the work, shows nothing and ends with the routine's HRESULT.
+  FakePlatform second;
+  second.result.exitCode = 0x8002801D;
+  outcome = Main(L"/typelib-register \"C:\\x y\\a.tlb\"", second);
+  EXPECT_EQ(second.calls, std::vector<std::wstring>{L"register library C:\\x y\\a.tlb"});
+  EXPECT_TRUE(second.balloons.empty() && second.boxes.empty());
+  EXPECT_EQ(outcome.exitStatus, static_cast<int>(0x8002801D));
+
+  // The system's words first, then ours for the usual errors and crashes, then the number.
+  struct Case {
+    std::wstring_view line;
+    ToolRun run;
+    std::wstring_view text, icon;
+  };
+  using End = ToolRun::End;
+  const Case cases[] = {
+      {L"/register a.tlb",
+       {End::Exited, 0x80070005},
+       L"a.tlb could not be registered: Access is denied.",
+       L"x"},
+      {L"/register a.tlb",
+       {End::Exited, 0x80029C4A},
+       L"a.tlb could not be registered: Error loading type library/DLL.",
+       L"x"},
+      {L"/unregister a.tlb",
+       {End::Exited, 0x8002801D},
+       L"a.tlb could not be unregistered: Library not registered.",
+       L"x"},
+      {L"/register a.tlb",
+       {End::Exited, 0x80000003},
+       L"a.tlb could not be registered: the system's loader failed on the file, which may be "
+       L"damaged.",
+       L"x"},
+      {L"/register a.tlb",
+       {End::Exited, 0x80020009},
+       L"a.tlb could not be registered: error 0x80020009.",
+       L"x"},
+      {L"/register a.tlb",
+       {End::TimedOut, 0},
+       L"Loading the type library a.tlb did not finish within 30 seconds; the outcome is unknown.",
+       L"!"},
+  };
+  for (const auto& c : cases) {
+    FakePlatform failed;
+    failed.result = c.run;
+    outcome = Main(c.line, failed);
+    ASSERT_EQ(failed.balloons.size(), 1u);
+    EXPECT_EQ(failed.balloons[0].sText, c.text);
+    EXPECT_EQ(failed.balloons[0].sIcon, c.icon);
+    EXPECT_EQ(outcome.exitStatus, c.run.end == End::Exited ? static_cast<int>(c.run.exitCode) : 1);
+  }
+
+  // Only a well-formed internal line is taken for one.
+  for (const auto line : {L"/typelib-register", L"/typelib-register ", L"/typelib-registerx a",
+                          L"/typelib-unregister a\"b"}) {
+    EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
+  }
+}
+
+TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
+  FakePlatform ok;
+  auto outcome = Main(L"/unregister bin\\s.exe", ok);
+  const std::vector<std::wstring> calls{
+      L"check C:\\cwd\\bin\\s.exe",
+      L"start program C:\\cwd\\bin\\s.exe as \"C:\\cwd\\bin\\s.exe\" /UnregServer", L"prepare",
+      L"wait 30000"};
+  EXPECT_EQ(ok.calls, calls);
+  ASSERT_EQ(ok.balloons.size(), 1u);
+  EXPECT_EQ(ok.balloons[0].sText, L"s.exe has been unregistered.");
+  EXPECT_EQ(outcome.exitStatus, 0);
+
+  struct Case {
+    ServerCheck check;
+    ToolRun run;
+    std::wstring_view text, icon;
+    int status;
+  };
+  using Kind = ServerCheck::Kind;
+  const Case cases[] = {
+      {{Kind::NotSelfRegistering, {}},
+       {},
+       L"s.exe is not a self-registering server, so it was not started.",
+       L"x",
+       1},
+      {{Kind::Unreadable, L"Access denied."},
+       {},
+       L"s.exe could not be read: Access denied.",
+       L"x",
+       1},
+      {{Kind::SelfRegistering, {}},
+       {ToolRun::End::Exited, 7},
+       L"s.exe failed to register itself (exit code 7).",
+       L"x",
+       7},
+      {{Kind::SelfRegistering, {}},
+       {ToolRun::End::TimedOut, 0},
+       L"s.exe did not finish within 30 seconds; the outcome is unknown.",
+       L"!",
+       1},
+  };
+  for (const auto& c : cases) {
+    FakePlatform platform;
+    platform.server = c.check;
+    platform.result = c.run;
+    outcome = Main(L"/register s.exe", platform);
+    EXPECT_EQ(platform.calls.size() > 1, c.check.kind == Kind::SelfRegistering);
+    ASSERT_EQ(platform.balloons.size(), 1u);
+    EXPECT_EQ(platform.balloons[0].sText, c.text);
+    EXPECT_EQ(platform.balloons[0].sIcon, c.icon);
+    EXPECT_EQ(outcome.exitStatus, c.status);
+  }
+
+  FakePlatform missing;
+  missing.startError = L"C:\\cwd\\s.exe: bad image";
+  outcome = Main(L"/register s.exe", missing);
+  EXPECT_TRUE(missing.balloons.empty());
+  ASSERT_EQ(missing.boxes.size(), 1u);
+  EXPECT_TRUE(missing.boxes[0].text.starts_with(L"s.exe could not be started, so nothing was"));
+  EXPECT_EQ(outcome.exitStatus, 1);
+}
+
 }  // namespace

@@ -1,0 +1,150 @@
+#include "frontend/comFiles.h"
+
+#include <oleauto.h>
+
+#include <memory>
+#include <vector>
+
+#include "balloon/modBalloon.h"
+
+namespace comFiles {
+namespace {
+
+// One system DLL, loaded from the system folder on first use and bound by name.
+class SystemLibrary {
+ public:
+  explicit SystemLibrary(const wchar_t* name)
+      : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
+        error_(module_ ? 0 : GetLastError()) {}
+
+  template <class F>
+  F* Bind(const char* name) const {
+    if (!module_) return nullptr;
+    return reinterpret_cast<F*>(reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)));
+  }
+  DWORD Error() const { return error_ ? error_ : ERROR_PROC_NOT_FOUND; }
+
+ private:
+  modBalloon::unique_hmodule module_;
+  DWORD error_;
+};
+
+const SystemLibrary& OleAut() {
+  static const SystemLibrary library(L"oleaut32.dll");
+  return library;
+}
+
+const SystemLibrary& Version() {
+  static const SystemLibrary library(L"version.dll");
+  return library;
+}
+
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+template <class T>
+struct Releaser {
+  void operator()(T* p) const { p->Release(); }
+};
+
+}  // namespace
+
+std::wstring SystemMessage(std::uint32_t code) {
+  // Win32 errors wrapped in an HRESULT are worded under their own number.
+  if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFF;
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n ? std::wstring(text, n) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) {
+  SetUnhandledExceptionFilter(EndWithExceptionCode);
+  const auto& oleaut = OleAut();
+  const auto load = oleaut.Bind<decltype(::LoadTypeLibEx)>("LoadTypeLibEx");
+  const auto unregisterLibrary = oleaut.Bind<decltype(::UnRegisterTypeLib)>("UnRegisterTypeLib");
+  const auto registeredPath =
+      oleaut.Bind<decltype(::QueryPathOfRegTypeLib)>("QueryPathOfRegTypeLib");
+  const auto freeString = oleaut.Bind<decltype(::SysFreeString)>("SysFreeString");
+  if (!load || !unregisterLibrary || !registeredPath || !freeString) {
+    return static_cast<std::uint32_t>(HRESULT_FROM_WIN32(oleaut.Error()));
+  }
+
+  ITypeLib* raw = nullptr;
+  HRESULT hr = load(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
+  const std::unique_ptr<ITypeLib, Releaser<ITypeLib>> library(raw);
+  if (FAILED(hr) || !unregister) return static_cast<std::uint32_t>(hr);
+
+  // Unregistered by the identity the file itself carries.
+  TLIBATTR* attributes = nullptr;
+  hr = library->GetLibAttr(&attributes);
+  if (FAILED(hr)) return static_cast<std::uint32_t>(hr);
+  const TLIBATTR identity = *attributes;
+  library->ReleaseTLibAttr(attributes);
+  hr = unregisterLibrary(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum, identity.lcid,
+                         identity.syskind);
+  if (SUCCEEDED(hr)) return 0;
+  // The system's own error for a library that was never registered is a bare "parameter is
+  // incorrect"; say what is the matter instead.
+  BSTR path = nullptr;
+  const HRESULT query = registeredPath(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum,
+                                       identity.lcid, &path);
+  freeString(path);
+  return static_cast<std::uint32_t>(query == TYPE_E_LIBNOTREGISTERED ? query : hr);
+}
+
+modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
+  using Kind = modMain::ServerCheck::Kind;
+  const auto& version = Version();
+  const auto size = version.Bind<decltype(::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+  const auto read = version.Bind<decltype(::GetFileVersionInfoW)>("GetFileVersionInfoW");
+  const auto query = version.Bind<decltype(::VerQueryValueW)>("VerQueryValueW");
+  if (!size || !read || !query) return {Kind::Unreadable, SystemMessage(version.Error())};
+
+  // Read as data: nothing of the program runs.
+  DWORD ignored = 0;
+  const DWORD bytes = size(fullPath.c_str(), &ignored);
+  if (bytes == 0) {
+    const DWORD error = GetLastError();
+    // No version information at all is an answer, not a failure to read.
+    if (error == ERROR_RESOURCE_DATA_NOT_FOUND || error == ERROR_RESOURCE_TYPE_NOT_FOUND ||
+        error == ERROR_RESOURCE_NAME_NOT_FOUND) {
+      return {Kind::NotSelfRegistering, {}};
+    }
+    return {Kind::Unreadable, SystemMessage(error)};
+  }
+  std::vector<unsigned char> block(bytes);
+  if (!read(fullPath.c_str(), 0, bytes, block.data())) {
+    return {Kind::Unreadable, SystemMessage(GetLastError())};
+  }
+
+  // The marker may stand in the string table of any language the file lists, or in one of the
+  // usual English ones, which some files fail to list.
+  std::vector<DWORD> tables;
+  void* data = nullptr;
+  UINT length = 0;
+  if (query(block.data(), L"\\VarFileInfo\\Translation", &data, &length)) {
+    const auto* pairs = static_cast<const WORD*>(data);
+    for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
+      tables.push_back(static_cast<DWORD>(pairs[i]) << 16 | pairs[i + 1]);
+    }
+  }
+  for (const DWORD english : {0x040904B0u, 0x040904E4u, 0x04090000u}) tables.push_back(english);
+  for (const DWORD table : tables) {
+    std::wstring key = L"\\StringFileInfo\\";
+    for (int shift = 28; shift >= 0; shift -= 4) key += L"0123456789ABCDEF"[(table >> shift) & 0xF];
+    key += L"\\OLESelfRegister";
+    if (query(block.data(), key.c_str(), &data, &length)) return {Kind::SelfRegistering, {}};
+  }
+  return {Kind::NotSelfRegistering, {}};
+}
+
+}  // namespace comFiles
