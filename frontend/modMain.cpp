@@ -1,5 +1,6 @@
 #include "frontend/modMain.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -86,7 +87,7 @@ std::wstring_view LibraryErrorWords(std::uint32_t code) {
     case 0xC0000005:
     case 0xC00000FD:
     case 0xC0000409:
-      return L"the system's loader failed on the file, which may be damaged.";
+      return L"the loader failed on it, so it may be damaged.";
     case 0x80029C4A:
       return L"Error loading type library/DLL.";
     case 0x8002801D:
@@ -98,6 +99,16 @@ std::wstring_view LibraryErrorWords(std::uint32_t code) {
     default:
       return L"";
   }
+}
+
+// BEFORE + NAME + AFTER, with NAME cut to what the balloon's two lines leave of room beside the
+// message's own words, so that those stay in sight.
+std::wstring WithName(std::wstring_view before, const std::wstring& name, std::wstring_view after) {
+  constexpr std::size_t kLineRoom = 96, kLeastNameRoom = 24;
+  const std::size_t words = before.size() + after.size();
+  const std::size_t room =
+      words + kLeastNameRoom >= kLineRoom ? kLeastNameRoom : std::min(kLineRoom - words, kNameRoom);
+  return std::wstring(before) + ShownName(name, room) + std::wstring(after);
 }
 
 }  // namespace
@@ -140,7 +151,7 @@ std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAc
 }
 
 std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name) {
-  return std::wstring(action.messageBefore) + name + std::wstring(action.messageAfter);
+  return WithName(action.messageBefore, name, action.messageAfter);
 }
 
 Command ParseCommandLine(std::wstring_view raw) {
@@ -205,13 +216,13 @@ std::wstring SeparatorAtEndText(std::wstring_view path) {
          std::wstring(kLineBreak) + std::wstring(path);
 }
 
-std::wstring ShownName(const std::wstring& name) {
-  // Two lines of the balloon hold the longest message with a name of this length.
-  constexpr std::size_t kHead = 28, kTail = 12;
-  if (name.size() <= kHead + kTail) return name;
+std::wstring ShownName(const std::wstring& name, std::size_t room) {
+  if (name.size() <= room) return name;
+  // The end holds the extension, which tells the kind of file.
+  const std::size_t keepTail = std::min<std::size_t>(12, room / 2);
   const auto isLowSurrogate = [](wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
   // Never between the two halves of a surrogate pair.
-  std::size_t head = kHead, tail = name.size() - kTail;
+  std::size_t head = room - keepTail, tail = name.size() - keepTail;
   if (isLowSurrogate(name[head])) --head;
   if (isLowSurrogate(name[tail])) ++tail;
   return name.substr(0, head) + L"\u2026" + name.substr(tail);
@@ -225,60 +236,62 @@ std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& 
 Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run) {
   const std::wstring entry(action.entryPoints);
   if (run.end == ToolRun::End::TimedOut) {
-    return {L"RegSvr32 did not finish on " + name + TimeoutText(), L"!"};
+    return {WithName(L"RegSvr32 did not finish on ", name, TimeoutText()), L"!"};
   }
   switch (run.exitCode) {
     case 0:
       return {BalloonMessage(action, name), L"i"};
     case 1:
-      return {L"RegSvr32 rejected its arguments for " + name + L".", L"x"};
+      return {WithName(L"RegSvr32 rejected its arguments for ", name, L"."), L"x"};
     case 2:
-      return {L"OLE could not be started, so " + name + L" was not processed.", L"x"};
+      return {WithName(L"OLE could not be started, so ", name, L" was not processed."), L"x"};
     case 3:
-      return {name + L" could not be loaded (missing, or not a module for this system).", L"x"};
-    case 4:
-      return {L"The entry point " + entry + L" was not found in " + name + L".", L"x"};
-    case 5:
-      return {entry + L" in " + name + L" reported a failure.", L"x"};
-    default:
       return {
-          L"RegSvr32 failed on " + name + L" with exit code " + ExitCodeText(run.exitCode) + L".",
+          WithName(L"", name, L" could not be loaded (missing, or not a module for this system)."),
           L"x"};
+    case 4:
+      return {WithName(L"The entry point " + entry + L" was not found in ", name, L"."), L"x"};
+    case 5:
+      return {WithName(entry + L" in ", name, L" reported a failure."), L"x"};
+    default:
+      return {WithName(L"RegSvr32 failed on ", name,
+                       L" with exit code " + ExitCodeText(run.exitCode) + L"."),
+              L"x"};
   }
 }
 
 Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
                               const ToolRun& run, const std::wstring& systemText) {
   if (run.end == ToolRun::End::TimedOut) {
-    return {L"Loading the type library " + name + L" did not finish" + TimeoutText(), L"!"};
+    return {WithName(L"", name, L" did not finish loading" + TimeoutText()), L"!"};
   }
   if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
   std::wstring why = systemText;
   if (why.empty()) why = LibraryErrorWords(run.exitCode);
   if (why.empty()) why = L"error " + ExitCodeText(run.exitCode) + L".";
-  return {
-      name +
-          (action.unregisters ? L" could not be unregistered: " : L" could not be registered: ") +
-          why,
-      L"x"};
+  const std::wstring_view failed =
+      action.unregisters ? L" could not be unregistered: " : L" could not be registered: ";
+  return {WithName(L"", name, std::wstring(failed) + why), L"x"};
 }
 
 Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check) {
   if (check.kind == ServerCheck::Kind::Unreadable) {
-    return {name + L" could not be read: " + check.error, L"x"};
+    return {WithName(L"", name, L" could not be read: " + check.error), L"x"};
   }
-  return {name + L" is not a self-registering server, so it was not started.", L"x"};
+  return {WithName(L"", name, L" is not a self-registering server, so it was not started."), L"x"};
 }
 
 Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
                              const ToolRun& run) {
-  if (run.end == ToolRun::End::TimedOut) return {name + L" did not finish" + TimeoutText(), L"!"};
+  if (run.end == ToolRun::End::TimedOut) {
+    return {WithName(L"", name, L" did not finish" + TimeoutText()), L"!"};
+  }
   if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
-  return {
-      name +
-          (action.unregisters ? L" failed to unregister itself" : L" failed to register itself") +
-          L" (exit code " + ExitCodeText(run.exitCode) + L").",
-      L"x"};
+  const std::wstring_view failed =
+      action.unregisters ? L" failed to unregister itself" : L" failed to register itself";
+  return {WithName(L"", name,
+                   std::wstring(failed) + L" (exit code " + ExitCodeText(run.exitCode) + L")."),
+          L"x"};
 }
 
 balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
@@ -348,7 +361,7 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
   const auto& request = registration.request;
-  const std::wstring name = ShownName(request.name);
+  const std::wstring& name = request.name;
   const Handler handler = HandlerFor(action, request.path);
   const std::wstring file =
       handler == Handler::Tool ? request.path : platform.FullPath(request.path);

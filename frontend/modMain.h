@@ -81,9 +81,11 @@ std::wstring MissingPathText(const CommandAction& action);
 std::wstring QuoteInPathText(std::wstring_view path);
 std::wstring SeparatorAtEndText(std::wstring_view path);
 
-// NAME as the balloon shows it: a long one is cut in the middle, keeping its end and extension,
-// so that the message's own words stay within the balloon's two lines.
-std::wstring ShownName(const std::wstring& name);
+// NAME as the balloon shows it: one longer than ROOM is cut in the middle, keeping its end and
+// extension, so that the message's own words stay within the balloon's two lines. Reports give
+// NAME less room when their own words are long.
+inline constexpr std::size_t kNameRoom = 40;
+std::wstring ShownName(const std::wstring& name, std::size_t room = kNameRoom);
 
 // How a run of the tool ended.
 struct ToolRun {

@@ -80,6 +80,11 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
 
 bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
+// What every report shows of NAME however long: its end, with the extension.
+std::wstring NameEnd(const std::wstring& name) {
+  return name.substr(name.size() - std::min<std::size_t>(name.size(), 11));
+}
+
 // What the tool may do: each ending and the statuses that have their own words; nothing set
 // stands for a tool that cannot be started.
 struct ToolCase {
@@ -148,7 +153,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
     CHECK(started == (kind == ServerCheck::Kind::SelfRegistering), line);
     if (started) CHECK(platform.calls[1] == L"start program " + full + L" as " + serverLine, line);
     CHECK(platform.balloons.size() == 1, line);
-    CHECK(platform.balloons[0].sText.find(ShownName(name)) != std::wstring::npos, line);
+    CHECK(platform.balloons[0].sText.find(NameEnd(name)) != std::wstring::npos, line);
     CHECK(outcome.exitStatus == (started ? 0 : 1), line);
   }
 }
@@ -199,7 +204,7 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
     CHECK(platform.boxes.empty() && platform.balloons.size() == 1, line);
     const balloon::BalloonSpec& shown = platform.balloons[0];
     // Every report names the file, and only a real success says so with the information icon.
-    CHECK(shown.sText.find(ShownName(name)) != std::wstring::npos, line);
+    CHECK(shown.sText.find(NameEnd(name)) != std::wstring::npos, line);
     const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
     CHECK((shown.sIcon == L"i") == success, line);
     CHECK(outcome.balloonShown, line);

@@ -110,10 +110,23 @@ TEST(Texts, LongNamesAreCutInTheMiddleKeepingTheirEnd) {
   EXPECT_EQ(ShownName(fits), fits);
   const std::wstring name = std::wstring(300, L'n') + L"_library.dll";
   EXPECT_EQ(ShownName(name), std::wstring(28, L'n') + L"\u2026_library.dll");
+  EXPECT_EQ(ShownName(name, 24), std::wstring(12, L'n') + L"\u2026_library.dll");
   // A character outside the basic plane is never split.
   const std::wstring pairs = std::wstring(27, L'a') + L"\xD83D\xDE00" + std::wstring(20, L'b') +
                              L"\xD83D\xDE00" + std::wstring(11, L'c');
   EXPECT_EQ(ShownName(pairs), std::wstring(27, L'a') + L"\u2026" + std::wstring(11, L'c'));
+
+  // Long words leave the name less room, so that they stay within the balloon's two lines; the
+  // name's end is always shown.
+  const auto& install = ActionTable()[3];
+  const auto missing = DescribeOutcome(install, name, {ToolRun::End::Exited, 4});
+  EXPECT_EQ(missing.text, L"The entry point DllRegisterServer or DllInstall was not found in " +
+                              std::wstring(18, L'n') + L"\u2026_library.dll.");
+  const auto unreadable =
+      DescribeRefusedServer(name, {ServerCheck::Kind::Unreadable, std::wstring(90, L'w')});
+  EXPECT_EQ(unreadable.text, std::wstring(12, L'n') + L"\u2026_library.dll could not be read: " +
+                                 std::wstring(90, L'w'));
+  EXPECT_EQ(BalloonMessage(ActionTable()[0], name), ShownName(name) + L" has been registered.");
 }
 
 TEST(Texts, UsageAndUnknownArgumentBoxes) {
@@ -332,8 +345,7 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        L"x"},
       {L"/register a.tlb",
        {End::Exited, 0x80000003},
-       L"a.tlb could not be registered: the system's loader failed on the file, which may be "
-       L"damaged.",
+       L"a.tlb could not be registered: the loader failed on it, so it may be damaged.",
        L"x"},
       {L"/register a.tlb",
        {End::Exited, 0x80020009},
@@ -341,7 +353,7 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        L"x"},
       {L"/register a.tlb",
        {End::TimedOut, 0},
-       L"Loading the type library a.tlb did not finish within 30 seconds; the outcome is unknown.",
+       L"a.tlb did not finish loading within 30 seconds; the outcome is unknown.",
        L"!"},
   };
   for (const auto& c : cases) {
