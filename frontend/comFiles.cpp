@@ -66,6 +66,16 @@ std::wstring SystemMessage(std::uint32_t code) {
   return message;
 }
 
+std::wstring Explain(std::uint32_t code) {
+  std::wstring message = SystemMessage(code);
+  if (message.empty()) return L"Error " + std::to_wstring(code) + L".";
+  // Some texts name the file as %1, which only the caller could fill in.
+  for (auto at = message.find(L"%1"); at != std::wstring::npos; at = message.find(L"%1", at)) {
+    message.replace(at, 2, L"the file");
+  }
+  return message;
+}
+
 std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) {
   SetUnhandledExceptionFilter(EndWithExceptionCode);
   const auto& oleaut = OleAut();
@@ -81,7 +91,8 @@ std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
   ITypeLib* raw = nullptr;
   HRESULT hr = load(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
   const std::unique_ptr<ITypeLib, Releaser<ITypeLib>> library(raw);
-  if (FAILED(hr) || !unregister) return static_cast<std::uint32_t>(hr);
+  if (FAILED(hr)) return static_cast<std::uint32_t>(hr);
+  if (!unregister) return 0;
 
   // Unregistered by the identity the file itself carries.
   TLIBATTR* attributes = nullptr;
@@ -92,8 +103,8 @@ std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
   hr = unregisterLibrary(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum, identity.lcid,
                          identity.syskind);
   if (SUCCEEDED(hr)) return 0;
-  // The system's own error for a library that was never registered is a bare "parameter is
-  // incorrect"; say what is the matter instead.
+  // For a library that was never registered Wine answers a bare "parameter is incorrect"; say
+  // what is the matter instead.
   BSTR path = nullptr;
   const HRESULT query = registeredPath(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum,
                                        identity.lcid, &path);
@@ -107,7 +118,7 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
   const auto size = version.Bind<decltype(::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
   const auto read = version.Bind<decltype(::GetFileVersionInfoW)>("GetFileVersionInfoW");
   const auto query = version.Bind<decltype(::VerQueryValueW)>("VerQueryValueW");
-  if (!size || !read || !query) return {Kind::Unreadable, SystemMessage(version.Error())};
+  if (!size || !read || !query) return {Kind::Unreadable, Explain(version.Error())};
 
   // Read as data: nothing of the program runs.
   DWORD ignored = 0;
@@ -119,11 +130,11 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
         error == ERROR_RESOURCE_NAME_NOT_FOUND) {
       return {Kind::NotSelfRegistering, {}};
     }
-    return {Kind::Unreadable, SystemMessage(error)};
+    return {Kind::Unreadable, Explain(error)};
   }
   std::vector<unsigned char> block(bytes);
   if (!read(fullPath.c_str(), 0, bytes, block.data())) {
-    return {Kind::Unreadable, SystemMessage(GetLastError())};
+    return {Kind::Unreadable, Explain(GetLastError())};
   }
 
   // The marker may stand in the string table of any language the file lists, or in one of the

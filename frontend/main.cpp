@@ -16,11 +16,6 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"Pellory";
 
-std::wstring SystemMessage(DWORD error) {
-  auto message = comFiles::SystemMessage(error);
-  return message.empty() ? L"Error " + std::to_wstring(error) + L"." : message;
-}
-
 class Win32Platform final : public modMain::Platform {
  public:
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
@@ -32,16 +27,16 @@ class Win32Platform final : public modMain::Platform {
     // Only the system's own tool: never one from the current folder or the PATH.
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return SystemMessage(GetLastError());
+    if (length == 0 || length >= MAX_PATH) return comFiles::Explain(GetLastError());
     return Start(std::wstring(system, length) + L"\\regsvr32.exe", commandLine);
   }
 
-  std::wstring FullPath(const std::wstring& path) override {
+  std::optional<std::wstring> FullPath(const std::wstring& path) override {
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {
       const DWORD n =
           GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-      if (n == 0) return path;
+      if (n == 0) return std::nullopt;
       if (n < full.size()) {
         full.resize(n);
         return full;
@@ -109,6 +104,11 @@ class Win32Platform final : public modMain::Platform {
     return {End::Exited, code};
   }
 
+  void StopProgram() override {
+    TerminateProcess(tool_.get(), ERROR_TIMEOUT);
+    WaitForSingleObject(tool_.get(), 5000);
+  }
+
   modMain::ScreenTwips Screen() override {
     const auto tpp = modBalloon::ScreenTwipsPerPixel();
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
@@ -131,7 +131,7 @@ class Win32Platform final : public modMain::Platform {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
-      return program + L": " + SystemMessage(GetLastError());
+      return program + L": " + comFiles::Explain(GetLastError());
     }
     tool_.reset(pi.hProcess);
     CloseHandle(pi.hThread);

@@ -60,9 +60,9 @@ std::wstring ExitCodeText(std::uint32_t code) {
   return text;
 }
 
-std::wstring TimeoutText() {
-  return L" within " + std::to_wstring(kToolTimeoutMs / 1000) +
-         L" seconds; the outcome is unknown.";
+std::wstring TimeoutText(std::wstring_view consequence = {}) {
+  return L" within " + std::to_wstring(kToolTimeoutMs / 1000) + L" seconds" +
+         std::wstring(consequence) + L"; the outcome is unknown.";
 }
 
 // Whether PATH names a file of this extension, as Windows opens it: trailing dots and blanks
@@ -70,7 +70,7 @@ std::wstring TimeoutText() {
 bool HasExtension(std::wstring_view path, std::wstring_view extension) {
   const auto end = path.find_last_not_of(L". ");
   path = path.substr(0, end == std::wstring_view::npos ? 0 : end + 1);
-  if (path.size() <= extension.size()) return false;
+  if (path.size() < extension.size()) return false;
   const auto tail = path.substr(path.size() - extension.size());
   for (std::size_t i = 0; i < tail.size(); ++i) {
     const wchar_t c = tail[i] >= L'A' && tail[i] <= L'Z' ? tail[i] + (L'a' - L'A') : tail[i];
@@ -79,15 +79,22 @@ bool HasExtension(std::wstring_view path, std::wstring_view extension) {
   return true;
 }
 
-// Words the system may lack for the type-library errors met most often, and for the exceptions
-// that end a loader which trips over a damaged file.
-std::wstring_view LibraryErrorWords(std::uint32_t code) {
+// Words for the exceptions that end a loader which trips over a damaged file.
+std::wstring_view LoaderFailureWords(std::uint32_t code) {
   switch (code) {
-    case 0x80000003:
+    case 0x80000003:  // a breakpoint, Wine's way of giving up on a type library
     case 0xC0000005:
     case 0xC00000FD:
     case 0xC0000409:
       return L"the loader failed on it, so it may be damaged.";
+    default:
+      return L"";
+  }
+}
+
+// Words the system may lack for the type-library errors met most often.
+std::wstring_view LibraryErrorWords(std::uint32_t code) {
+  switch (code) {
     case 0x80029C4A:
       return L"Error loading type library/DLL.";
     case 0x8002801D:
@@ -159,8 +166,14 @@ Command ParseCommandLine(std::wstring_view raw) {
   for (const auto internal : {kTypeLibraryRegister, kTypeLibraryUnregister}) {
     if (!raw.starts_with(internal) || raw.size() <= internal.size() + 1) continue;
     if (raw[internal.size()] != L' ') continue;
+    // Only the form the first process writes: a full path of a type library, which the loader
+    // takes as it is instead of searching for it.
     const auto inner = Unquoted(raw.substr(internal.size() + 1));
-    if (inner.find(kQuote) != std::wstring_view::npos) return UnknownArgument{};
+    const bool full =
+        (inner.size() > 3 && inner[1] == L':' && inner[2] == L'\\') || inner.starts_with(L"\\\\");
+    if (!full || !HasExtension(inner, L".tlb") || inner.find(kQuote) != std::wstring_view::npos) {
+      return UnknownArgument{};
+    }
     return TypeLibraryWork{internal == kTypeLibraryUnregister, std::wstring(inner)};
   }
   for (const auto& action : kActions) {
@@ -263,10 +276,13 @@ Report DescribeOutcome(const CommandAction& action, const std::wstring& name, co
 Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
                               const ToolRun& run, const std::wstring& systemText) {
   if (run.end == ToolRun::End::TimedOut) {
-    return {WithName(L"", name, L" did not finish loading" + TimeoutText()), L"!"};
+    return {WithName(L"", name, L" did not finish loading" + TimeoutText(L" and was stopped")),
+            L"!"};
   }
   if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
-  std::wstring why = systemText;
+  // A crash code may share its number with an old HRESULT, so the loader's failure comes first.
+  std::wstring why(LoaderFailureWords(run.exitCode));
+  if (why.empty()) why = systemText;
   if (why.empty()) why = LibraryErrorWords(run.exitCode);
   if (why.empty()) why = L"error " + ExitCodeText(run.exitCode) + L".";
   const std::wstring_view failed =
@@ -362,9 +378,11 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& action = *registration.action;
   const auto& request = registration.request;
   const std::wstring& name = request.name;
-  const Handler handler = HandlerFor(action, request.path);
-  const std::wstring file =
-      handler == Handler::Tool ? request.path : platform.FullPath(request.path);
+  // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
+  const auto resolved =
+      action.serverSwitch.empty() ? std::nullopt : platform.FullPath(request.path);
+  const Handler handler = resolved ? HandlerFor(action, *resolved) : Handler::Tool;
+  const std::wstring file = resolved.value_or(request.path);
   if (handler == Handler::Server) {
     // Any other program would take the switch for its own and, likely, open its window.
     const ServerCheck check = platform.CheckServer(file);
@@ -399,6 +417,8 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
   switch (handler) {
     case Handler::TypeLibrary: {
+      // Our own process: it must not register anything after the balloon said it did not.
+      if (run.end == ToolRun::End::TimedOut) platform.StopProgram();
       const std::wstring systemText =
           run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
       return Tell(platform, DescribeLibraryOutcome(action, name, run, systemText), StatusOf(run));

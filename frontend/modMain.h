@@ -130,8 +130,8 @@ class Platform {
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
   // Starts the tool by its own full path with this command line; why not, if it cannot.
   virtual std::optional<std::wstring> StartTool(const std::wstring& commandLine) = 0;
-  // PATH as the system resolves it against the current folder; unchanged if it cannot.
-  virtual std::wstring FullPath(const std::wstring& path) = 0;
+  // PATH as the system resolves it against the current folder; nothing if it cannot.
+  virtual std::optional<std::wstring> FullPath(const std::wstring& path) = 0;
   // This program's own full path.
   virtual std::wstring OwnPath() = 0;
   // The system's words for an error code or HRESULT; empty if it has none.
@@ -143,10 +143,13 @@ class Platform {
   // Starts a program by its full path, minimized, in place of the tool; why not, if it cannot.
   virtual std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
                                                    const std::wstring& commandLine) = 0;
-  // Loads the balloon, hidden, so that it is ready the moment the tool ends.
+  // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
-  // Waits up to timeoutMs for the started tool or server, answering the window system meanwhile.
+  // Waits up to timeoutMs for the started program (the tool, a server or Pellory's own second
+  // process), answering the window system meanwhile.
   virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
+  // Ends the started program; only ever Pellory's own second process.
+  virtual void StopProgram() = 0;
   virtual ScreenTwips Screen() = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;

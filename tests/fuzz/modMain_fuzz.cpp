@@ -120,7 +120,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
                     std::wstring_view inner, const std::wstring& name) {
   CHECK(!action.serverSwitch.empty(), line);
   FakePlatform probe;
-  const std::wstring full = probe.FullPath(std::wstring(inner));
+  const std::wstring full = *probe.FullPath(std::wstring(inner));
   if (handler == Handler::TypeLibrary) {
     const std::wstring childLine = TypeLibraryCommandLine(probe.OwnPath(), action, full);
     const auto args = SplitArguments(childLine);

@@ -18,10 +18,14 @@ class FakePlatform final : public modMain::Platform {
     calls.push_back(L"start " + commandLine);
     return startError;
   }
-  std::wstring FullPath(const std::wstring& path) override { return L"C:\\cwd\\" + path; }
+  std::optional<std::wstring> FullPath(const std::wstring& path) override {
+    if (noFullPath) return std::nullopt;
+    return L"C:\\cwd\\" + path;
+  }
   std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
   std::wstring SystemText(std::uint32_t code) override {
-    return code == 0x80070005 ? L"Access is denied." : L"";
+    if (code == 0x80070005) return L"Access is denied.";
+    return code == 0x80000003 ? L"One or more arguments are invalid." : L"";
   }
   std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
     calls.push_back((unregister ? L"unregister library " : L"register library ") + fullPath);
@@ -41,6 +45,7 @@ class FakePlatform final : public modMain::Platform {
     calls.push_back(L"wait " + std::to_wstring(timeoutMs));
     return result;
   }
+  void StopProgram() override { calls.push_back(L"stop"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
     if (balloonFails) throw std::runtime_error("no balloon");
@@ -58,4 +63,5 @@ class FakePlatform final : public modMain::Platform {
   std::optional<std::wstring> startError;  // set: the tool or server cannot be started
   modMain::ServerCheck server{modMain::ServerCheck::Kind::SelfRegistering, {}};
   bool balloonFails = false;
+  bool noFullPath = false;
 };

@@ -323,7 +323,8 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   EXPECT_TRUE(second.balloons.empty() && second.boxes.empty());
   EXPECT_EQ(outcome.exitStatus, static_cast<int>(0x8002801D));
 
-  // The system's words first, then ours for the usual errors and crashes, then the number.
+  // A loader's crash first (0x80000003 is also an old HRESULT with system words of its own), then
+  // the system's words, then ours for the usual errors, then the number.
   struct Case {
     std::wstring_view line;
     ToolRun run;
@@ -353,7 +354,7 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        L"x"},
       {L"/register a.tlb",
        {End::TimedOut, 0},
-       L"a.tlb did not finish loading within 30 seconds; the outcome is unknown.",
+       L"a.tlb did not finish loading within 30 seconds and was stopped; the outcome is unknown.",
        L"!"},
   };
   for (const auto& c : cases) {
@@ -364,13 +365,28 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
     EXPECT_EQ(failed.balloons[0].sText, c.text);
     EXPECT_EQ(failed.balloons[0].sIcon, c.icon);
     EXPECT_EQ(outcome.exitStatus, c.run.end == End::Exited ? static_cast<int>(c.run.exitCode) : 1);
+    // A second process that hangs is ours to stop; the tool and servers are not.
+    EXPECT_EQ(failed.calls.back() == L"stop", c.run.end == End::TimedOut);
   }
 
-  // Only a well-formed internal line is taken for one.
-  for (const auto line : {L"/typelib-register", L"/typelib-register ", L"/typelib-registerx a",
-                          L"/typelib-unregister a\"b"}) {
+  // Only the line the first process writes is taken for an internal one: a full path of a type
+  // library, which the loader cannot go and search for.
+  for (const auto line :
+       {L"/typelib-register", L"/typelib-register ", L"/typelib-register \"\"",
+        L"/typelib-registerx C:\\a.tlb", L"/typelib-register a.tlb", L"/typelib-register C:a.tlb",
+        L"/typelib-register C:\\x\\a.dll", L"/typelib-unregister \"C:\\a\"b.tlb\""}) {
     EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
   }
+  EXPECT_TRUE(std::holds_alternative<TypeLibraryWork>(
+      ParseCommandLine(L"/typelib-unregister \\\\server\\share\\a.TLB")));
+}
+
+TEST(OtherKinds, AnUnresolvablePathGoesToTheToolAsTyped) {
+  FakePlatform unresolved;
+  unresolved.noFullPath = true;
+  Main(L"/register a.exe", unresolved);
+  const std::vector<std::wstring> calls{L"start RegSvr32 \"a.exe\" /s", L"prepare", L"wait 30000"};
+  EXPECT_EQ(unresolved.calls, calls);
 }
 
 TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
