@@ -417,7 +417,7 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
   switch (handler) {
     case Handler::TypeLibrary: {
-      // Our own process: it must not register anything after the balloon said it did not.
+      // Our own process: stopped, so that it changes nothing once the balloon has spoken.
       if (run.end == ToolRun::End::TimedOut) platform.StopProgram();
       const std::wstring systemText =
           run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
