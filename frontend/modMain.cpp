@@ -398,11 +398,12 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
       program = L"RegSvr32";
       error = platform.StartTool(ToolCommandLine(action, request));
       break;
-    case Handler::TypeLibrary:
+    case Handler::TypeLibrary: {
       program = L"Pellory's type-library process";
-      error = platform.StartProgram(platform.OwnPath(),
-                                    TypeLibraryCommandLine(platform.OwnPath(), action, file));
+      const std::wstring self = platform.OwnPath();
+      error = platform.StartProgram(self, TypeLibraryCommandLine(self, action, file));
       break;
+    }
     case Handler::Server:
       program = name;
       error = platform.StartProgram(file, ServerCommandLine(action, file));

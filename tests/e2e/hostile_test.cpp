@@ -53,11 +53,9 @@ class Hostile : public testing::Test {
 
   // Runs Pellory and expects a balloon with MESSAGE, then the exit STATUS once it is clicked.
   void ExpectBalloonRun(const std::wstring& args, const std::wstring& message, DWORD status) {
-    auto pellory = Run(args);
-    const HWND balloon = ExpectBalloon(pellory);
-    EXPECT_EQ(MessageText(balloon), message);
-    ClickForm(balloon);
-    EXPECT_EQ(WaitExit(pellory, kBoundMs), status);
+    const auto run = CloseBalloon(Run(args), kBoundMs);
+    EXPECT_EQ(run.text, message);
+    EXPECT_EQ(run.status, status);
   }
 
   std::wstring home_, target_, pellory_, dll_, path_;

@@ -16,22 +16,6 @@ using namespace e2e;
 // The identity compiled into pellorytest.tlb.
 const std::wstring kLibrary = L"TypeLib\\{6B1E2C3A-5D4F-4E8B-9A71-2C3D4E5F6A7B}";
 
-struct Result {
-  std::wstring text;
-  std::optional<DWORD> status;
-};
-
-// Runs Pellory to its balloon, in DIR if given, and closes the balloon.
-Result RunToBalloon(const std::wstring& args, const std::wstring& dir = {}) {
-  auto pellory = Start(BinDir() + L"\\Pellory.exe", args, dir);
-  EXPECT_TRUE(pellory) << "Pellory.exe did not start";
-  const HWND balloon = ExpectBalloon(pellory);
-  Result result{MessageText(balloon), {}};
-  ClickForm(balloon);
-  result.status = WaitExit(pellory, 10000);
-  return result;
-}
-
 // Wine records the library's path in its \\?\ form; Windows in the plain one. Both name it.
 std::wstring Plain(std::wstring path) {
   if (path.starts_with(L"\\\\?\\")) path.erase(0, 4);
@@ -47,7 +31,7 @@ TEST(OtherKinds, TypeLibrariesOfEitherPlatformRegisterAndUnregister) {
         CopyServer(L"pellorytest-" + platform + L".tlb", folder, L"Shades " + platform + L".TLB");
 
     // Given by a relative name, it is still registered by its full path.
-    auto result = RunToBalloon(L"/register \"Shades " + platform + L".TLB\"", folder);
+    auto result = CloseBalloon(StartPellory(L"/register \"Shades " + platform + L".TLB\"", folder));
     EXPECT_EQ(result.text, L"Shades " + platform + L".TLB has been registered.");
     EXPECT_EQ(result.status, 0u);
     EXPECT_EQ(DefaultValue(kLibrary + L"\\2.5"), L"Pellory test library");
@@ -56,7 +40,7 @@ TEST(OtherKinds, TypeLibrariesOfEitherPlatformRegisterAndUnregister) {
     ASSERT_TRUE(path) << "no " << Narrow(platform) << " path under the library's key";
     EXPECT_EQ(Plain(*path), library);
 
-    result = RunToBalloon(L"/unregister \"" + library + L"\"");
+    result = CloseBalloon(StartPellory(L"/unregister \"" + library + L"\""));
     EXPECT_EQ(result.text, L"Shades " + platform + L".TLB has been unregistered.");
     EXPECT_EQ(result.status, 0u);
     EXPECT_FALSE(KeyExists(kLibrary + L"\\2.5"));
@@ -64,7 +48,7 @@ TEST(OtherKinds, TypeLibrariesOfEitherPlatformRegisterAndUnregister) {
 
   const auto folder = FreshFolder(L"type lib again");
   const auto library = CopyServer(L"pellorytest-win32.tlb", folder, L"Shades.tlb");
-  const auto result = RunToBalloon(L"/unregister " + library);
+  const auto result = CloseBalloon(StartPellory(L"/unregister " + library));
   EXPECT_EQ(result.text, L"Shades.tlb could not be unregistered: Library not registered.");
   EXPECT_EQ(result.status, 0x8002801Du);
 }
@@ -72,7 +56,7 @@ TEST(OtherKinds, TypeLibrariesOfEitherPlatformRegisterAndUnregister) {
 TEST(OtherKinds, DamagedTypeLibrariesGiveAnErrorBalloon) {
   const auto folder = FreshFolder(L"badlib");
   std::ofstream((folder + L"\\junk.tlb").c_str(), std::ios::binary) << "not a type library";
-  auto result = RunToBalloon(L"/register " + folder + L"\\junk.tlb");
+  auto result = CloseBalloon(StartPellory(L"/register " + folder + L"\\junk.tlb"));
   EXPECT_EQ(result.text, L"junk.tlb could not be registered: Error loading type library/DLL.");
   EXPECT_EQ(result.status, 0x80029C4Au);
 
@@ -82,7 +66,7 @@ TEST(OtherKinds, DamagedTypeLibrariesGiveAnErrorBalloon) {
   std::string head(200, '\0');
   whole.read(head.data(), static_cast<std::streamsize>(head.size()));
   std::ofstream((folder + L"\\cut.tlb").c_str(), std::ios::binary) << head;
-  result = RunToBalloon(L"/register " + folder + L"\\cut.tlb");
+  result = CloseBalloon(StartPellory(L"/register " + folder + L"\\cut.tlb"));
   EXPECT_EQ(result.text,
             L"cut.tlb could not be registered: the loader failed on it, so it may be damaged.");
   EXPECT_EQ(result.status, 0x80000003u);
@@ -92,7 +76,7 @@ TEST(OtherKinds, SelfRegisteringServerIsStartedWithItsSwitch) {
   const auto folder = FreshFolder(L"local server");
   const auto server = CopyServer(L"selfreg.exe", folder, L"my server.exe");
   // Given by a relative name, it is still started by its full path, and minimized.
-  auto result = RunToBalloon(L"/register \"my server.exe\"", folder);
+  auto result = CloseBalloon(StartPellory(L"/register \"my server.exe\"", folder));
   EXPECT_EQ(result.text, L"my server.exe has been registered.");
   EXPECT_EQ(result.status, 0u);
   EXPECT_EQ(LogOf(server), (std::vector<std::string>{"\"" + Narrow(server) + "\" /RegServer",
@@ -100,14 +84,14 @@ TEST(OtherKinds, SelfRegisteringServerIsStartedWithItsSwitch) {
 
   // The marker counts in whatever language's table the file lists.
   const auto japanese = CopyServer(L"selfregja.exe", folder, L"japanese.exe");
-  result = RunToBalloon(L"/unregister " + japanese);
+  result = CloseBalloon(StartPellory(L"/unregister " + japanese));
   EXPECT_EQ(result.text, L"japanese.exe has been unregistered.");
   EXPECT_EQ(result.status, 0u);
   ASSERT_FALSE(LogOf(japanese).empty());
   EXPECT_EQ(LogOf(japanese)[0], "\"" + Narrow(japanese) + "\" /UnregServer");
 
   const auto failing = CopyServer(L"selfreg.exe", folder, L"failing.exe");
-  result = RunToBalloon(L"/register \"" + failing + L"\"");
+  result = CloseBalloon(StartPellory(L"/register \"" + failing + L"\""));
   EXPECT_EQ(result.text, L"failing.exe failed to register itself (exit code 7).");
   EXPECT_EQ(result.status, 7u);
 }
@@ -115,23 +99,23 @@ TEST(OtherKinds, SelfRegisteringServerIsStartedWithItsSwitch) {
 TEST(OtherKinds, OtherProgramsAreNeverStarted) {
   const auto folder = FreshFolder(L"plainprogram");
   const auto plain = CopyServer(L"plainprogram.exe", folder, L"plain.exe");
-  auto result = RunToBalloon(L"/register " + plain);
+  auto result = CloseBalloon(StartPellory(L"/register " + plain));
   EXPECT_EQ(result.text, L"plain.exe is not a self-registering server, so it was not started.");
   EXPECT_EQ(result.status, 1u);
 
   // Nor one without any version information.
   const auto bare = CopyServer(L"planted.exe", folder, L"bare.exe");
-  result = RunToBalloon(L"/unregister " + bare);
+  result = CloseBalloon(StartPellory(L"/unregister " + bare));
   EXPECT_EQ(result.text, L"bare.exe is not a self-registering server, so it was not started.");
   EXPECT_EQ(GetFileAttributesW((bare + L".ran").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  result = RunToBalloon(L"/unregister " + folder + L"\\missing.exe");
+  result = CloseBalloon(StartPellory(L"/unregister " + folder + L"\\missing.exe"));
   EXPECT_TRUE(result.text.starts_with(L"missing.exe could not be read: ")) << Narrow(result.text);
   EXPECT_EQ(result.status, 1u);
 
   // The other switches stay regsvr32's, which loads an exe without running it.
   const auto server = CopyServer(L"selfreg.exe", folder, L"server.exe");
-  result = RunToBalloon(L"/install " + server);
+  result = CloseBalloon(StartPellory(L"/install " + server));
   EXPECT_NE(result.status, 0u);
   EXPECT_TRUE(LogOf(plain).empty()) << "a program without the marker was started";
   EXPECT_TRUE(LogOf(server).empty()) << "/install started the program";

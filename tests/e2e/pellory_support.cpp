@@ -18,8 +18,8 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-Process StartPellory(const std::wstring& args) {
-  auto process = Start(BinDir() + L"\\Pellory.exe", args);
+Process StartPellory(const std::wstring& args, const std::wstring& dir) {
+  auto process = Start(BinDir() + L"\\Pellory.exe", args, dir);
   EXPECT_TRUE(process) << "Pellory.exe did not start";
   return process;
 }
@@ -122,6 +122,14 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs) {
   const HWND balloon = WaitForWindow(process, L"frmTip", timeoutMs);
   EXPECT_NE(balloon, nullptr) << "no balloon appeared";
   return balloon;
+}
+
+BalloonRun CloseBalloon(const Process& process, DWORD exitMs) {
+  const HWND balloon = ExpectBalloon(process);
+  BalloonRun run{MessageText(balloon), {}};
+  ClickForm(balloon);
+  run.status = WaitExit(process, exitMs);
+  return run;
 }
 
 HWND MessageArea(HWND balloon) { return FindWindowExW(balloon, nullptr, L"RICHEDIT50W", nullptr); }

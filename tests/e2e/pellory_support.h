@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ inline const std::wstring kUsageLines =
     L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.";
 
 std::string Narrow(const std::wstring& text);
-Process StartPellory(const std::wstring& args);
+// Starts Pellory with the argument text ARGS, in DIR if given.
+Process StartPellory(const std::wstring& args, const std::wstring& dir = {});
 
 // A fresh, empty folder of this name in the prefix's temp folder.
 std::wstring FreshFolder(const std::wstring& name);
@@ -46,6 +48,13 @@ void ClickOk(const Box& box);
 
 // Waits for PROCESS's balloon to be shown; fails the test if none comes.
 HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
+// What a run of Pellory came to: its balloon's message and its exit status.
+struct BalloonRun {
+  std::wstring text;
+  std::optional<DWORD> status;
+};
+// Waits for PROCESS's balloon, reads its message, closes it with a click and waits for the exit.
+BalloonRun CloseBalloon(const Process& process, DWORD exitMs = 10000);
 HWND MessageArea(HWND balloon);
 std::wstring MessageText(HWND balloon);
 // A window's text, asked of the window itself, in whatever process it lives.

@@ -84,12 +84,10 @@ TEST(Pellory, EachActionCallsExactlyItsEntryPoints) {
     SCOPED_TRACE(Narrow(std::wstring(c.action)));
     const auto folder = FreshFolder(L"actions");
     const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
-    auto pellory = StartPellory(std::wstring(c.action) + L" " + dll);
-    const HWND balloon = ExpectBalloon(pellory);
-    EXPECT_EQ(MessageText(balloon), c.message);
+    const auto run = CloseBalloon(StartPellory(std::wstring(c.action) + L" " + dll));
+    EXPECT_EQ(run.text, c.message);
     EXPECT_EQ(LogOf(dll), c.calls);
-    ClickForm(balloon);
-    EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+    EXPECT_EQ(run.status, 0u);
   }
 }
 
@@ -110,30 +108,24 @@ TEST(Pellory, FailuresAreReportedAsFailures) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.args));
-    auto pellory = StartPellory(c.args);
-    const HWND balloon = ExpectBalloon(pellory);
-    EXPECT_EQ(MessageText(balloon), c.message);
-    ClickForm(balloon);
-    EXPECT_EQ(WaitExit(pellory, 10000), c.status);
+    const auto run = CloseBalloon(StartPellory(c.args));
+    EXPECT_EQ(run.text, c.message);
+    EXPECT_EQ(run.status, c.status);
   }
 }
 
 TEST(Pellory, PathsWithBlanksAndOtherLetters) {
   const auto folder = FreshFolder(L"dir with blanks \u00f1and\u00fa");
   const auto dll = CopyServer(L"logserver.dll", folder, L"\u00fcn\u00ef c\u00f6d\u00e9.dll");
-  auto pellory = StartPellory(L"/register " + dll);
-  const HWND balloon = ExpectBalloon(pellory);
-  EXPECT_EQ(MessageText(balloon), L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been registered.");
+  auto run = CloseBalloon(StartPellory(L"/register " + dll));
+  EXPECT_EQ(run.text, L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been registered.");
   EXPECT_EQ(LogOf(dll), std::vector<std::string>{"DllRegisterServer"});
-  ClickForm(balloon);
-  EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+  EXPECT_EQ(run.status, 0u);
 
   // Already quoted, it is not quoted again.
-  auto quoted = StartPellory(L"/unregister \"" + dll + L"\"");
-  const HWND second = ExpectBalloon(quoted);
-  EXPECT_EQ(MessageText(second), L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been unregistered.");
-  ClickForm(second);
-  EXPECT_EQ(WaitExit(quoted, 10000), 0u);
+  run = CloseBalloon(StartPellory(L"/unregister \"" + dll + L"\""));
+  EXPECT_EQ(run.text, L"\u00fcn\u00ef c\u00f6d\u00e9.dll has been unregistered.");
+  EXPECT_EQ(run.status, 0u);
 }
 
 TEST(Pellory, BalloonSitsOnTheBottomRightWithoutTakingTheFocus) {
