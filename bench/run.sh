@@ -17,8 +17,8 @@ cmake --build "$build" --target benchdriver >/dev/null
 bin=$build/bin
 
 . scripts/wine-env.sh
-wine_env_up "$build/bench-prefix"
 trap wine_env_down EXIT
+wine_env_up "$build/bench-prefix"
 
 echo "Date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')

@@ -10,8 +10,9 @@ cmake --build --preset mingw-i686
 . scripts/wine-env.sh
 # On the user's own display when there is one; otherwise on Xvfb, with a screenshot.
 [ -n "${DISPLAY:-}" ] && export PELLORY_KEEP_DISPLAY=1
-wine_env_up build
 trap wine_env_down EXIT
+trap 'exit 143' INT TERM
+wine_env_up build
 
 clsid='{1A4B2F75-D296-4C37-8646-A4B431AED98C}'
 sample=$(winepath -w build/i686/bin/PellorySample.dll 2>/dev/null)

@@ -1,18 +1,53 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need from Debian's packages; quick when all is there.
+# Installs from Debian 12's packages everything the scripts, the build and the tests use, then
+# checks that each program and file they rely on is there; quick when all is there.
+# With --needs it only prints its three lists (scripts/check-setup.sh compares them with what
+# the scripts use).
 set -euo pipefail
 
-need=()
+packages=(
+  git procps cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 mingw-w64-tools
+  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick nsis
+)
+# What the scripts and the build run by name.
+programs=(
+  git free cmake ctest ninja clang++ clang-format i686-w64-mingw32-gcc-posix
+  x86_64-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
+  i686-w64-mingw32-objdump
+  i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
+  x86_64-w64-mingw32-widl makensis wine wineboot wineserver winepath Xvfb xwininfo import
+)
+# What they read or run by path. The fonts are copied into each Wine prefix; /usr/lib/wine/wine
+# is the 32-bit Wine loader, without which a 32-bit program does not start.
+files=(
+  /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
+  /usr/share/wine/fonts/tahomabd.ttf /usr/share/wine/fonts/ms_sans_serif.ttf
+  /usr/lib/wine/wine /usr/bin/import /usr/src/googletest/CMakeLists.txt
+  /usr/i686-w64-mingw32/include/windows.h /usr/x86_64-w64-mingw32/include/windows.h
+  /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
+)
+
+if [ "${1:-}" = --needs ]; then
+  printf 'package %s\n' "${packages[@]}"
+  printf 'program %s\n' "${programs[@]}"
+  printf 'file %s\n' "${files[@]}"
+  exit 0
+fi
+
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "setup: the i386 architecture is not enabled; run as root to enable it" >&2
+    exit 1
+  fi
   dpkg --add-architecture i386
   stale=1
 fi
 
-for p in cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format \
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
-  mingw-w64-tools wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick nsis; do
+need=()
+for p in "${packages[@]}"; do
   have "$p" || need+=("$p")
 done
 
@@ -26,4 +61,16 @@ if ((${#need[@]})); then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 elif [ -n "${stale:-}" ]; then
   apt-get update -qq
+fi
+
+missing=()
+for p in "${programs[@]}"; do
+  command -v "$p" >/dev/null || missing+=("$p")
+done
+for f in "${files[@]}"; do
+  [ -e "$f" ] || missing+=("$f")
+done
+if ((${#missing[@]})); then
+  echo "setup: still missing after installing the packages: ${missing[*]}" >&2
+  exit 1
 fi

@@ -15,8 +15,9 @@ for preset in mingw-i686 mingw-x86_64; do
 done
 
 . scripts/wine-env.sh
-wine_env_up build
 trap wine_env_down EXIT
+trap 'exit 143' INT TERM
+wine_env_up build
 export PELLORY_WINE_READY=1
 ctest --preset mingw-i686
 ctest --preset mingw-x86_64

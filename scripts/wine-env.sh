@@ -1,10 +1,21 @@
 # Sourced by the scripts that run Windows programs: a private Wine prefix under the build
 # folder and an X display of our own, unless the caller already provides both.
-# Usage: wine_env_up BUILD_ROOT; ...; wine_env_down
+# Usage: trap wine_env_down EXIT; wine_env_up BUILD_ROOT
+# A failed wine_env_up takes down what it started itself, too.
 
 wine_env_up() {
-  local root=$1
-  mkdir -p "$root"
+  local root=$1 shipped=/usr/share/wine/fonts face
+  # Checked before anything starts. Debian's Wine does not look into its own font folder; on
+  # Windows these faces (Marlett, Tahoma, MS Sans Serif) live in the Windows font folder, so
+  # they are copied there.
+  for face in marlett tahoma tahomabd ms_sans_serif; do
+    if [ ! -f "$shipped/$face.ttf" ]; then
+      echo "wine-env: Wine's fonts are missing ($shipped/$face.ttf, package fonts-wine);" \
+        "run scripts/setup.sh as root" >&2
+      return 1
+    fi
+  done
+  mkdir -p "$root" || return 1
   export WINEPREFIX=${WINEPREFIX:-$(cd "$root" && pwd)/wineprefix}
   export WINEDEBUG=${WINEDEBUG:--all}
   # No Mono or Gecko install prompts in a prefix that never needs them.
@@ -26,25 +37,31 @@ wine_env_up() {
         export DISPLAY=":$n"
         break
       fi
+      kill "$WINE_ENV_XVFB" 2>/dev/null
+      wait "$WINE_ENV_XVFB" 2>/dev/null
       WINE_ENV_XVFB=
     done
     [ -n "${WINE_ENV_XVFB:-}" ] || { echo "wine-env: could not start Xvfb" >&2; return 1; }
   fi
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
+  WINE_ENV_STARTED=1
+  if [ ! -f "$WINEPREFIX/system.reg" ] && ! wineboot -i >/dev/null 2>&1; then
+    echo "wine-env: wineboot could not set up the prefix $WINEPREFIX" >&2
+    wine_env_down
+    return 1
   fi
-  # Debian's Wine does not look into its own font folder; on Windows these faces (Marlett,
-  # Tahoma, MS Sans Serif) live in the Windows font folder, so put them there.
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-  if [ -d /usr/share/wine/fonts ] && [ ! -e "$fonts/marlett.ttf" ]; then
-    mkdir -p "$fonts"
-    cp /usr/share/wine/fonts/* "$fonts/"
+  if [ ! -e "$fonts/marlett.ttf" ] && ! { mkdir -p "$fonts" && cp "$shipped"/*.ttf "$fonts/"; }; then
+    echo "wine-env: could not copy Wine's fonts into $fonts" >&2
+    wine_env_down
+    return 1
   fi
   wineserver -w 2>/dev/null || true
 }
 
 wine_env_down() {
-  wineserver -k 2>/dev/null || true
+  # Only the prefix this script set up: never a wineserver of the user's own.
+  [ -n "${WINE_ENV_STARTED:-}" ] && { wineserver -k 2>/dev/null || true; }
+  WINE_ENV_STARTED=
   if [ -n "${WINE_ENV_XVFB:-}" ]; then
     kill "$WINE_ENV_XVFB" 2>/dev/null || true
     wait "$WINE_ENV_XVFB" 2>/dev/null || true

@@ -6,8 +6,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 if [ -z "${PELLORY_WINE_READY:-}" ]; then
   root=${PELLORY_BUILD_ROOT:-$here/../build}
-  wine_env_up "$root" || exit 1
   trap wine_env_down EXIT
+  wine_env_up "$root" || exit 1
 fi
 wine "$@"
 rc=$?
