@@ -24,9 +24,10 @@ used=$(perl -ne '
   next if /^#!/;
   if ($quoted) { next unless s/^[^\x27]*\x27//; $quoted = 0 }
   s/(^|\s)#.*$//;
-  s/\x27[^\x27]*\x27//g;
+  s{(\x27[^\x27]*\x27|"(?:[^"\\]|\\.)*")}{
+    my $q = $1;
+    $q =~ m{^".*(\$\(|`)} ? $q =~ s/\x27[^\x27]*\x27//gr : "" }ge;
   $quoted = 1 if s/\x27.*$//;
-  s/"((?:[^"\\]|\\.)*)"/$1 =~ m{\$\(|`} ? "\"$1\"" : ""/ge;
   s/\$?\(\([^)]*\)\)//g;
   if (/^\s*([A-Za-z_]\w*)\s*\(\)/) { print "function $1\n"; next }
   for my $part (split /\|\||&&|[;|&(`]|\$\(|\b(?:then|do|else|elif|if|while|until|exec|time)\b|!/) {
