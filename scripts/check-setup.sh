@@ -29,10 +29,11 @@ used=$(perl -ne '
     $q =~ m{^".*(\$\(|`)} ? $q =~ s/\x27[^\x27]*\x27//gr : "" }ge;
   $quoted = 1 if s/\x27.*$//;
   s/\$?\(\([^)]*\)\)//g;
+  s/^\s*[\w*|" -]+\)(\s|$)//;
   if (/^\s*([A-Za-z_]\w*)\s*\(\)/) { print "function $1\n"; next }
   for my $part (split /\|\||&&|[;|&(`]|\$\(|\b(?:then|do|else|elif|if|while|until|exec|time)\b|!/) {
     $part =~ s/^\s*(?:[A-Za-z_]\w*=(?:"[^"]*"|\S*)\s+)*//;
-    print "program $1\n" if $part =~ /^([A-Za-z][\w.+-]*)(?:\s|$)/;
+    print "program $1\n" if $part =~ /^([A-Za-z][\w.+-]*)(?:[\s)"]|$)/;
   }' "${shells[@]}" | sort -u)
 # Programs that the build files look for or compile with, for both Windows targets.
 used+=$'\n'$(perl -ne '
