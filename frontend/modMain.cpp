@@ -326,7 +326,8 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
   spec.lPosY = balloon::RoundHalfEven(screen.height - 1000);
   spec.sIcon = report.icon;
   spec.bShowClose = true;
-  spec.lAutoCloseAfter = 2500;
+  // A failure, or an outcome nobody knows, is the report the user most needs time to read.
+  spec.lAutoCloseAfter = report.icon == L"i" ? 2500 : 8000;
   spec.lHeight = 1000;
   spec.lWidth = 5000;
   spec.sFont = L"Tahoma";

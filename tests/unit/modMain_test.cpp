@@ -193,6 +193,9 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
   EXPECT_EQ(spec.sIcon, L"i");
   EXPECT_TRUE(spec.bShowClose);
   EXPECT_EQ(spec.lAutoCloseAfter, 2500);
+  // Failures and unknown outcomes stay longer, to be read.
+  for (const auto icon : {L"x", L"!"})
+    EXPECT_EQ(MakeBalloonSpec({L"m", icon}, {}).lAutoCloseAfter, 8000);
   EXPECT_EQ(spec.lHeight, 1000);
   EXPECT_EQ(spec.lWidth, 5000);
   EXPECT_EQ(spec.sFont, L"Tahoma");
