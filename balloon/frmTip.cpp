@@ -18,6 +18,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"frmTip";
 constexpr UINT_PTR kAutoCloseTimer = 1;
+// Where the pointer is, looked at this often: mouse messages alone miss a balloon that appears
+// under a resting pointer, and a pointer leaving through the message area.
+constexpr UINT_PTR kPointerTimer = 2;
+constexpr UINT kPointerLookMs = 100;
 // A click in the message area closes the balloon from the form's own procedure, never from
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
@@ -267,7 +271,12 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_TIMER:
-      if (wp == kAutoCloseTimer) Raise(Source::Timer, Event::Tick, 0);
+      if (wp == kPointerTimer) FollowPointer();
+      if (wp == kAutoCloseTimer) {
+        // The pointer may have come since the last look.
+        FollowPointer();
+        if (autoClose_ && !autoClose_->Held()) Raise(Source::Timer, Event::Tick, 0);
+      }
       return 0;
     case kHideMessage:
       HideBalloon();
@@ -547,10 +556,33 @@ void frmTip::SetCloseVisible(bool visible) {
 
 void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
   if (enabled) {
+    autoClose_.emplace(static_cast<std::uint32_t>(intervalMs), GetTickCount64());
     SetTimer(hwnd(), kAutoCloseTimer, static_cast<UINT>(intervalMs), nullptr);
+    SetTimer(hwnd(), kPointerTimer, kPointerLookMs, nullptr);
   } else {
+    autoClose_.reset();
     KillTimer(hwnd(), kAutoCloseTimer);
+    KillTimer(hwnd(), kPointerTimer);
   }
+}
+
+void frmTip::FollowPointer() {
+  const bool over = PointerOver();
+  if (!autoClose_ || over == autoClose_->Held()) return;
+  if (over) {
+    autoClose_->Hold(GetTickCount64());
+    KillTimer(hwnd(), kAutoCloseTimer);
+  } else {
+    SetTimer(hwnd(), kAutoCloseTimer, autoClose_->Release(GetTickCount64()), nullptr);
+  }
+}
+
+bool frmTip::PointerOver() const {
+  POINT pt;
+  if (!IsWindowVisible(hwnd()) || !GetCursorPos(&pt)) return false;
+  // What lies under the pointer, after the rounded shape and any window on top; the message
+  // area and the close button's tool tip belong to the balloon.
+  return GetAncestor(WindowFromPoint(pt), GA_ROOTOWNER) == hwnd();
 }
 
 void frmTip::SetWidthTwips(std::int32_t width) {

@@ -47,6 +47,9 @@ class frmTip final : private balloon::TipForm {
   void StreamIn(const void* data, size_t size, UINT format);
   void ApplyMessageFont();
   void UpdateToolRect();
+  // Holds the auto-close delay while the pointer is over the balloon, and lets it run on after.
+  void FollowPointer();
+  bool PointerOver() const;
 
   // TipForm: what SetBalloon changes.
   void SetTitleCaption(const std::wstring& caption) override;
@@ -96,5 +99,6 @@ class frmTip final : private balloon::TipForm {
 
   std::optional<balloon::Source> captured_;  // where the left button went down
   bool tipPressed_ = false;
+  std::optional<balloon::AutoCloseClock> autoClose_;
   std::exception_ptr loadError_;
 };

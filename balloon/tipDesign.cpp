@@ -1,5 +1,6 @@
 #include "balloon/tipDesign.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace balloon {
@@ -75,6 +76,20 @@ Layout ComputeLayout(int sw, int sh, int t, int x) {
   l.imgDisplayIcon = {10, 2, design::imgDisplayIcon.width, design::imgDisplayIcon.height};
   l.lblTitle = {0, 1, sw, t};
   return l;
+}
+
+void AutoCloseClock::Hold(std::uint64_t now) {
+  if (held_) return;
+  held_ = true;
+  left_ = deadline_ > now ? deadline_ - now : 0;
+}
+
+std::uint32_t AutoCloseClock::Release(std::uint64_t now) {
+  if (held_) {
+    held_ = false;
+    deadline_ = now + std::max<std::uint64_t>(left_, kLeastAfterPointerMs);
+  }
+  return static_cast<std::uint32_t>(deadline_ > now ? deadline_ - now : 0);
 }
 
 Reaction React(Source source, Event event, int button, bool closeVisible) {

@@ -136,6 +136,25 @@ struct Layout {
 Layout ComputeLayout(int scaleWidth, int scaleHeight, int titleHeight = design::lblTitle.height,
                      int closeWidth = design::lblX.width);
 
+// The auto-close delay as it runs down, in milliseconds of a steady clock. It stands still while
+// the pointer is over the balloon; once the pointer leaves, what was left runs on, but never less
+// than kLeastAfterPointerMs, so that a pointer passing by does not close the balloon.
+inline constexpr std::uint32_t kLeastAfterPointerMs = 1000;
+class AutoCloseClock {
+ public:
+  AutoCloseClock(std::uint32_t delayMs, std::uint64_t now) : deadline_(now + delayMs) {}
+  bool Held() const { return held_; }
+  // The pointer came onto the balloon.
+  void Hold(std::uint64_t now);
+  // The pointer left it: the milliseconds until it closes.
+  std::uint32_t Release(std::uint64_t now);
+
+ private:
+  std::uint64_t deadline_;
+  std::uint64_t left_ = 0;
+  bool held_ = false;
+};
+
 // The sources and events of the form, and what each combination does.
 enum class Source { Form, DisplayIcon, ImgX, LblX, TxtTip, Timer, LblTitle };
 enum class Event { Click, DblClick, MouseDown, MouseUp, Tick };

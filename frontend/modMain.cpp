@@ -44,6 +44,13 @@ std::wstring SwitchLines() {
   return text;
 }
 
+// TEXT without the blanks and tabs at its two ends.
+std::wstring_view Trimmed(std::wstring_view text) {
+  const auto first = text.find_first_not_of(L" \t");
+  if (first == std::wstring_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
 // The path without the quotes that may stand at its two ends.
 std::wstring_view Unquoted(std::wstring_view path) {
   if (!path.empty() && path.front() == kQuote) path.remove_prefix(1);
@@ -180,9 +187,9 @@ Command ParseCommandLine(std::wstring_view raw) {
     const auto length = action.switchText.size();
     if (!raw.starts_with(action.switchText)) continue;
     // "/registered x" is not "/register" of "ed x".
-    if (raw.size() > length && raw[length] != L' ') continue;
-    auto path = raw.substr(length);
-    if (!path.empty()) path.remove_prefix(1);
+    if (raw.size() > length && !IsBlank(raw[length])) continue;
+    // Blanks around the path are no part of it: batch files and loops often leave some.
+    const auto path = Trimmed(raw.substr(length));
     const auto inner = Unquoted(path);
     if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) return MissingPath{&action};
     // A quote inside would end the tool's argument early and let the rest pass as switches.
@@ -319,7 +326,8 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
   spec.lPosY = balloon::RoundHalfEven(screen.height - 1000);
   spec.sIcon = report.icon;
   spec.bShowClose = true;
-  spec.lAutoCloseAfter = 2500;
+  // A failure, or an outcome nobody knows, is the report the user most needs time to read.
+  spec.lAutoCloseAfter = report.icon == L"i" ? 2500 : 8000;
   spec.lHeight = 1000;
   spec.lWidth = 5000;
   spec.sFont = L"Tahoma";

@@ -157,6 +157,7 @@ void ExpectPainted(HWND balloon, const char* when) {
 }
 
 TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
+  MouseTo({0, 0});  // off the balloon, whose timer it would hold
   ColourWindow backdrop(kBackdrop, Screen(), false);
   const auto folder = FreshFolder(L"paint");
   const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
@@ -312,18 +313,49 @@ TEST(Balloon, MessageAreaClosesOnADoubleClickOrOnAClickWithoutCloseButton) {
   }
 }
 
-TEST(Balloon, ClosesByItselfAfterTwoAndAHalfSeconds) {
+// Milliseconds until BALLOON is gone, at most LIMIT.
+ULONGLONG ClosesIn(HWND balloon, ULONGLONG limit) {
+  const ULONGLONG start = GetTickCount64();
+  while (IsWindow(balloon) && GetTickCount64() - start < limit) Sleep(10);
+  return GetTickCount64() - start;
+}
+
+TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   const auto folder = FreshFolder(L"timer");
   const auto dll = CopyServer(L"logserver.dll", folder, L"a.dll");
-  auto pellory = StartPellory(L"/register " + dll);
-  const HWND balloon = ExpectBalloon(pellory);
-  ASSERT_NE(balloon, nullptr);
-  const ULONGLONG shown = GetTickCount64();
-  while (IsWindow(balloon) && GetTickCount64() - shown < 5000) Sleep(10);
-  const ULONGLONG closed = GetTickCount64() - shown;
-  EXPECT_GE(closed, 2400u);
-  EXPECT_LE(closed, 3100u);
-  EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
+  const auto failing = CopyServer(L"failserver.dll", folder, L"fail.dll");
+  const POINT away{0, 0};
+  MouseTo(away);
+  struct Case {
+    const char* what;
+    std::wstring dll;
+    bool pointedAt;
+    ULONGLONG least, most;
+    DWORD status;
+  };
+  // Pointed at for four seconds, a success has what it had left once the pointer goes; a
+  // failure stays eight seconds.
+  for (const Case& c :
+       {Case{"success", dll, false, 2400, 3100, 0}, Case{"pointed at", dll, true, 2000, 3100, 0},
+        Case{"failure", failing, false, 7500, 9000, 5}}) {
+    SCOPED_TRACE(c.what);
+    auto pellory = StartPellory(L"/register " + c.dll);
+    const HWND balloon = ExpectBalloon(pellory);
+    ASSERT_NE(balloon, nullptr);
+    if (c.pointedAt) {
+      // Over the message area, then over the form itself.
+      MouseTo(At(balloon, 150, 40));
+      Sleep(2000);
+      MouseTo(At(balloon, 60, 9));
+      Sleep(2000);
+      EXPECT_TRUE(IsWindowVisible(balloon)) << "it closed under the pointer";
+      MouseTo(away);
+    }
+    const ULONGLONG closed = ClosesIn(balloon, 10000);
+    EXPECT_GE(closed, c.least);
+    EXPECT_LE(closed, c.most);
+    EXPECT_EQ(WaitExit(pellory, 1000), c.status) << "Pellory did not end with its balloon";
+  }
 }
 
 }  // namespace

@@ -246,11 +246,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
     return 0;
   }
-  // A switch counts only when a blank or the end follows it; then at most one can match.
+  // A switch counts only when a blank, a tab or the end follows it; then at most one can match.
   const CommandAction* match = nullptr;
   for (const auto& action : ActionTable()) {
     const auto n = action.switchText.size();
-    if (line.starts_with(action.switchText) && (line.size() == n || line[n] == L' ')) {
+    if (line.starts_with(action.switchText) && (line.size() == n || Blank(line[n]))) {
       CHECK(match == nullptr, line);
       match = &action;
     }
@@ -259,8 +259,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRefused(line, UnknownArgumentText(), BoxIcon::Information, 1);
     return 0;
   }
+  // Blanks and tabs around the path are dropped.
   std::wstring_view path = std::wstring_view(line).substr(match->switchText.size());
-  if (!path.empty()) path.remove_prefix(1);
+  while (!path.empty() && Blank(path.front())) path.remove_prefix(1);
+  while (!path.empty() && Blank(path.back())) path.remove_suffix(1);
   std::wstring_view inner = path;
   if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
   if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);

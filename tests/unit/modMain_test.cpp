@@ -52,8 +52,11 @@ TEST(CommandLine, PathsAreQuotedOnceAndNameHoldsNoQuote) {
       {L"/register C:/x/c.dll", L"\"C:/x/c.dll\"", L"c.dll"},
       {L"/register C:\\\u00e9t\u00e9\\\u00fc.dll", L"\"C:\\\u00e9t\u00e9\\\u00fc.dll\"",
        L"\u00fc.dll"},
-      // Nothing but the one blank after the switch is trimmed.
-      {L"/register  C:\\x\\a.dll ", L"\" C:\\x\\a.dll \"", L"a.dll "},
+      // Blanks and tabs around the path, as batch files leave them, are no part of it; inside
+      // its quotes they are.
+      {L"/register  C:\\x\\a.dll \t", L"\"C:\\x\\a.dll\"", L"a.dll"},
+      {L"/register\t\"C:\\x\\a.dll\" ", L"\"C:\\x\\a.dll\"", L"a.dll"},
+      {L"/register \" a.dll \"", L"\" a.dll \"", L" a.dll "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
@@ -72,23 +75,23 @@ TEST(CommandLine, InstallOnlyIsNotTakenForInstall) {
 TEST(CommandLine, RefusedLinesLaunchNothing) {
   EXPECT_TRUE(std::holds_alternative<ShowUsage>(ParseCommandLine(L"")));
   for (auto line : {L"/REGISTER x.dll", L"-register x.dll", L"register x.dll", L"/registered x.dll",
-                    L"/register\tx.dll", L"/uninstallx", L" /register x.dll", L"x.dll"}) {
+                    L"/uninstallx", L" /register x.dll", L"x.dll"}) {
     SCOPED_TRACE(std::wstring_view(line).size());
     EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
   }
   for (auto line : {L"/register", L"/register ", L"/unregister \"\"", L"/install \"",
-                    L"/register    ", L"/register \" \""}) {
+                    L"/register  \t ", L"/register \" \""}) {
     const auto command = ParseCommandLine(line);
     ASSERT_TRUE(std::holds_alternative<MissingPath>(command));
   }
   EXPECT_EQ(std::get<MissingPath>(ParseCommandLine(L"/uninstall")).action->switchText,
             L"/uninstall");
   for (auto line :
-       {L"/register a.dll\" /u \"b", L"/register \"C:\\a\"b.dll\"", L"/register a\"b.dll"}) {
+       {L"/register a.dll\" /u \"b", L"/register \"C:\\a\"b.dll\" ", L"/register a\"b.dll"}) {
     const auto command = ParseCommandLine(line);
     ASSERT_TRUE(std::holds_alternative<QuoteInPath>(command));
   }
-  EXPECT_EQ(std::get<QuoteInPath>(ParseCommandLine(L"/register a.dll\" /u \"b")).path,
+  EXPECT_EQ(std::get<QuoteInPath>(ParseCommandLine(L"/register \ta.dll\" /u \"b ")).path,
             L"a.dll\" /u \"b");
   // "C:\dir\" would reach the tool as C:\dir" followed by the switches inside one argument.
   for (auto line : {L"/register C:\\dir\\", L"/unregister \"C:\\dir\\\\\"", L"/install \\",
@@ -190,6 +193,9 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
   EXPECT_EQ(spec.sIcon, L"i");
   EXPECT_TRUE(spec.bShowClose);
   EXPECT_EQ(spec.lAutoCloseAfter, 2500);
+  // Failures and unknown outcomes stay longer, to be read.
+  for (const auto icon : {L"x", L"!"})
+    EXPECT_EQ(MakeBalloonSpec({L"m", icon}, {}).lAutoCloseAfter, 8000);
   EXPECT_EQ(spec.lHeight, 1000);
   EXPECT_EQ(spec.lWidth, 5000);
   EXPECT_EQ(spec.sFont, L"Tahoma");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,26 @@ TEST(Events, WhatClosesAndWhatPresses) {
     }
   }
   for (auto s : {Form, DisplayIcon, TxtTip}) EXPECT_EQ(React(s, MouseDown, 1, true), None);
+}
+
+TEST(AutoClose, ThePointerHoldsTheDelay) {
+  // A 2500 ms delay from 0; the pointer comes at HOLD and leaves at RELEASE.
+  struct Case {
+    std::uint64_t hold, release;
+    std::uint32_t closesIn;
+  };
+  for (const Case c : {Case{200, 4200, 2300}, Case{2000, 2100, 1000}, Case{3000, 3500, 1000}}) {
+    SCOPED_TRACE(c.hold);
+    AutoCloseClock clock(2500, 0);
+    clock.Hold(c.hold);
+    clock.Hold(c.hold + 50);  // a second look while held changes nothing
+    EXPECT_TRUE(clock.Held());
+    EXPECT_EQ(clock.Release(c.release), c.closesIn);
+    EXPECT_FALSE(clock.Held());
+    // Held again, it keeps what the first release left, down to the floor.
+    clock.Hold(c.release + 500);
+    EXPECT_EQ(clock.Release(c.release + 900), std::max<std::uint32_t>(c.closesIn - 500, 1000));
+  }
 }
 
 }  // namespace
