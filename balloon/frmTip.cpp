@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "balloon/resource.h"
+#include "win32/system.h"
 
 using balloon::Event;
 using balloon::Reaction;
@@ -60,13 +61,13 @@ struct CommonControls {
 };
 
 const CommonControls& Comctl() {
-  static unique_hmodule module(LoadLibraryW(L"comctl32.dll"));
+  static const win32::SystemLibrary module(L"comctl32.dll");
   static const CommonControls functions = [] {
-    if (!module) throw std::system_error(GetLastError(), std::system_category(), "comctl32");
+    if (!module) throw std::system_error(module.Error(), std::system_category(), "comctl32");
     const auto bind = [](const char* name) {
-      const FARPROC proc = GetProcAddress(module.get(), name);
+      const auto proc = module.Bind<void()>(name);
       if (!proc) throw std::system_error(GetLastError(), std::system_category(), name);
-      return reinterpret_cast<void (*)()>(proc);
+      return proc;
     };
     return CommonControls{
         reinterpret_cast<decltype(&::InitCommonControlsEx)>(bind("InitCommonControlsEx")),
@@ -91,8 +92,8 @@ void RegisterFormClass(WNDPROC windowProc) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc)) throw std::system_error(GetLastError(), std::system_category());
     // The rich-text control's class and the tool tip's.
-    static unique_hmodule richEdit(LoadLibraryW(L"msftedit.dll"));
-    if (!richEdit) throw std::system_error(GetLastError(), std::system_category());
+    static const win32::SystemLibrary richEdit(L"msftedit.dll");
+    if (!richEdit) throw std::system_error(richEdit.Error(), std::system_category(), "msftedit");
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_WIN95_CLASSES;
@@ -514,10 +515,9 @@ void frmTip::SetMessageText(const std::wstring& text) {
 }
 
 void frmTip::LoadMessageFile(const std::wstring& path) {
-  unique_handle_k file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
+  unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     throw std::system_error(GetLastError(), std::system_category(), "rich-text file");
   }
   EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};

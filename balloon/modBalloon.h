@@ -4,54 +4,13 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "win32/handle.h"
 
 namespace modBalloon {
 
-// Move-only owner of one handle, closed by Close.
-template <class H, auto Close>
-class unique_handle {
- public:
-  unique_handle() = default;
-  explicit unique_handle(H h) : h_(h) {}
-  unique_handle(unique_handle&& other) noexcept : h_(other.release()) {}
-  unique_handle& operator=(unique_handle&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  unique_handle(const unique_handle&) = delete;
-  unique_handle& operator=(const unique_handle&) = delete;
-  ~unique_handle() { reset(); }
-
-  H get() const { return h_; }
-  explicit operator bool() const { return h_ != H{}; }
-  H release() { return std::exchange(h_, H{}); }
-  void reset(H h = H{}) {
-    if (h_ != H{}) Close(h_);
-    h_ = h;
-  }
-
- private:
-  H h_{};
-};
-
-inline void CloseGdi(HGDIOBJ h) { DeleteObject(h); }
-inline void DestroyHwnd(HWND h) { DestroyWindow(h); }
-inline void CloseIcon(HICON h) { DestroyIcon(h); }
-inline void CloseKernel(HANDLE h) { CloseHandle(h); }
-inline void CloseModule(HMODULE h) { FreeLibrary(h); }
-inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
-
-using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
-using unique_hrgn = unique_handle<HRGN, &CloseGdi>;
-using unique_hbrush = unique_handle<HBRUSH, &CloseGdi>;
-using unique_hpen = unique_handle<HPEN, &CloseGdi>;
-using unique_hfont = unique_handle<HFONT, &CloseGdi>;
-using unique_hbitmap = unique_handle<HBITMAP, &CloseGdi>;
-using unique_hicon = unique_handle<HICON, &CloseIcon>;
-using unique_hdc = unique_handle<HDC, &CloseMemoryDc>;
-using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
-using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
+// The owning types (unique_hwnd, unique_hfont, ...) live with the rest of the Win32 plumbing;
+// their names stay usable here.
+using namespace win32;
 
 // A screen DC borrowed for a moment.
 class ScreenDc {

@@ -11,6 +11,7 @@
 #include "balloon/modBalloon.h"
 #include "frontend/comFiles.h"
 #include "frontend/modMain.h"
+#include "win32/system.h"
 
 namespace {
 
@@ -45,19 +46,9 @@ class Win32Platform final : public modMain::Platform {
     }
   }
 
-  std::wstring OwnPath() override {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-      if (n < path.size()) {
-        path.resize(n);
-        return path;
-      }
-      path.resize(path.size() * 2);
-    }
-  }
+  std::wstring OwnPath() override { return win32::ModulePath(); }
 
-  std::wstring SystemText(std::uint32_t code) override { return comFiles::SystemMessage(code); }
+  std::wstring SystemText(std::uint32_t code) override { return win32::SystemMessage(code); }
 
   std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
     return comFiles::RegisterTypeLibrary(fullPath, unregister);
@@ -150,11 +141,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
-      MSG msg;
-      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
+      win32::MessageLoop();
     }
     return outcome.exitStatus;
   } catch (const std::exception& e) {
