@@ -136,6 +136,8 @@ class Win32Platform final : public modMain::Platform {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything could load a library.
+  win32::LoadOnlyFromSystem();
   try {
     Win32Platform platform;
     const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);

@@ -47,6 +47,8 @@ class MessageBoxNotifier final : public modMainRemoveReg::Notifier {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything could load a library.
+  win32::LoadOnlyFromSystem();
   RegistryKeys keys;
   MessageBoxNotifier notifier;
   modMainRemoveReg::Main(keys, notifier);
