@@ -210,7 +210,8 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_DESTROY:
-      toolTip_.reset();
+      // The system destroyed the tool tip with its owner, before this message.
+      toolTip_.release();
       return 0;
     case WM_SIZE:
       OnResize();

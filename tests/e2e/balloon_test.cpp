@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "balloon/frmTip.h"
+#include "imports.h"
 #include "pellory_support.h"
 
 namespace {
@@ -175,6 +177,25 @@ TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
   const auto shotPath = BinDir() + L"\\balloon.png";
   SaveScreenPng(shotPath);
   EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+}
+
+decltype(&DestroyWindow) destroyWindow = nullptr;
+int failedDestroys = 0;
+BOOL WINAPI WatchedDestroy(HWND window) {
+  const BOOL destroyed = destroyWindow(window);
+  failedDestroys += destroyed ? 0 : 1;
+  return destroyed;
+}
+
+// The system destroys the tool tip with its owner before WM_DESTROY; the form must not try again.
+TEST(Balloon, UnloadingDestroysEachWindowOnce) {
+  auto form = frmTip::Load();
+  const auto driver = GetModuleHandleW(nullptr);  // the form is linked into it
+  destroyWindow = reinterpret_cast<decltype(destroyWindow)>(
+      ReplaceImport(driver, "DestroyWindow", reinterpret_cast<void (*)()>(&WatchedDestroy)));
+  form->HideBalloon();
+  ReplaceImport(driver, "DestroyWindow", reinterpret_cast<void (*)()>(destroyWindow));
+  EXPECT_EQ(failedDestroys, 0);
 }
 
 // A balloon from the test host, by default one like Pellory's that stays until clicked.
