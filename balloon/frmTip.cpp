@@ -79,7 +79,16 @@ const CommonControls& Comctl() {
 }
 
 void RegisterFormClass(WNDPROC windowProc) {
+  // Done once all of it succeeded; after a failure the next balloon tries again and meets the
+  // same cause, not the class it registered the first time.
   static const bool registered = [windowProc] {
+    // The rich-text control's class and the tool tip's.
+    static const win32::SystemLibrary richEdit(L"msftedit.dll");
+    if (!richEdit) throw std::system_error(richEdit.Error(), std::system_category(), "msftedit");
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_WIN95_CLASSES;
+    Comctl().initCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = windowProc;
@@ -90,14 +99,9 @@ void RegisterFormClass(WNDPROC windowProc) {
     wc.hIconSm = static_cast<HICON>(
         LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) throw std::system_error(GetLastError(), std::system_category());
-    // The rich-text control's class and the tool tip's.
-    static const win32::SystemLibrary richEdit(L"msftedit.dll");
-    if (!richEdit) throw std::system_error(richEdit.Error(), std::system_category(), "msftedit");
-    INITCOMMONCONTROLSEX icc{};
-    icc.dwSize = sizeof(icc);
-    icc.dwICC = ICC_WIN95_CLASSES;
-    Comctl().initCommonControlsEx(&icc);
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      throw std::system_error(GetLastError(), std::system_category());
+    }
     return true;
   }();
   (void)registered;

@@ -2,8 +2,11 @@
 // answers the real mouse, and when it goes away.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #include "balloon/frmTip.h"
 #include "imports.h"
@@ -196,6 +199,39 @@ TEST(Balloon, UnloadingDestroysEachWindowOnce) {
   form->HideBalloon();
   ReplaceImport(driver, "DestroyWindow", reinterpret_cast<void (*)()>(destroyWindow));
   EXPECT_EQ(failedDestroys, 0);
+}
+
+decltype(&LoadLibraryExW) loadLibrary = nullptr;
+HMODULE WINAPI LoadWithoutRichText(LPCWSTR name, HANDLE file, DWORD flags) {
+  if (std::wstring_view(name) != L"msftedit.dll") return loadLibrary(name, file, flags);
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+std::string LoadOnce() {
+  try {
+    frmTip::Load();
+    return "loaded";
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+// Loads two balloons without the rich-text control; ends with 0 when both name that cause.
+[[noreturn]] void LoadTwiceWithoutRichText() {
+  loadLibrary = reinterpret_cast<decltype(loadLibrary)>(
+      ReplaceImport(GetModuleHandleW(nullptr), "LoadLibraryExW",
+                    reinterpret_cast<void (*)()>(&LoadWithoutRichText)));
+  const std::string first = LoadOnce();
+  const std::string second = LoadOnce();
+  std::fprintf(stderr, "%s\n%s\n", first.c_str(), second.c_str());
+  std::exit(first.starts_with("msftedit: ") && second == first ? 0 : 1);
+}
+
+// In a process of its own, where the form's one-time set-up has not run: after a failure the
+// second balloon tries again and meets the same cause, not the class the first one registered.
+TEST(BalloonDeathTest, ASetUpThatFailedIsTriedAgain) {
+  EXPECT_EXIT(LoadTwiceWithoutRichText(), testing::ExitedWithCode(0), "");
 }
 
 // A balloon from the test host, by default one like Pellory's that stays until clicked.
