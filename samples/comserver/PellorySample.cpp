@@ -112,14 +112,19 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
 
 STDAPI DllCanUnloadNow() { return g_users == 0 ? S_OK : S_FALSE; }
 
-STDAPI DllUnregisterServer() {
+// The callers of the entry points are C: no exception may leave them.
+STDAPI DllUnregisterServer() try {
   LSTATUS clsid = DeleteTree(std::wstring(L"CLSID\\") + kClsidText);
   LSTATUS progid = DeleteTree(kProgId);
   if (clsid != ERROR_SUCCESS || progid != ERROR_SUCCESS) return SELFREG_E_CLASS;
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
 }
 
-STDAPI DllRegisterServer() {
+STDAPI DllRegisterServer() try {
   const std::wstring clsid = std::wstring(L"CLSID\\") + kClsidText;
   const std::wstring progid = kProgId;
   const LSTATUS results[] = {
@@ -138,6 +143,10 @@ STDAPI DllRegisterServer() {
     }
   }
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, LPCWSTR) {

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "tests/e2e/imports.h"
 #include "win32/system.h"
 
 namespace {
@@ -131,6 +133,26 @@ TEST(SampleServer, InstallThenUninstall) {
   ExpectRegistered();
   ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
   ExpectUnregistered();
+}
+
+int allocationsToFail = 0;
+void* Allocate(size_t size) {
+  if (allocationsToFail == 0) return std::malloc(size);
+  --allocationsToFail;
+  return nullptr;
+}
+
+// Its callers are C: no exception may leave an entry point.
+TEST(SampleServer, OutOfMemoryIsAnErrorCodeNotAnException) {
+  const win32::unique_hmodule dll(LoadLibraryW(ServerPath().c_str()));
+  ASSERT_TRUE(dll);
+  e2e::ReplaceImport(dll.get(), "malloc", reinterpret_cast<void (*)()>(&Allocate));
+  for (const char* entry : {"DllRegisterServer", "DllUnregisterServer"}) {
+    allocationsToFail = 1;
+    const auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dll.get(), entry)));
+    EXPECT_EQ(call(), E_OUTOFMEMORY) << entry;
+  }
 }
 
 }  // namespace
