@@ -158,6 +158,8 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
   ++shownForms;
   SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Readers announce an alert once, by its caption, and leave the focus where it is.
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void frmTip::HideBalloon() { DestroyWindow(hwnd_.get()); }
@@ -210,7 +212,11 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       toolTip_.reset();
+      accessible_.Disconnect();
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = accessible_.OnGetObject(wp, lp)) return object;
+      return DefWindowProcW(hwnd, msg, wp, lp);
     case WM_SIZE:
       OnResize();
       return 0;
@@ -602,6 +608,28 @@ void frmTip::SetHeightTwips(std::int32_t height) {
 void frmTip::SetMessageFontFace(const std::wstring& face) {
   messageFace_ = face;
   ApplyMessageFont();
+}
+
+std::wstring frmTip::MessageText() const {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(txtTip_.get())) + 1, L'\0');
+  text.resize(static_cast<size_t>(
+      GetWindowTextW(txtTip_.get(), text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void frmTip::SetCaption(const std::wstring& caption) {
+  // The frameless window never draws its caption.
+  SetWindowTextW(hwnd(), caption.c_str());
+}
+
+std::optional<RECT> frmTip::CloseButton() const {
+  if (!imgX_.visible) return std::nullopt;
+  return ToRECT(imgX_.rect);
+}
+
+void frmTip::PressClose() {
+  // Not from inside the reader's call: the form's own procedure closes it, as after a click.
+  PostMessageW(hwnd(), kHideMessage, 0, 0);
 }
 
 void frmTip::SetTitleFontFace(const std::wstring& face) {

@@ -10,9 +10,10 @@
 #include <string>
 
 #include "balloon/modBalloon.h"
+#include "balloon/tipAccessible.h"
 #include "balloon/tipDesign.h"
 
-class frmTip final : private balloon::TipForm {
+class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  public:
   // Loads the form in its design state, hidden.
   static std::unique_ptr<frmTip> Load();
@@ -21,7 +22,8 @@ class frmTip final : private balloon::TipForm {
   frmTip& operator=(const frmTip&) = delete;
 
   void SetBalloon(const balloon::BalloonSpec& spec) { balloon::SetBalloon(*this, spec); }
-  // Shows the balloon without modality or activation; from now on its window owns it.
+  // Shows the balloon without modality or activation and announces it to screen readers; from
+  // now on its window owns it.
   static void Show(std::unique_ptr<frmTip> form);
   // Unloads the form: every closing path ends here.
   void HideBalloon();
@@ -67,6 +69,13 @@ class frmTip final : private balloon::TipForm {
   void SetFormFontFace(const std::wstring& face) override { formFace_ = face; }
   void SetMessageFontFace(const std::wstring& face) override;
   void SetTitleFontFace(const std::wstring& face) override;
+  std::wstring MessageText() const override;
+  void SetCaption(const std::wstring& caption) override;
+
+  // AccessibleForm: what screen readers ask.
+  HWND Window() const override { return hwnd(); }
+  std::optional<RECT> CloseButton() const override;
+  void PressClose() override;
 
   struct Windowless {
     balloon::Rect rect;
@@ -101,4 +110,5 @@ class frmTip final : private balloon::TipForm {
   bool tipPressed_ = false;
   std::optional<balloon::AutoCloseClock> autoClose_;
   std::exception_ptr loadError_;
+  balloon::TipAccessible accessible_{*this};
 };

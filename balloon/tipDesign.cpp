@@ -52,6 +52,39 @@ void SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetFormFontFace(spec.sFont);
   if (spec.sRTFFilename.empty()) form.SetMessageFontFace(spec.sFont);
   form.SetTitleFontFace(spec.sFont);
+  // Last, once the words are in place: the caption is the balloon's accessible name.
+  form.SetCaption(AccessibleName(spec.sTitle, form.MessageText()));
+}
+
+namespace {
+
+// Blanks and line breaks at either end go; each run of line breaks inside becomes one blank.
+std::wstring OneLine(std::wstring_view text) {
+  constexpr std::wstring_view kSpace = L" \t\r\n";
+  const auto first = text.find_first_not_of(kSpace);
+  if (first == std::wstring_view::npos) return {};
+  text = text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+  std::wstring line;
+  bool inBreak = false;
+  for (const wchar_t c : text) {
+    const bool lineBreak = c == L'\r' || c == L'\n';
+    if (!lineBreak) {
+      line += c;
+    } else if (!inBreak) {
+      line += L' ';
+    }
+    inBreak = lineBreak;
+  }
+  return line;
+}
+
+}  // namespace
+
+std::wstring AccessibleName(std::wstring_view title, std::wstring_view text) {
+  std::wstring name = OneLine(title);
+  const std::wstring words = OneLine(text);
+  if (!name.empty() && !words.empty()) name += L": ";
+  return name + words;
 }
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }

@@ -103,6 +103,9 @@ class TipForm {
   virtual void SetFormFontFace(const std::wstring& face) = 0;
   virtual void SetMessageFontFace(const std::wstring& face) = 0;
   virtual void SetTitleFontFace(const std::wstring& face) = 0;
+  // txtTip's plain text, and the form's own caption, which is never drawn.
+  virtual std::wstring MessageText() const = 0;
+  virtual void SetCaption(const std::wstring& caption) = 0;
 
  protected:
   ~TipForm() = default;
@@ -110,6 +113,9 @@ class TipForm {
 
 // Configures a balloon, step by step in the order the form expects.
 void SetBalloon(TipForm& form, const BalloonSpec& spec);
+
+// What a screen reader says for a balloon: "title: text", each line break a blank.
+std::wstring AccessibleName(std::wstring_view title, std::wstring_view text);
 
 // Twips to whole pixels, a half going to the even neighbour.
 int RoundHalfEven(double value);

@@ -2,8 +2,10 @@
 // answers the real mouse, and when it goes away.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "pellory_support.h"
 
@@ -311,6 +313,50 @@ TEST(Balloon, MessageAreaClosesOnADoubleClickOrOnAClickWithoutCloseButton) {
     Click(At(balloon, 150, 40));
     EXPECT_EQ(WaitExit(tip, 5000), 0u) << "a single click left it open without a close button";
   }
+}
+
+// The alerts a screen reader hears, from any process.
+std::vector<HWND> alerts;
+void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+  alerts.push_back(window);
+}
+
+TEST(Balloon, ScreenReadersHearItOnceAndCanPressItsCloseButton) {
+  alerts.clear();
+  const HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr,
+                                             HearAlert, 0, 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  auto tip = StartTip(true);
+  const HWND balloon = ExpectBalloon(tip);
+  ASSERT_NE(balloon, nullptr);
+  Pump(300);
+  ASSERT_EQ(std::count(alerts.begin(), alerts.end(), balloon), 1);
+  IAccessible* heard = nullptr;
+  VARIANT self{};
+  ASSERT_EQ(AccessibleObjectFromEvent(balloon, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                      &heard, &self),
+            S_OK);
+  const AccessiblePtr object(heard);
+  const Spoken spoken = SpokenOf(heard, self.lVal);
+  EXPECT_EQ(spoken.name, L"Pellory: a.dll has been registered.");
+  EXPECT_EQ(spoken.role, ROLE_SYSTEM_ALERT);
+  // The close button is one of its children, named; its default action closes the balloon.
+  LONG children = 0;
+  heard->get_accChildCount(&children);
+  LONG close = 0;
+  for (LONG child = 1; child <= children; ++child) {
+    const Spoken each = SpokenOf(heard, child);
+    if (each.name == L"Close" && each.role == ROLE_SYSTEM_PUSHBUTTON) close = child;
+  }
+  ASSERT_NE(close, 0) << "no close button among " << children << " children";
+  VARIANT button{};
+  button.vt = VT_I4;
+  button.lVal = close;
+  EXPECT_EQ(heard->accDoDefaultAction(button), S_OK);
+  EXPECT_EQ(WaitExit(tip, 5000), 0u);
+  Pump(300);
+  EXPECT_EQ(std::count(alerts.begin(), alerts.end(), balloon), 1);
+  UnhookWinEvent(hook);
 }
 
 // Milliseconds until BALLOON is gone, at most LIMIT.

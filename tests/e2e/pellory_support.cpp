@@ -127,6 +127,8 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs) {
 BalloonRun CloseBalloon(const Process& process, DWORD exitMs) {
   const HWND balloon = ExpectBalloon(process);
   BalloonRun run{MessageText(balloon), {}};
+  // A screen reader hears the same words.
+  EXPECT_EQ(SpokenOf(AccessibleOf(balloon).get()).name, L"Pellory: " + run.text);
   ClickForm(balloon);
   run.status = WaitExit(process, exitMs);
   return run;
@@ -173,6 +175,31 @@ void StopChildren(const Process& parent) {
     }
   }
   CloseHandle(snapshot);
+}
+
+AccessiblePtr AccessibleOf(HWND window) {
+  IAccessible* object = nullptr;
+  if (!window || FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                                   __uuidof(IAccessible),
+                                                   reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  return AccessiblePtr(object);
+}
+
+Spoken SpokenOf(IAccessible* object, LONG child) {
+  Spoken spoken;
+  if (!object) return spoken;
+  VARIANT id{};
+  id.vt = VT_I4;
+  id.lVal = child;
+  BSTR name = nullptr;
+  if (object->get_accName(id, &name) == S_OK) spoken.name.assign(name, SysStringLen(name));
+  SysFreeString(name);
+  VARIANT role{};
+  if (SUCCEEDED(object->get_accRole(id, &role)) && role.vt == VT_I4) spoken.role = role.lVal;
+  VariantClear(&role);
+  return spoken;
 }
 
 bool HasRoundRegion(HWND window, int right, int bottom, int ellipse) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
+#include <oleacc.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +66,19 @@ std::wstring TextOf(HWND window);
 void ClickForm(HWND balloon);
 // Ends the programs PARENT started that still run, so none outlives the test.
 void StopChildren(const Process& parent);
+struct ReleaseCom {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+using AccessiblePtr = std::unique_ptr<IAccessible, ReleaseCom>;
+// WINDOW's client area as a screen reader gets it from the window; null if it gives none.
+AccessiblePtr AccessibleOf(HWND window);
+// What a screen reader says for CHILD of OBJECT: its name and its role.
+struct Spoken {
+  std::wstring name;
+  LONG role = -1;
+};
+Spoken SpokenOf(IAccessible* object, LONG child = CHILDID_SELF);
+
 // Whether WINDOW's shape is the rounded rectangle (0, 0)-(right, bottom).
 bool HasRoundRegion(HWND window, int right, int bottom, int ellipse);
 double ScreenTwipsPerPixel();

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 
 #include <algorithm>
 
@@ -188,5 +189,9 @@ std::optional<std::wstring> FileVersion(const std::wstring& file) {
 // gtest_main only offers main.
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  // Balloons are read through the accessibility interfaces as screen readers do, over COM.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
 }

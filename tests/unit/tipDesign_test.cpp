@@ -38,8 +38,14 @@ TEST(IconKind, CodesAreMatchedAfterLowerCasing) {
 class RecordingForm final : public TipForm {
  public:
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
-  void SetMessageText(const std::wstring& t) override { Log(L"text " + t); }
-  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p); }
+  void SetMessageText(const std::wstring& t) override {
+    Log(L"text " + t);
+    text_ = t;
+  }
+  void LoadMessageFile(const std::wstring& p) override {
+    Log(L"file " + p);
+    text_ = L" Two\r\n\r\nlines\r\n";
+  }
   void MoveTwips(std::int32_t x, std::int32_t y) override {
     Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
   }
@@ -60,11 +66,14 @@ class RecordingForm final : public TipForm {
   void SetFormFontFace(const std::wstring& f) override { Log(L"form face " + f); }
   void SetMessageFontFace(const std::wstring& f) override { Log(L"text face " + f); }
   void SetTitleFontFace(const std::wstring& f) override { Log(L"title face " + f); }
+  std::wstring MessageText() const override { return text_; }
+  void SetCaption(const std::wstring& c) override { Log(L"caption " + c); }
 
   std::vector<std::wstring> calls;
 
  private:
   void Log(std::wstring s) { calls.push_back(std::move(s)); }
+  std::wstring text_ = L"txtTip\r\n";
 };
 
 TEST(SetBalloon, RunsItsStepsInOrder) {
@@ -92,7 +101,8 @@ TEST(SetBalloon, RunsItsStepsInOrder) {
                                            L"round",
                                            L"form face Tahoma",
                                            L"text face Tahoma",
-                                           L"title face Tahoma"};
+                                           L"title face Tahoma",
+                                           L"caption Pellory: a.dll has been registered."};
   EXPECT_EQ(form.calls, expected);
 }
 
@@ -114,7 +124,8 @@ TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
                                            L"round",
                                            L"form face MS Sans Serif",
                                            L"text face MS Sans Serif",
-                                           L"title face MS Sans Serif"};
+                                           L"title face MS Sans Serif",
+                                           L"caption T: txtTip"};
   EXPECT_EQ(form.calls, expected);
 
   // A file's content replaces the text and keeps its own fonts.
@@ -135,7 +146,8 @@ TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
                                                    L"height 1620",
                                                    L"round",
                                                    L"form face MS Sans Serif",
-                                                   L"title face MS Sans Serif"};
+                                                   L"title face MS Sans Serif",
+                                                   L"caption T: Two lines"};
   EXPECT_EQ(withFile.calls, expectedWithFile);
 }
 
