@@ -18,8 +18,8 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-Process StartPellory(const std::wstring& args, const std::wstring& dir) {
-  auto process = Start(BinDir() + L"\\Pellory.exe", args, dir);
+Process StartPellory(const std::wstring& args, const std::wstring& dir, HANDLE token) {
+  auto process = Start(BinDir() + L"\\Pellory.exe", args, dir, token);
   EXPECT_TRUE(process) << "Pellory.exe did not start";
   return process;
 }
@@ -50,6 +50,7 @@ std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
   EXPECT_TRUE(CopyFileW((BinDir() + L"\\" + server).c_str(), target.c_str(), FALSE))
       << "could not copy " << Narrow(server);
   DeleteFileW((target + L".log").c_str());
+  DeleteFileW((target + L".parent").c_str());
   return target;
 }
 
@@ -61,6 +62,13 @@ std::vector<std::string> LogOf(const std::wstring& dll) {
     if (line != "DllCanUnloadNow") lines.push_back(line);
   }
   return lines;
+}
+
+DWORD ToolParentOf(const std::wstring& dll) {
+  std::ifstream in((dll + L".parent").c_str());
+  DWORD pid = 0;
+  in >> pid;
+  return pid;
 }
 
 namespace {
@@ -161,20 +169,37 @@ void ClickForm(HWND balloon) {
   PostMessageW(balloon, WM_LBUTTONUP, 0, at);
 }
 
-void StopChildren(const Process& parent) {
+std::vector<DWORD> ChildrenOf(DWORD pid) {
+  std::vector<DWORD> children;
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
+  if (snapshot == INVALID_HANDLE_VALUE) return children;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot, &entry); more;
        more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != parent.Id()) continue;
-    if (const HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+    if (entry.th32ParentProcessID == pid) children.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return children;
+}
+
+Process ChildOf(const Process& parent, DWORD timeoutMs) {
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; Sleep(20)) {
+    const auto children = ChildrenOf(parent.Id());
+    if (children.empty()) continue;
+    constexpr DWORD kAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE;
+    return Process(UniqueKernelHandle(OpenProcess(kAccess, FALSE, children[0])), children[0]);
+  }
+  return {};
+}
+
+void StopChildren(const Process& parent) {
+  for (const DWORD id : ChildrenOf(parent.Id())) {
+    if (const HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, id)) {
       TerminateProcess(child, 1);
       CloseHandle(child);
     }
   }
-  CloseHandle(snapshot);
 }
 
 AccessiblePtr AccessibleOf(HWND window) {

@@ -25,8 +25,9 @@ inline const std::wstring kUsageLines =
     L"\r\n\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.";
 
 std::string Narrow(const std::wstring& text);
-// Starts Pellory with the argument text ARGS, in DIR if given.
-Process StartPellory(const std::wstring& args, const std::wstring& dir = {});
+// Starts Pellory with the argument text ARGS, in DIR if given, with TOKEN if given.
+Process StartPellory(const std::wstring& args, const std::wstring& dir = {},
+                     HANDLE token = nullptr);
 
 // A fresh, empty folder of this name in the prefix's temp folder.
 std::wstring FreshFolder(const std::wstring& name);
@@ -35,6 +36,8 @@ std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
                         const std::wstring& name);
 // The entry points a test server logged, in order; empty when it never ran.
 std::vector<std::string> LogOf(const std::wstring& dll);
+// The process id of what started the process that registered a test server; 0 if none did.
+DWORD ToolParentOf(const std::wstring& dll);
 
 enum class BoxIcon { None, Information, Error, Other };
 struct Box {
@@ -64,6 +67,10 @@ std::wstring MessageText(HWND balloon);
 std::wstring TextOf(HWND window);
 // A click on the form's own area, as the window manager would deliver it.
 void ClickForm(HWND balloon);
+// The processes that process PID started and that still run.
+std::vector<DWORD> ChildrenOf(DWORD pid);
+// The first process PARENT starts, once it runs; empty if none comes within timeoutMs.
+Process ChildOf(const Process& parent, DWORD timeoutMs);
 // Ends the programs PARENT started that still run, so none outlives the test.
 void StopChildren(const Process& parent);
 struct ReleaseCom {

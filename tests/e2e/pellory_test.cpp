@@ -182,6 +182,37 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBoxAndNoBalloon) {
   EXPECT_EQ(WaitExit(pellory, 10000), 1u);
 }
 
+// Wine's own token is full, and its linked token the limited one that user account control gives
+// an administrator's programs. Wine raises no token, so the copy is limited too, and must know
+// itself as the copy.
+TEST(Pellory, ALimitedTokenHasOneCopyDoTheWorkAndPassesOnItsStatus) {
+  UniqueKernelHandle own, limited;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked), &size));
+  limited.reset(linked.LinkedToken);
+  const auto folder = FreshFolder(L"elevation");
+  for (const HANDLE token : {HANDLE{}, limited.get()}) {
+    for (const auto& [server, status] :
+         {std::pair{L"logserver.dll", 0u}, {L"failserver.dll", 5u}}) {
+      SCOPED_TRACE(Narrow(server) + (token ? " limited" : " full"));
+      const auto dll = CopyServer(server, folder, L"a.dll");
+      auto first = StartPellory(L"/register " + dll, {}, token);
+      const auto copy = token ? ChildOf(first, 15000) : Process();
+      const Process& worker = token ? copy : first;
+      ASSERT_TRUE(ExpectBalloon(worker));
+      // Only the worker shows anything, and starts nothing more once the tool is done.
+      EXPECT_EQ(VisibleWindows(worker.Id()).size(), 1u);
+      EXPECT_TRUE(!token || VisibleWindows(first.Id()).empty()) << "the first one showed";
+      EXPECT_EQ(ChildrenOf(worker.Id()), std::vector<DWORD>{}) << "a third Pellory";
+      EXPECT_EQ(ToolParentOf(dll), worker.Id()) << "the tool was not started by the worker";
+      EXPECT_EQ(CloseBalloon(worker).status, status);
+      EXPECT_EQ(WaitExit(first, 10000), status);
+    }
+  }
+}
+
 // Last and slow: the tool gets its 30 seconds before Pellory says it does not know.
 TEST(Pellory, HungToolMeansAnUnknownOutcome) {
   const auto folder = FreshFolder(L"hang");

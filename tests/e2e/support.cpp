@@ -37,15 +37,17 @@ std::wstring BinDir() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
-Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir) {
+Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir,
+              HANDLE token) {
   // CreateProcessW may write into the command line, so it gets its own copy.
   std::wstring commandLine = L"\"" + file + L"\"";
   if (!args.empty()) commandLine += L" " + args;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
+  // Without a token, the driver's own.
+  if (!CreateProcessAsUserW(token, file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
     return {};
   }
   UniqueKernelHandle thread(info.hThread);
