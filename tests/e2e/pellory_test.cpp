@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pellory_support.h"
@@ -180,6 +181,126 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBoxAndNoBalloon) {
   EXPECT_TRUE(VisibleWindows(pellory.Id()).size() == 1) << "a balloon came with the box";
   ClickOk(box);
   EXPECT_EQ(WaitExit(pellory, 10000), 1u);
+}
+
+// A holder of the balloons' lock that ended without giving it back.
+DWORD WINAPI TakePlacesAndEnd(void* mutex) {
+  *static_cast<HANDLE*>(mutex) = CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces");
+  return 0;
+}
+
+// Milliseconds of the system clock, which also dates a process's end.
+ULONGLONG Ms(FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 10000; }
+ULONGLONG Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return Ms(now);
+}
+
+// As the file manager does with several selected files: one Pellory per file, of either build.
+TEST(Pellory, ManyRunsAtOnceStackTheirBalloons) {
+  const std::wstring own = BinDir() + L"\\", other = own + L"..\\..\\x86_64\\bin\\";
+  ASSERT_NE(GetFileAttributesW((other + L"Pellory.exe").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "build the mingw-x86_64 preset first";
+  SetCursorPos(0, 0);  // away from the balloons
+  HANDLE abandoned = nullptr;
+  WaitForSingleObject(
+      UniqueKernelHandle(CreateThread(nullptr, 0, TakePlacesAndEnd, &abandoned, 0, nullptr)).get(),
+      5000);
+  const UniqueKernelHandle lock(abandoned);
+
+  const auto folder = FreshFolder(L"many");
+  struct Run {
+    std::wstring dll, text;
+    std::string call;
+    Process process;
+    RECT place{};
+    ULONGLONG shown = 0;
+  };
+  std::vector<Run> runs(8);
+  for (size_t i = 0; i < runs.size(); ++i) {
+    // Odd ones 64-bit; the third fails, the fourth unregisters.
+    const std::wstring name = i == 2 ? L"fail.dll" : L"a" + std::to_wstring(i) + L".dll";
+    auto& run = runs[i];
+    run.dll = CopyServer((i % 2 ? L"..\\..\\x86_64\\bin\\" : L"") +
+                             std::wstring(i == 2 ? L"failserver.dll" : L"logserver.dll"),
+                         folder, name);
+    run.text = i == 2 ? L"DllRegisterServer in fail.dll reported a failure."
+                      : name + (i == 3 ? L" has been unregistered." : L" has been registered.");
+    run.call = i == 3 ? "DllUnregisterServer" : "DllRegisterServer";
+  }
+  for (size_t i = 0; i < runs.size(); ++i) {
+    runs[i].process = Start((i % 2 ? other : own) + L"Pellory.exe",
+                            (i == 3 ? L"/unregister " : L"/register ") + runs[i].dll);
+  }
+  std::vector<HWND> balloons(runs.size());
+  // A balloon found in one look appeared after the look before began.
+  const ULONGLONG deadline = Now() + 20000;
+  for (ULONGLONG look = Now(), seen = 0; seen < runs.size() && look < deadline; Sleep(5)) {
+    const ULONGLONG before = std::exchange(look, Now());
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"frmTip", nullptr));) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(window, &pid);
+      for (size_t i = 0; i < runs.size(); ++i) {
+        if (runs[i].process.Id() != pid || balloons[i] || !IsWindowVisible(window)) continue;
+        balloons[i] = window;
+        runs[i].shown = before;
+        ++seen;
+      }
+    }
+  }
+  Sleep(300);  // painted
+  for (size_t i = 0; i < runs.size(); ++i) GetWindowRect(balloons[i], &runs[i].place);
+  const auto shot = CaptureScreen();
+  SaveScreenPng(own + L"many-balloons.png");
+  ASSERT_TRUE(shot);
+
+  const auto tpp = ScreenTwipsPerPixel();
+  const LONG right = std::lround((GetSystemMetrics(SM_CXSCREEN) * tpp - 5100) / tpp) + 333;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto& run = runs[i];
+    ASSERT_TRUE(IsWindow(balloons[i])) << "not every balloon was shown at once";
+    EXPECT_EQ(MessageText(balloons[i]), run.text);
+    EXPECT_EQ(run.place.right, right) << "not in the column";
+    EXPECT_GE(run.place.top, 0);
+    for (size_t j = 0; j < i; ++j) {
+      RECT both;
+      EXPECT_FALSE(IntersectRect(&both, &run.place, &runs[j].place)) << "covers " << j;
+    }
+    int blue = 0, red = 0;
+    for (LONG y = run.place.top + 2; y < run.place.top + 18; ++y) {
+      for (LONG x = run.place.left + 10; x < run.place.left + 26; ++x) {
+        const Rgb c = shot->At(x, y);
+        blue += c.b > c.r + 60 ? 1 : 0;
+        red += c.r > c.b + 80 && c.r > c.g + 80 ? 1 : 0;
+      }
+    }
+    EXPECT_GT(i == 2 ? red : blue, 10) << "not its icon";
+  }
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto& run = runs[i];
+    EXPECT_EQ(WaitExit(run.process, 15000), i == 2 ? 5u : 0u);
+    EXPECT_EQ(LogOf(run.dll), std::vector<std::string>{run.call});
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(run.process.Handle(), &created, &ended, &kernel, &user);
+    // The failure's own time is not this test's business.
+    if (i != 2) {
+      EXPECT_GE(Ms(ended) - run.shown, 2400u);
+      EXPECT_LE(Ms(ended) - run.shown, 3100u);
+    }
+  }
+
+  // They are gone, and the next balloon stands where one alone does.
+  auto last = StartPellory(L"/register " + runs[0].dll);
+  const HWND balloon = ExpectBalloon(last);
+  RECT r;
+  GetWindowRect(balloon, &r);
+  EXPECT_EQ(r.right, right);
+  EXPECT_EQ(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+  ClickForm(balloon);
+  EXPECT_EQ(WaitExit(last, 10000), 0u);
 }
 
 // Last and slow: the tool gets its 30 seconds before Pellory says it does not know.
