@@ -34,6 +34,8 @@ std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
 std::vector<std::string> LogOf(const std::wstring& dll);
 
 enum class BoxIcon { None, Information, Error, Other };
+// Which icon lies in R of the screen: blue for information, red for an error.
+BoxIcon IconIn(const Screenshot& shot, RECT r);
 struct Box {
   HWND window = nullptr;
   std::wstring caption;
