@@ -4,9 +4,12 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
+#include "balloon/placement.h"
 #include "balloon/resource.h"
 
 using balloon::Event;
@@ -26,6 +29,10 @@ constexpr UINT kPointerLookMs = 100;
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
 int shownForms = 0;
+// Shared by every Pellory of the session, either bitness.
+constexpr wchar_t kPlacesMutex[] = L"Local\\Pellory.BalloonPlaces";
+// A holder needs milliseconds; one that hangs must not keep the outcome from the user.
+constexpr DWORD kPlacesWaitMs = 5000;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -125,6 +132,49 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
   return ok ? 0 : 1;
 }
 
+// Held from reading the places taken until this balloon is shown, so that processes started
+// together never pick the same one. A holder that died leaves it abandoned, which is ours then;
+// after a hung one the place is chosen all the same, at worst shared.
+class PlacesLock {
+ public:
+  PlacesLock() : mutex_(CreateMutexW(nullptr, FALSE, kPlacesMutex)) {
+    if (!mutex_) return;
+    const DWORD got = WaitForSingleObject(mutex_.get(), kPlacesWaitMs);
+    owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  }
+  ~PlacesLock() {
+    if (owned_) ReleaseMutex(mutex_.get());
+  }
+  PlacesLock(const PlacesLock&) = delete;
+  PlacesLock& operator=(const PlacesLock&) = delete;
+
+ private:
+  unique_handle_k mutex_;
+  bool owned_ = false;
+};
+
+balloon::Rect FromRECT(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The places taken: read from the balloons on the screen, of any process, so that nothing a
+// crashed one left behind can count.
+BOOL CALLBACK CollectBalloon(HWND window, LPARAM places) {
+  wchar_t cls[std::size(kClassName) + 1] = {};
+  RECT r;
+  if (IsWindowVisible(window) && GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
+      lstrcmpW(cls, kClassName) == 0 && GetWindowRect(window, &r)) {
+    reinterpret_cast<std::vector<balloon::Rect>*>(places)->push_back(FromRECT(r));
+  }
+  return TRUE;
+}
+
+std::vector<balloon::Rect> ShownBalloons() {
+  std::vector<balloon::Rect> places;
+  EnumWindows(CollectBalloon, reinterpret_cast<LPARAM>(&places));
+  return places;
+}
+
 }  // namespace
 
 int frmTip::ShownCount() { return shownForms; }
@@ -154,10 +204,21 @@ frmTip::~frmTip() {
 void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
   form->selfOwned_ = true;
-  form.release();
+  frmTip* self = form.release();
   ++shownForms;
-  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  PlacesLock lock;
+  RECT alone;
+  GetWindowRect(hwnd, &alone);
+  const auto place = balloon::PlaceBalloon(FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),
+                                           GetSystemMetrics(SM_CYSCREEN), ShownBalloons());
+  // Its time counts from the moment it appears, however long it waited for its place; no
+  // message is handled before it is shown.
+  if (self->autoClose_) {
+    self->autoClose_.emplace(self->autoCloseMs_, GetTickCount64());
+    SetTimer(hwnd, kAutoCloseTimer, self->autoCloseMs_, nullptr);
+  }
+  SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   // Readers announce an alert once, by its caption, and leave the focus where it is.
   NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
 }
@@ -561,6 +622,7 @@ void frmTip::SetCloseVisible(bool visible) {
 }
 
 void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
+  autoCloseMs_ = enabled ? static_cast<UINT>(intervalMs) : 0;
   if (enabled) {
     autoClose_.emplace(static_cast<std::uint32_t>(intervalMs), GetTickCount64());
     SetTimer(hwnd(), kAutoCloseTimer, static_cast<UINT>(intervalMs), nullptr);

@@ -87,6 +87,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   modBalloon::unique_hwnd toolTip_;
   modBalloon::TwipsPerPixel tpp_{15, 15};
   bool selfOwned_ = false;
+  UINT autoCloseMs_ = 0;  // 0: no timer
 
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};

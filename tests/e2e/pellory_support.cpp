@@ -71,6 +71,20 @@ DWORD ToolParentOf(const std::wstring& dll) {
   return pid;
 }
 
+BoxIcon IconIn(const Screenshot& shot, RECT r) {
+  int blue = 0, red = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const Rgb c = shot.At(x, y);
+      if (c.b > c.r + 60 && c.b > c.g + 20) ++blue;
+      if (c.r > c.b + 80 && c.r > c.g + 80) ++red;
+    }
+  }
+  if (blue > 20 && blue > 3 * red) return BoxIcon::Information;
+  if (red > 20 && red > 3 * blue) return BoxIcon::Error;
+  return BoxIcon::Other;
+}
+
 namespace {
 
 std::wstring WindowText(HWND window) {
@@ -80,24 +94,12 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// Which of the system's icons a box shows, from the X screen: blue for information, red for
-// an error.
+// The system's icon a box shows, seen on the X screen.
 BoxIcon IconOf(HWND iconStatic) {
   RECT r;
   GetWindowRect(iconStatic, &r);
   const auto shot = CaptureScreen();
-  if (!shot) return BoxIcon::Other;
-  int blue = 0, red = 0;
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) {
-      const Rgb c = shot->At(x, y);
-      if (c.b > c.r + 60 && c.b > c.g + 20) ++blue;
-      if (c.r > c.b + 80 && c.r > c.g + 80) ++red;
-    }
-  }
-  if (blue > 20 && blue > 3 * red) return BoxIcon::Information;
-  if (red > 20 && red > 3 * blue) return BoxIcon::Error;
-  return BoxIcon::Other;
+  return shot ? IconIn(*shot, r) : BoxIcon::Other;
 }
 
 }  // namespace

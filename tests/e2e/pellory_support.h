@@ -40,6 +40,8 @@ std::vector<std::string> LogOf(const std::wstring& dll);
 DWORD ToolParentOf(const std::wstring& dll);
 
 enum class BoxIcon { None, Information, Error, Other };
+// Which icon lies in R of the screen: blue for information, red for an error.
+BoxIcon IconIn(const Screenshot& shot, RECT r);
 struct Box {
   HWND window = nullptr;
   std::wstring caption;
