@@ -141,7 +141,7 @@ int PictureSize(int box);
 // A square of SIZE centred in BOX, so that a picture is never stretched.
 Rect Centred(const Rect& box, int size);
 
-// Positions of the visible controls for a client size at DPI; the design's sizes are scaled.
+// Positions of the visible controls for a client size at DPI, their edges scaled from 96 DPI.
 struct Layout {
   Rect txtTip;
   Rect lblX;
