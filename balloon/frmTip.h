@@ -40,6 +40,9 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
                                           DWORD_PTR self);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void OnLoad();
+  // Fonts and pictures for the DPI of the balloon's monitor.
+  void LoadForDpi();
+  void ApplyDpi(int dpi);
   void OnResize();
   void Paint(HDC dc) const;
   balloon::Source HitTest(POINT pt) const;
@@ -85,17 +88,24 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   modBalloon::unique_hwnd hwnd_;
   modBalloon::unique_hwnd txtTip_;
   modBalloon::unique_hwnd toolTip_;
+  int dpi_ = balloon::kDesignDpi;
   modBalloon::TwipsPerPixel tpp_{15, 15};
+  // The outer size as SetBalloon gave it, kept when the DPI changes.
+  std::int32_t widthTwips_ = balloon::design::kClientWidth * 15;
+  std::int32_t heightTwips_ = balloon::design::kClientHeight * 15;
   bool selfOwned_ = false;
   UINT autoCloseMs_ = 0;  // 0: no timer
 
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};
+  std::wstring titleFace_{balloon::design::kTitleFace};
   modBalloon::unique_hfont titleFont_;
   Windowless imgDisplayIcon_{balloon::design::imgDisplayIcon, true};
-  HICON displayPicture_ = nullptr;  // one of the holders' icons
+  std::optional<balloon::IconKind> displayIcon_;  // whose holder's picture is shown
+  int iconSize_ = 16;
   Windowless imgX_{balloon::design::imgX, true};
   HBITMAP closePicture_ = nullptr;  // imgX_Up's or imgX_Dn's bitmap
+  int closeSize_ = 16;
   Windowless lblX_{balloon::design::lblX, true};
   modBalloon::unique_hfont closeFont_;
   Windowless imgX_Up_{balloon::design::imgX_Up, false};
