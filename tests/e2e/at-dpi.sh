@@ -6,10 +6,6 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/wine-env.sh"
-if [ -z "${PELLORY_WINE_READY:-}" ]; then
-  wine_env_up "${PELLORY_BUILD_ROOT:-$root/build}" || exit 1
-fi
-
 set_dpi() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
@@ -18,13 +14,17 @@ set_dpi() {
   wineserver -w 2>/dev/null
 }
 finish() {
-  set_dpi 96
+  [ -z "${changed:-}" ] || set_dpi 96
   [ -n "${PELLORY_WINE_READY:-}" ] || wine_env_down
 }
 trap finish EXIT
+if [ -z "${PELLORY_WINE_READY:-}" ]; then
+  wine_env_up "${PELLORY_BUILD_ROOT:-$root/build}" || exit 1
+fi
 
 rc=0
 for dpi in 120 144 192; do
+  changed=1
   set_dpi "$dpi"
   echo "== $dpi DPI"
   wine "$1" --gtest_color=no --gtest_filter=Balloon.ScaledToTheScreenDpi || rc=1
