@@ -4,9 +4,12 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
+#include "balloon/placement.h"
 #include "balloon/resource.h"
 #include "win32/system.h"
 
@@ -27,6 +30,10 @@ constexpr UINT kPointerLookMs = 100;
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
 int shownForms = 0;
+// Shared by every Pellory of the session, either bitness.
+constexpr wchar_t kPlacesMutex[] = L"Local\\Pellory.BalloonPlaces";
+// A holder needs milliseconds; one that hangs must not keep the outcome from the user.
+constexpr DWORD kPlacesWaitMs = 5000;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -36,14 +43,9 @@ bool Contains(const balloon::Rect& r, POINT pt) {
   return pt.x >= r.left && pt.x < r.left + r.width && pt.y >= r.top && pt.y < r.top + r.height;
 }
 
-int FontHeight(int pointsX100) {
-  ScreenDc dc;
-  return -MulDiv(pointsX100, GetDeviceCaps(dc.get(), LOGPIXELSY), 7200);
-}
-
-unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE charset) {
+unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE charset, int dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = FontHeight(pointsX100);
+  lf.lfHeight = -balloon::FontPixels(pointsX100, dpi);
   lf.lfWeight = weight;
   lf.lfCharSet = charset;
   lf.lfQuality = DEFAULT_QUALITY;
@@ -107,6 +109,22 @@ void RegisterFormClass(WNDPROC windowProc) {
   (void)registered;
 }
 
+// Close pictures per size, released and pressed, in the order of kPictureSizes.
+constexpr int kCloseBitmaps[][2] = {{IDB_CLOSE_UP, IDB_CLOSE_DOWN},
+                                    {IDB_CLOSE_UP_20, IDB_CLOSE_DOWN_20},
+                                    {IDB_CLOSE_UP_24, IDB_CLOSE_DOWN_24},
+                                    {IDB_CLOSE_UP_32, IDB_CLOSE_DOWN_32}};
+
+HBITMAP LoadBitmapOfSize(int id) {
+  return static_cast<HBITMAP>(LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+}
+
+// The icon's image drawn for exactly this size, from the icon's several sizes.
+HICON LoadIconOfSize(int id, int size) {
+  return static_cast<HICON>(
+      LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+}
+
 struct MemoryStream {
   const BYTE* data;
   size_t size;
@@ -130,6 +148,49 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
   return ok ? 0 : 1;
 }
 
+// Held from reading the places taken until this balloon is shown, so that processes started
+// together never pick the same one. A holder that died leaves it abandoned, which is ours then;
+// after a hung one the place is chosen all the same, at worst shared.
+class PlacesLock {
+ public:
+  PlacesLock() : mutex_(CreateMutexW(nullptr, FALSE, kPlacesMutex)) {
+    if (!mutex_) return;
+    const DWORD got = WaitForSingleObject(mutex_.get(), kPlacesWaitMs);
+    owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  }
+  ~PlacesLock() {
+    if (owned_) ReleaseMutex(mutex_.get());
+  }
+  PlacesLock(const PlacesLock&) = delete;
+  PlacesLock& operator=(const PlacesLock&) = delete;
+
+ private:
+  unique_handle_k mutex_;
+  bool owned_ = false;
+};
+
+balloon::Rect FromRECT(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The places taken: read from the balloons on the screen, of any process, so that nothing a
+// crashed one left behind can count.
+BOOL CALLBACK CollectBalloon(HWND window, LPARAM places) {
+  wchar_t cls[std::size(kClassName) + 1] = {};
+  RECT r;
+  if (IsWindowVisible(window) && GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
+      lstrcmpW(cls, kClassName) == 0 && GetWindowRect(window, &r)) {
+    reinterpret_cast<std::vector<balloon::Rect>*>(places)->push_back(FromRECT(r));
+  }
+  return TRUE;
+}
+
+std::vector<balloon::Rect> ShownBalloons() {
+  std::vector<balloon::Rect> places;
+  EnumWindows(CollectBalloon, reinterpret_cast<LPARAM>(&places));
+  return places;
+}
+
 }  // namespace
 
 int frmTip::ShownCount() { return shownForms; }
@@ -137,11 +198,14 @@ int frmTip::ShownCount() { return shownForms; }
 std::unique_ptr<frmTip> frmTip::Load() {
   RegisterFormClass(WindowProc);
   std::unique_ptr<frmTip> form(new frmTip);
+  // Made at (0, 0), on the primary monitor, in the design size at its DPI.
+  const int dpi = PrimaryDpi();
   // No frame, no taskbar button, always on top, and never taking the focus from the user.
-  const HWND hwnd =
-      CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName, L"",
-                      WS_POPUP | WS_CLIPCHILDREN, 0, 0, balloon::design::kClientWidth,
-                      balloon::design::kClientHeight, nullptr, nullptr, Instance(), form.get());
+  const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName,
+                                    L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                                    balloon::Scale(balloon::design::kClientWidth, dpi),
+                                    balloon::Scale(balloon::design::kClientHeight, dpi), nullptr,
+                                    nullptr, Instance(), form.get());
   if (!hwnd) {
     if (form->loadError_) std::rethrow_exception(form->loadError_);
     throw std::system_error(GetLastError(), std::system_category());
@@ -159,10 +223,23 @@ frmTip::~frmTip() {
 void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
   form->selfOwned_ = true;
-  form.release();
+  frmTip* self = form.release();
   ++shownForms;
-  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  PlacesLock lock;
+  RECT alone;
+  GetWindowRect(hwnd, &alone);
+  const auto place = balloon::PlaceBalloon(FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),
+                                           GetSystemMetrics(SM_CYSCREEN), ShownBalloons());
+  // Its time counts from the moment it appears, however long it waited for its place; no
+  // message is handled before it is shown.
+  if (self->autoClose_) {
+    self->autoClose_.emplace(self->autoCloseMs_, GetTickCount64());
+    SetTimer(hwnd, kAutoCloseTimer, self->autoCloseMs_, nullptr);
+  }
+  SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Readers announce an alert once, by its caption, and leave the focus where it is.
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void frmTip::HideBalloon() { DestroyWindow(hwnd_.get()); }
@@ -171,9 +248,9 @@ void frmTip::RoundCorners() {
   RECT window;
   GetWindowRect(hwnd(), &window);
   // The outer size in pixels is the twips size divided by twips per pixel, already rounded.
+  const int ellipse = balloon::Scale(balloon::kCornerEllipse, dpi_);
   unique_hrgn region(CreateRoundRectRgn(0, 0, window.right - window.left,
-                                        window.bottom - window.top, balloon::kCornerEllipse,
-                                        balloon::kCornerEllipse));
+                                        window.bottom - window.top, ellipse, ellipse));
   // The window owns its region from now on.
   if (SetWindowRgn(hwnd(), region.get(), TRUE)) region.release();
 }
@@ -216,7 +293,11 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       // The system destroyed the tool tip with its owner, before this message.
       toolTip_.release();
+      accessible_.Disconnect();
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = accessible_.OnGetObject(wp, lp)) return object;
+      return DefWindowProcW(hwnd, msg, wp, lp);
     case WM_SIZE:
       OnResize();
       return 0;
@@ -276,6 +357,10 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Invalidate(imgX_.rect);
       }
       return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI: the same balloon in twips, drawn for the new DPI.
+      ApplyDpi(HIWORD(wp));
+      return 0;
     case WM_TIMER:
       if (wp == kPointerTimer) FollowPointer();
       if (wp == kAutoCloseTimer) {
@@ -292,28 +377,53 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-void frmTip::OnLoad() {
-  const HWND hwnd = hwnd_.get();
-  tpp_ = ScreenTwipsPerPixel();
-  titleFont_ =
-      MakeFont(std::wstring(balloon::design::kTitleFace), balloon::design::kTitlePointsX100,
-               balloon::design::kTitleWeight, ANSI_CHARSET);
+void frmTip::LoadForDpi() {
+  tpp_ = TwipsPerPixelAt(dpi_);
+  titleFont_ = MakeFont(titleFace_, balloon::design::kTitlePointsX100,
+                        balloon::design::kTitleWeight, ANSI_CHARSET, dpi_);
   closeFont_ =
       MakeFont(std::wstring(balloon::design::kCloseFace), balloon::design::kClosePointsX100,
-               balloon::design::kCloseWeight, SYMBOL_CHARSET);
-  closeUp_.reset(static_cast<HBITMAP>(
-      LoadImageW(Instance(), MAKEINTRESOURCEW(IDB_CLOSE_UP), IMAGE_BITMAP, 0, 0, 0)));
-  closeDown_.reset(static_cast<HBITMAP>(
-      LoadImageW(Instance(), MAKEINTRESOURCEW(IDB_CLOSE_DOWN), IMAGE_BITMAP, 0, 0, 0)));
-  closePicture_ = closeUp_.get();
+               balloon::design::kCloseWeight, SYMBOL_CHARSET, dpi_);
+  // Pictures drawn for the size they are shown at; the boxes' sizes do not depend on the form's.
+  const auto boxes = balloon::ComputeLayout(0, 0, dpi_);
+  const bool pressed = closePicture_ && closePicture_ == closeDown_.get();
+  closeSize_ = balloon::PictureSize(boxes.imgX.width);
+  const auto* ids = kCloseBitmaps[0];
+  for (size_t i = 0; i < std::size(balloon::kPictureSizes); ++i) {
+    if (balloon::kPictureSizes[i] == closeSize_) ids = kCloseBitmaps[i];
+  }
+  closeUp_.reset(LoadBitmapOfSize(ids[0]));
+  closeDown_.reset(LoadBitmapOfSize(ids[1]));
+  closePicture_ = pressed ? closeDown_.get() : closeUp_.get();
+  iconSize_ = balloon::PictureSize(boxes.imgDisplayIcon.width);
   for (int i = 0; i < 3; ++i) {
-    imgIconXP_[i].reset(static_cast<HICON>(
-        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_NEWER_INFO + i), IMAGE_ICON, 16, 16, 0)));
-    imgIcon_[i].reset(static_cast<HICON>(
-        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_CLASSIC_INFO + i), IMAGE_ICON, 16, 16, 0)));
+    imgIconXP_[i].reset(LoadIconOfSize(IDI_NEWER_INFO + i, iconSize_));
+    imgIcon_[i].reset(LoadIconOfSize(IDI_CLASSIC_INFO + i, iconSize_));
+  }
+}
+
+void frmTip::ApplyDpi(int dpi) {
+  if (dpi == dpi_ || dpi <= 0) return;
+  dpi_ = dpi;
+  LoadForDpi();
+  // Its size in twips stays; the resize lays the controls out for the new DPI.
+  SetWindowPos(hwnd(), nullptr, 0, 0, balloon::TwipsToPixels(widthTwips_, tpp_.x),
+               balloon::TwipsToPixels(heightTwips_, tpp_.y),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RoundCorners();
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void frmTip::OnLoad() {
+  const HWND hwnd = hwnd_.get();
+  dpi_ = WindowDpi(hwnd);
+  LoadForDpi();
+  // The design state at this DPI.
+  for (Windowless* control : {&lblTitle_, &imgDisplayIcon_, &imgX_, &lblX_, &imgX_Up_, &imgX_Dn_}) {
+    control->rect = balloon::Scale(control->rect, dpi_);
   }
 
-  const auto& area = balloon::design::txtTip;
+  const auto area = balloon::Scale(balloon::design::txtTip, dpi_);
   txtTip_.reset(CreateWindowExW(
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
@@ -342,8 +452,7 @@ void frmTip::OnLoad() {
 void frmTip::OnResize() {
   RECT client;
   GetClientRect(hwnd(), &client);
-  const auto layout =
-      balloon::ComputeLayout(client.right, client.bottom, lblTitle_.rect.height, lblX_.rect.width);
+  const auto layout = balloon::ComputeLayout(client.right, client.bottom, dpi_);
   const auto& area = layout.txtTip;
   if (txtTip_) {
     SetWindowPos(txtTip_.get(), nullptr, area.left, area.top, std::max(area.width, 0),
@@ -372,11 +481,12 @@ void frmTip::Paint(HDC target) const {
   const RECT stripRect = ToRECT(lblTitle_.rect);
   FillRect(dc.get(), &stripRect, strip.get());
   {
-    unique_hpen pen(CreatePen(PS_SOLID, balloon::kBorderWidth, balloon::kBorderColour));
+    unique_hpen pen(
+        CreatePen(PS_SOLID, balloon::Scale(balloon::kBorderWidth, dpi_), balloon::kBorderColour));
     SelectGuard penGuard(dc.get(), pen.get());
     SelectGuard brushGuard(dc.get(), GetStockObject(NULL_BRUSH));
-    RoundRect(dc.get(), 0, 0, client.right - 1, client.bottom - 1, balloon::kCornerEllipse,
-              balloon::kCornerEllipse);
+    const int ellipse = balloon::Scale(balloon::kCornerEllipse, dpi_);
+    RoundRect(dc.get(), 0, 0, client.right - 1, client.bottom - 1, ellipse, ellipse);
   }
 
   // Windowless controls, back to front.
@@ -388,15 +498,19 @@ void frmTip::Paint(HDC target) const {
     DrawTextW(dc.get(), titleCaption_.c_str(), static_cast<int>(titleCaption_.size()), &r,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
   }
+  // Pictures at their own size, centred where no size of them matches the control exactly.
   if (imgX_.visible && closePicture_) {
     unique_hdc source(CreateCompatibleDC(target));
     SelectGuard pictureGuard(source.get(), closePicture_);
-    BitBlt(dc.get(), imgX_.rect.left, imgX_.rect.top, imgX_.rect.width, imgX_.rect.height,
-           source.get(), 0, 0, SRCCOPY);
+    const auto at = balloon::Centred(imgX_.rect, closeSize_);
+    BitBlt(dc.get(), at.left, at.top, at.width, at.height, source.get(), 0, 0, SRCCOPY);
   }
-  if (imgDisplayIcon_.visible && displayPicture_) {
-    DrawIconEx(dc.get(), imgDisplayIcon_.rect.left, imgDisplayIcon_.rect.top, displayPicture_,
-               imgDisplayIcon_.rect.width, imgDisplayIcon_.rect.height, 0, nullptr, DI_NORMAL);
+  if (imgDisplayIcon_.visible && displayIcon_) {
+    const auto at = balloon::Centred(imgDisplayIcon_.rect, iconSize_);
+    const int index = static_cast<int>(displayIcon_->role);
+    const auto& holders = displayIcon_->style == balloon::IconStyle::Newer ? imgIconXP_ : imgIcon_;
+    DrawIconEx(dc.get(), at.left, at.top, holders[index].get(), at.width, at.height, 0, nullptr,
+               DI_NORMAL);
   }
   if (lblX_.visible) {
     SelectGuard fontGuard(dc.get(), closeFont_.get());
@@ -537,8 +651,7 @@ void frmTip::MoveTwips(std::int32_t left, std::int32_t top) {
 }
 
 void frmTip::ShowIconPicture(balloon::IconKind icon) {
-  const int index = static_cast<int>(icon.role);
-  displayPicture_ = (icon.style == balloon::IconStyle::Newer ? imgIconXP_ : imgIcon_)[index].get();
+  displayIcon_ = icon;
   Invalidate(imgDisplayIcon_.rect);
 }
 
@@ -560,6 +673,7 @@ void frmTip::SetCloseVisible(bool visible) {
 }
 
 void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
+  autoCloseMs_ = enabled ? static_cast<UINT>(intervalMs) : 0;
   if (enabled) {
     autoClose_.emplace(static_cast<std::uint32_t>(intervalMs), GetTickCount64());
     SetTimer(hwnd(), kAutoCloseTimer, static_cast<UINT>(intervalMs), nullptr);
@@ -591,6 +705,7 @@ bool frmTip::PointerOver() const {
 }
 
 void frmTip::SetWidthTwips(std::int32_t width) {
+  widthTwips_ = width;
   RECT r;
   GetWindowRect(hwnd(), &r);
   SetWindowPos(hwnd(), nullptr, 0, 0, balloon::TwipsToPixels(width, tpp_.x), r.bottom - r.top,
@@ -598,6 +713,7 @@ void frmTip::SetWidthTwips(std::int32_t width) {
 }
 
 void frmTip::SetHeightTwips(std::int32_t height) {
+  heightTwips_ = height;
   RECT r;
   GetWindowRect(hwnd(), &r);
   SetWindowPos(hwnd(), nullptr, 0, 0, r.right - r.left, balloon::TwipsToPixels(height, tpp_.y),
@@ -609,9 +725,32 @@ void frmTip::SetMessageFontFace(const std::wstring& face) {
   ApplyMessageFont();
 }
 
+std::wstring frmTip::MessageText() const {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(txtTip_.get())) + 1, L'\0');
+  text.resize(static_cast<size_t>(
+      GetWindowTextW(txtTip_.get(), text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void frmTip::SetCaption(const std::wstring& caption) {
+  // The frameless window never draws its caption.
+  SetWindowTextW(hwnd(), caption.c_str());
+}
+
+std::optional<RECT> frmTip::CloseButton() const {
+  if (!imgX_.visible) return std::nullopt;
+  return ToRECT(imgX_.rect);
+}
+
+void frmTip::PressClose() {
+  // Not from inside the reader's call: the form's own procedure closes it, as after a click.
+  PostMessageW(hwnd(), kHideMessage, 0, 0);
+}
+
 void frmTip::SetTitleFontFace(const std::wstring& face) {
   // Only the face changes; the label keeps its size, so the strip keeps its height.
+  titleFace_ = face;
   titleFont_ = MakeFont(face, balloon::design::kTitlePointsX100, balloon::design::kTitleWeight,
-                        ANSI_CHARSET);
+                        ANSI_CHARSET, dpi_);
   Invalidate(lblTitle_.rect);
 }

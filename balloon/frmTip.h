@@ -10,9 +10,10 @@
 #include <string>
 
 #include "balloon/modBalloon.h"
+#include "balloon/tipAccessible.h"
 #include "balloon/tipDesign.h"
 
-class frmTip final : private balloon::TipForm {
+class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  public:
   // Loads the form in its design state, hidden.
   static std::unique_ptr<frmTip> Load();
@@ -21,7 +22,8 @@ class frmTip final : private balloon::TipForm {
   frmTip& operator=(const frmTip&) = delete;
 
   void SetBalloon(const balloon::BalloonSpec& spec) { balloon::SetBalloon(*this, spec); }
-  // Shows the balloon without modality or activation; from now on its window owns it.
+  // Shows the balloon without modality or activation and announces it to screen readers; from
+  // now on its window owns it.
   static void Show(std::unique_ptr<frmTip> form);
   // Unloads the form: every closing path ends here.
   void HideBalloon();
@@ -38,6 +40,9 @@ class frmTip final : private balloon::TipForm {
                                           DWORD_PTR self);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void OnLoad();
+  // Fonts and pictures for the DPI of the balloon's monitor.
+  void LoadForDpi();
+  void ApplyDpi(int dpi);
   void OnResize();
   void Paint(HDC dc) const;
   balloon::Source HitTest(POINT pt) const;
@@ -67,6 +72,13 @@ class frmTip final : private balloon::TipForm {
   void SetFormFontFace(const std::wstring& face) override { formFace_ = face; }
   void SetMessageFontFace(const std::wstring& face) override;
   void SetTitleFontFace(const std::wstring& face) override;
+  std::wstring MessageText() const override;
+  void SetCaption(const std::wstring& caption) override;
+
+  // AccessibleForm: what screen readers ask.
+  HWND Window() const override { return hwnd(); }
+  std::optional<RECT> CloseButton() const override;
+  void PressClose() override;
 
   struct Windowless {
     balloon::Rect rect;
@@ -76,16 +88,24 @@ class frmTip final : private balloon::TipForm {
   modBalloon::unique_hwnd hwnd_;
   modBalloon::unique_hwnd txtTip_;
   modBalloon::unique_hwnd toolTip_;
+  int dpi_ = balloon::kDesignDpi;
   modBalloon::TwipsPerPixel tpp_{15, 15};
+  // The outer size as SetBalloon gave it, kept when the DPI changes.
+  std::int32_t widthTwips_ = balloon::design::kClientWidth * 15;
+  std::int32_t heightTwips_ = balloon::design::kClientHeight * 15;
   bool selfOwned_ = false;
+  UINT autoCloseMs_ = 0;  // 0: no timer
 
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};
+  std::wstring titleFace_{balloon::design::kTitleFace};
   modBalloon::unique_hfont titleFont_;
   Windowless imgDisplayIcon_{balloon::design::imgDisplayIcon, true};
-  HICON displayPicture_ = nullptr;  // one of the holders' icons
+  std::optional<balloon::IconKind> displayIcon_;  // whose holder's picture is shown
+  int iconSize_ = 16;
   Windowless imgX_{balloon::design::imgX, true};
   HBITMAP closePicture_ = nullptr;  // imgX_Up's or imgX_Dn's bitmap
+  int closeSize_ = 16;
   Windowless lblX_{balloon::design::lblX, true};
   modBalloon::unique_hfont closeFont_;
   Windowless imgX_Up_{balloon::design::imgX_Up, false};
@@ -101,4 +121,5 @@ class frmTip final : private balloon::TipForm {
   bool tipPressed_ = false;
   std::optional<balloon::AutoCloseClock> autoClose_;
   std::exception_ptr loadError_;
+  balloon::TipAccessible accessible_{*this};
 };

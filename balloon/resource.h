@@ -3,8 +3,15 @@
 
 #define IDI_PROGRAM 1
 
+// Close button, released and pressed, at 16, 20, 24 and 32 pixels.
 #define IDB_CLOSE_UP 101
 #define IDB_CLOSE_DOWN 102
+#define IDB_CLOSE_UP_20 103
+#define IDB_CLOSE_DOWN_20 104
+#define IDB_CLOSE_UP_24 105
+#define IDB_CLOSE_DOWN_24 106
+#define IDB_CLOSE_UP_32 107
+#define IDB_CLOSE_DOWN_32 108
 
 // Newer-style icons: information, error, warning.
 #define IDI_NEWER_INFO 201

@@ -52,6 +52,39 @@ void SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetFormFontFace(spec.sFont);
   if (spec.sRTFFilename.empty()) form.SetMessageFontFace(spec.sFont);
   form.SetTitleFontFace(spec.sFont);
+  // Last, once the words are in place: the caption is the balloon's accessible name.
+  form.SetCaption(AccessibleName(spec.sTitle, form.MessageText()));
+}
+
+namespace {
+
+// Blanks and line breaks at either end go; each run of line breaks inside becomes one blank.
+std::wstring OneLine(std::wstring_view text) {
+  constexpr std::wstring_view kSpace = L" \t\r\n";
+  const auto first = text.find_first_not_of(kSpace);
+  if (first == std::wstring_view::npos) return {};
+  text = text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+  std::wstring line;
+  bool inBreak = false;
+  for (const wchar_t c : text) {
+    const bool lineBreak = c == L'\r' || c == L'\n';
+    if (!lineBreak) {
+      line += c;
+    } else if (!inBreak) {
+      line += L' ';
+    }
+    inBreak = lineBreak;
+  }
+  return line;
+}
+
+}  // namespace
+
+std::wstring AccessibleName(std::wstring_view title, std::wstring_view text) {
+  std::wstring name = OneLine(title);
+  const std::wstring words = OneLine(text);
+  if (!name.empty() && !words.empty()) name += L": ";
+  return name + words;
 }
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
@@ -68,13 +101,54 @@ Corner BorderCorner(double widthTwips, double heightTwips, double tppX, double t
   return {RoundHalfEven(widthTwips / tppX - 1), RoundHalfEven(heightTwips / tppY - 1)};
 }
 
-Layout ComputeLayout(int sw, int sh, int t, int x) {
+namespace {
+
+int RoundDiv(long long num, long long den) {
+  return static_cast<int>(num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den));
+}
+
+}  // namespace
+
+int Scale(int value, int dpi) { return RoundDiv(static_cast<long long>(value) * dpi, kDesignDpi); }
+
+// Edges are scaled rather than sizes: what lies inside another rectangle at 96 DPI then stays
+// inside it at every DPI.
+Rect Scale(const Rect& r, int dpi) {
+  const int left = Scale(r.left, dpi), top = Scale(r.top, dpi);
+  return {left, top, Scale(r.left + r.width, dpi) - left, Scale(r.top + r.height, dpi) - top};
+}
+
+int FontPixels(int pointsX100, int dpi) {
+  return RoundDiv(static_cast<long long>(pointsX100) * dpi, 7200);
+}
+
+int PictureSize(int box) {
+  int size = kPictureSizes[0];
+  for (int s : kPictureSizes) {
+    if (s <= box) size = s;
+  }
+  return size;
+}
+
+Rect Centred(const Rect& box, int size) {
+  return {box.left + (box.width - size) / 2, box.top + (box.height - size) / 2, size, size};
+}
+
+Layout ComputeLayout(int sw, int sh, int dpi) {
+  // Scaled edges, as above; those on the right keep their scaled distance from the right edge.
+  const auto s = [dpi](int value) { return Scale(value, dpi); };
+  const auto edges = [](int left, int top, int right, int bottom) {
+    return Rect{left, top, right - left, bottom - top};
+  };
+  // T and X: lblTitle's height and lblX's width, which keep their design values.
+  constexpr int t = design::lblTitle.height, x = design::lblX.width;
+  constexpr Rect icon = design::imgDisplayIcon, close = design::imgX;
   Layout l;
-  l.txtTip = {8, t + 10, sw - 20, sh - t - 20};
-  l.lblX = {sw - x - 13, 5, x, design::lblX.height};
-  l.imgX = {sw - x - 15, 2, design::imgX.width, design::imgX.height};
-  l.imgDisplayIcon = {10, 2, design::imgDisplayIcon.width, design::imgDisplayIcon.height};
-  l.lblTitle = {0, 1, sw, t};
+  l.txtTip = edges(s(8), s(t + 10), sw - s(12), sh - s(10));
+  l.lblX = edges(sw - s(x + 13), s(5), sw - s(13), s(5 + design::lblX.height));
+  l.imgX = edges(sw - s(x + 15), s(2), sw - s(x + 15 - close.width), s(2 + close.height));
+  l.imgDisplayIcon = edges(s(10), s(2), s(10 + icon.width), s(2 + icon.height));
+  l.lblTitle = edges(0, s(1), sw, s(1 + t));
   return l;
 }
 

@@ -18,6 +18,11 @@ inline constexpr int kSysWindowText = 8;
 inline constexpr int kCornerEllipse = 25;
 inline constexpr int kBorderWidth = 2;
 
+// Every pixel value of the design is for 96 DPI; at another DPI it is scaled by DPI / 96.
+inline constexpr int kDesignDpi = 96;
+// Sizes in which every picture is drawn, smallest first.
+inline constexpr int kPictureSizes[] = {16, 20, 24, 32};
+
 struct Rect {
   int left = 0;
   int top = 0;
@@ -103,6 +108,9 @@ class TipForm {
   virtual void SetFormFontFace(const std::wstring& face) = 0;
   virtual void SetMessageFontFace(const std::wstring& face) = 0;
   virtual void SetTitleFontFace(const std::wstring& face) = 0;
+  // txtTip's plain text, and the form's own caption, which is never drawn.
+  virtual std::wstring MessageText() const = 0;
+  virtual void SetCaption(const std::wstring& caption) = 0;
 
  protected:
   ~TipForm() = default;
@@ -110,6 +118,9 @@ class TipForm {
 
 // Configures a balloon, step by step in the order the form expects.
 void SetBalloon(TipForm& form, const BalloonSpec& spec);
+
+// What a screen reader says for a balloon: "title: text", each line break a blank.
+std::wstring AccessibleName(std::wstring_view title, std::wstring_view text);
 
 // Twips to whole pixels, a half going to the even neighbour.
 int RoundHalfEven(double value);
@@ -125,7 +136,18 @@ Corner RegionCorner(double widthTwips, double heightTwips, double tppX, double t
 // Second corner of the painted border: one less than the region's.
 Corner BorderCorner(double widthTwips, double heightTwips, double tppX, double tppY);
 
-// Positions of the visible controls for a client size; T is lblTitle's height, X lblX's width.
+// A design pixel value at DPI, rounded half away from zero as MulDiv does; the one rounding rule
+// of every scaled value.
+int Scale(int value, int dpi);
+Rect Scale(const Rect& rect, int dpi);
+// Character height in pixels of a font of this size at DPI.
+int FontPixels(int pointsX100, int dpi);
+// The picture size drawn in a box: the nearest one that fits, else the smallest.
+int PictureSize(int box);
+// A square of SIZE centred in BOX, so that a picture is never stretched.
+Rect Centred(const Rect& box, int size);
+
+// Positions of the visible controls for a client size at DPI, their edges scaled from 96 DPI.
 struct Layout {
   Rect txtTip;
   Rect lblX;
@@ -133,8 +155,7 @@ struct Layout {
   Rect imgDisplayIcon;
   Rect lblTitle;
 };
-Layout ComputeLayout(int scaleWidth, int scaleHeight, int titleHeight = design::lblTitle.height,
-                     int closeWidth = design::lblX.width);
+Layout ComputeLayout(int scaleWidth, int scaleHeight, int dpi = kDesignDpi);
 
 // The auto-close delay as it runs down, in milliseconds of a steady clock. It stands still while
 // the pointer is over the balloon; once the pointer leaves, what was left runs on, but never less

@@ -1,6 +1,9 @@
 // Pellory's entry on Windows: the platform services of the start-up procedure, and the message
 // loop that lives exactly as long as a balloon does.
 #include <windows.h>
+// After windows.h, which they need.
+#include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <exception>
 #include <memory>
@@ -16,6 +19,22 @@
 namespace {
 
 constexpr wchar_t kTitle[] = L"Pellory";
+
+// The mark a Pellory holds while its copy with administrator rights runs; the copy looks for it
+// by its parent's id.
+std::wstring RelaunchMark(DWORD pid) { return L"Local\\Pellory relaunch " + std::to_wstring(pid); }
+
+DWORD ParentId() {
+  const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) return entry.th32ParentProcessID;
+  }
+  return 0;
+}
 
 class Win32Platform final : public modMain::Platform {
  public:
@@ -78,7 +97,9 @@ class Win32Platform final : public modMain::Platform {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
       const ULONGLONG now = GetTickCount64();
-      const DWORD wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+      const DWORD wait = timeoutMs == modMain::kNoTimeout ? INFINITE
+                         : now < deadline                 ? static_cast<DWORD>(deadline - now)
+                                                          : 0;
       // Messages are answered meanwhile: a program that broadcasts to every window must not
       // hang on ours.
       const DWORD woke = MsgWaitForMultipleObjects(1, &tool, FALSE, wait, QS_ALLINPUT);
@@ -103,6 +124,73 @@ class Win32Platform final : public modMain::Platform {
   modMain::ScreenTwips Screen() override {
     const auto tpp = modBalloon::ScreenTwipsPerPixel();
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
+  }
+
+  modMain::Token TokenKind() override {
+    using modMain::Token;
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Token::Full;
+    const modBalloon::unique_handle_k token(raw);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!GetTokenInformation(raw, TokenElevationType, &type, sizeof(type), &size)) {
+      return Token::Full;
+    }
+    if (type == TokenElevationTypeLimited) return Token::Limited;
+    if (type == TokenElevationTypeFull) return Token::Full;
+    // No linked token: user account control is off, or the user is no administrator.
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(administrators);
+    BOOL member = FALSE;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
+        !CheckTokenMembership(nullptr, administrators, &member)) {
+      return Token::Full;
+    }
+    return member ? Token::Full : Token::Standard;
+  }
+
+  bool IsRelaunchedCopy() override {
+    const DWORD parent = ParentId();
+    if (parent == 0) return false;
+    const modBalloon::unique_handle_k mark(
+        OpenEventW(SYNCHRONIZE, FALSE, RelaunchMark(parent).c_str()));
+    return static_cast<bool>(mark);
+  }
+
+  std::wstring CurrentFolder() override {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+      if (n < folder.size()) {
+        folder.resize(n);
+        return folder;
+      }
+      folder.resize(n);
+    }
+  }
+
+  std::optional<modMain::StartFailure> StartElevated(const modMain::Relaunch& request) override {
+    const auto failure = [](DWORD code) {
+      return modMain::StartFailure{code, comFiles::Explain(code)};
+    };
+    mark_.reset(CreateEventW(nullptr, TRUE, FALSE, RelaunchMark(GetCurrentProcessId()).c_str()));
+    if (!mark_) return failure(GetLastError());
+    // Only now, and only the system's own: most runs never need the shell.
+    static const win32::SystemLibrary shell32(L"shell32.dll");
+    const auto execute = shell32.Bind<decltype(::ShellExecuteExW)>("ShellExecuteExW");
+    if (!execute) return failure(GetLastError());
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // Whatever goes wrong is told by Pellory, not by a box of the shell's.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = request.verb.c_str();
+    info.lpFile = request.program.c_str();
+    info.lpParameters = request.arguments.c_str();
+    info.lpDirectory = request.folder.empty() ? nullptr : request.folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!execute(&info)) return failure(GetLastError());
+    tool_.reset(info.hProcess);
+    return std::nullopt;
   }
 
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
@@ -131,6 +219,7 @@ class Win32Platform final : public modMain::Platform {
 
   modBalloon::unique_handle_k tool_;
   std::unique_ptr<frmTip> prepared_;
+  modBalloon::unique_handle_k mark_;
 };
 
 }  // namespace

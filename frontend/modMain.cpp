@@ -9,15 +9,15 @@ namespace {
 
 constexpr std::array<CommandAction, 5> kActions{{
     {L"/register", L" /s", L"", L" has been registered.", L"DllRegisterServer", L"/RegServer",
-     false},
+     false, L"registered"},
     {L"/unregister", L" /s /u", L"", L" has been unregistered.", L"DllUnregisterServer",
-     L"/UnregServer", true},
-    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall", L"",
-     false},
+     L"/UnregServer", true, L"unregistered"},
+    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall", L"", false,
+     L"installed"},
     {L"/install", L" /s /i", L"DllInstall and DllRegisterServer has been run on ", L".",
-     L"DllRegisterServer or DllInstall", L"", false},
+     L"DllRegisterServer or DllInstall", L"", false, L"installed"},
     {L"/uninstall", L" /s /i /u", L"DllUninstall has been run on ", L".",
-     L"DllInstall or DllUnregisterServer", L"", true},
+     L"DllInstall or DllUnregisterServer", L"", true, L"uninstalled"},
 }};
 
 constexpr wchar_t kQuote = L'"';
@@ -354,6 +354,34 @@ Outcome Tell(Platform& platform, const Report& report, int status) {
   return {true, status};
 }
 
+// Whether a failure looks like a registry that refused to be written.
+bool DeniedAccess(Handler handler, const ToolRun& run) {
+  if (run.end != ToolRun::End::Exited) return false;
+  // regsvr32 says only that the entry point failed; the others pass on E_ACCESSDENIED or
+  // TYPE_E_REGISTRYACCESS.
+  if (handler == Handler::Tool) return run.exitCode == 5;
+  return run.exitCode == 0x80070005 || run.exitCode == 0x8002801C;
+}
+
+// A limited token: the copy with administrator rights does the work and shows the one balloon.
+Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& registration,
+                    Platform& platform) {
+  const Relaunch request{L"runas", platform.OwnPath(), std::wstring(rawCommandLine),
+                         platform.CurrentFolder()};
+  if (const auto failure = platform.StartElevated(request)) {
+    if (failure->code == kDeclined) {
+      const std::wstring why = L" was not " + std::wstring(registration.action->done) +
+                               L": administrator rights were not given.";
+      return Tell(platform, {WithName(L"", registration.request.name, why), L"x"},
+                  static_cast<int>(kDeclined));
+    }
+    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure->text),
+                     BoxIcon::Error);
+    return {false, 1};
+  }
+  return {false, StatusOf(platform.WaitForTool(kNoTimeout))};
+}
+
 }  // namespace
 
 Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
@@ -383,6 +411,11 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
             static_cast<int>(platform.RegisterTypeLibrary(work->fullPath, work->unregister))};
   }
   const auto& registration = std::get<Registration>(command);
+  const Token token = platform.TokenKind();
+  // Only once: under Wine, for one, the copy's token is limited again.
+  if (token == Token::Limited && !platform.IsRelaunchedCopy()) {
+    return RunElevated(rawCommandLine, registration, platform);
+  }
   const auto& action = *registration.action;
   const auto& request = registration.request;
   const std::wstring& name = request.name;
@@ -424,20 +457,30 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   // The balloon loads while the work goes on, so the result shows as soon as it ends.
   platform.PrepareBalloon();
   const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
+  Report report;
   switch (handler) {
     case Handler::TypeLibrary: {
       // Our own process: stopped, so that it changes nothing once the balloon has spoken.
       if (run.end == ToolRun::End::TimedOut) platform.StopProgram();
       const std::wstring systemText =
           run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
-      return Tell(platform, DescribeLibraryOutcome(action, name, run, systemText), StatusOf(run));
+      report = DescribeLibraryOutcome(action, name, run, systemText);
+      break;
     }
     case Handler::Server:
-      return Tell(platform, DescribeServerOutcome(action, name, run), StatusOf(run));
+      report = DescribeServerOutcome(action, name, run);
+      break;
     case Handler::Tool:
+      report = DescribeOutcome(action, name, run);
       break;
   }
-  return Tell(platform, DescribeOutcome(action, name, run), StatusOf(run));
+  // A standard user learns why; the words of the failure give way to it, for the balloon's room.
+  if (token == Token::Standard && DeniedAccess(handler, run)) {
+    report.text = WithName(L"", name,
+                           L" was not " + std::wstring(action.done) +
+                               L" for all users: that needs administrator rights.");
+  }
+  return Tell(platform, report, StatusOf(run));
 }
 
 }  // namespace modMain

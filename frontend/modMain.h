@@ -22,6 +22,7 @@ struct CommandAction {
   // What a self-registering program is started with; empty where only regsvr32 serves.
   std::wstring_view serverSwitch;
   bool unregisters;
+  std::wstring_view done;  // what the file was, in a report of what was not done
 };
 
 // The rows in the order they are tried, so that /installonly is not taken for /install.
@@ -93,6 +94,8 @@ struct ToolRun {
   std::uint32_t exitCode = 0;
 };
 inline constexpr std::uint32_t kToolTimeoutMs = 30000;
+// For Pellory's copy with administrator rights, which keeps its own time limits.
+inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
 
 struct Report {
   std::wstring text;
@@ -125,6 +128,27 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen);
 
 enum class BoxIcon { Information, Error };
 
+// What user account control made of the token Pellory runs with.
+enum class Token {
+  Full,      // elevated, or no user account control: nothing to ask for
+  Limited,   // an administrator's, filtered: one prompt gives the rights
+  Standard,  // a standard user's: no prompt would help
+};
+
+// How a limited Pellory starts its copy with administrator rights.
+struct Relaunch {
+  std::wstring verb;
+  std::wstring program;
+  std::wstring arguments;  // exactly the text it was given
+  std::wstring folder;
+};
+struct StartFailure {
+  std::uint32_t code = 0;  // the system's error code
+  std::wstring text;
+};
+// ERROR_CANCELLED: the user declined the prompt; also the exit status then.
+inline constexpr std::uint32_t kDeclined = 1223;
+
 class Platform {
  public:
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
@@ -145,12 +169,20 @@ class Platform {
                                                    const std::wstring& commandLine) = 0;
   // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
-  // Waits up to timeoutMs for the started program (the tool, a server or Pellory's own second
-  // process), answering the window system meanwhile.
+  // Waits up to timeoutMs for the started program (the tool, a server, Pellory's own second
+  // process or its copy with administrator rights), answering the window system meanwhile.
   virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
   // Ends the started program; only ever Pellory's own second process.
   virtual void StopProgram() = 0;
   virtual ScreenTwips Screen() = 0;
+  // What user account control made of this process's token; Full when it cannot be told.
+  virtual Token TokenKind() = 0;
+  // Whether this process is the copy a limited Pellory started for administrator rights.
+  virtual bool IsRelaunchedCopy() = 0;
+  virtual std::wstring CurrentFolder() = 0;
+  // Starts REQUEST through the shell, marked so that the copy knows itself, to be waited for
+  // with WaitForTool; why not, if it cannot.
+  virtual std::optional<StartFailure> StartElevated(const Relaunch& request) = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 

@@ -57,10 +57,13 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !define COMMAND '"$INSTDIR\Pellory.exe"'
 
-; The two verbs of one file type, each starting Pellory on the clicked file.
+; The two verbs of one file type, each starting Pellory on the clicked file. The shield says that
+; the verb may ask for administrator rights.
 !macro VERBS TYPE
   WriteRegStr HKCR "${TYPE}\shell\Register\command" "" '${COMMAND} /register "%1"'
+  WriteRegStr HKCR "${TYPE}\shell\Register" "HasLUAShield" ""
   WriteRegStr HKCR "${TYPE}\shell\Unregister\command" "" '${COMMAND} /unregister "%1"'
+  WriteRegStr HKCR "${TYPE}\shell\Unregister" "HasLUAShield" ""
 !macroend
 
 Section "${PRODUCT}" SecMain

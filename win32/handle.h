@@ -12,7 +12,7 @@ template <class H>
 constexpr H NullHandle() {
   return H{};
 }
-// CreateFileW's "no handle"; a null HANDLE is a valid value for it.
+// The "no handle" of CreateFileW and a few others.
 inline HANDLE InvalidFileHandle() { return INVALID_HANDLE_VALUE; }
 
 // Move-only owner of one handle, closed by Close; Invalid() is what owns nothing.
@@ -65,6 +65,7 @@ using unique_hicon = unique_handle<HICON, &CloseIcon>;
 using unique_hdc = unique_handle<HDC, &CloseMemoryDc>;
 // Processes, threads, events: null when there is none.
 using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
+// CreateFileW's and CreateToolhelp32Snapshot's: INVALID_HANDLE_VALUE when there is none.
 using unique_hfile = unique_handle<HANDLE, &CloseKernel, &InvalidFileHandle>;
 using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
 using unique_hkey = unique_handle<HKEY, &CloseKey>;

@@ -2,11 +2,13 @@
 // answers the real mouse, and when it goes away.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "balloon/frmTip.h"
 #include "imports.h"
@@ -323,6 +325,96 @@ TEST(Balloon, CloseButtonShowsItsPressedLookWhileTheLeftButtonIsHeld) {
   EXPECT_EQ(WaitExit(tip, 5000), 0u);
 }
 
+// The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
+template <class Pick>
+RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
+  RECT box{area.right, area.bottom, area.left, area.top};
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (!pick(shot.At(origin.x + x, origin.y + y))) continue;
+      box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+             std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+    }
+  }
+  return box;
+}
+
+// Run by the whole suite at 96 DPI and by the e2e-dpi test at 120, 144 and 192: the design
+// scaled by DPI / 96, whole and sharp, in the balloon's unchanged size in twips.
+TEST(Balloon, ScaledToTheScreenDpi) {
+  SetProcessDPIAware();  // the driver measures in the screen's own pixels
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  const auto s = [dpi](int value) { return MulDiv(value, dpi, 96); };
+  SCOPED_TRACE(std::to_string(dpi) + " DPI");
+  ColourWindow backdrop(kBackdrop, Screen(), false);
+  auto tip = StartTip(true, L"text=a.dll|x=750|y=1500");
+  const HWND balloon = ExpectBalloon(tip);
+  ASSERT_NE(balloon, nullptr);
+  Sleep(150);
+  RECT r;
+  GetWindowRect(balloon, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  EXPECT_EQ(w, MulDiv(5000, dpi, 1440));
+  EXPECT_EQ(h, MulDiv(1000, dpi, 1440));
+  const POINT o{r.left, r.top};
+  const auto shot = Capture();
+  SaveScreenPng(BinDir() + L"\\balloon-" + std::to_wstring(dpi) + L".png");
+  const auto px = [&](int x, int y) { return shot.At(o.x + x, o.y + y); };
+  const auto isStrip = [](Rgb c) { return Near(c, kStrip); };
+
+  // The title's text lies wholly inside the strip, with strip colour below its lowest pixel.
+  const RECT strip = Around(shot, o, {w / 5, 0, w / 5 + 1, h}, isStrip);
+  const RECT title = Around(shot, o, {w / 3, strip.top, 2 * w / 3, h / 2},
+                            [](Rgb c) { return Near(c, kBlack, 80); });
+  EXPECT_LT(title.left, title.right) << "no title";
+  EXPECT_GT(title.top, strip.top);
+  EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
+
+  // The close button whole, at its scaled size, on the strip, with the cross centred on it.
+  const RECT button = Around(shot, o, {w - s(40), 0, w, strip.bottom + s(4)},
+                             [](Rgb c) { return c.r - std::max(c.g, c.b) > 60; });
+  EXPECT_EQ(button.right - button.left, s(16));
+  EXPECT_EQ(button.bottom - button.top, s(16));
+  EXPECT_LE(button.bottom, strip.bottom);
+  const RECT cross =
+      Around(shot, o, button, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; });
+  EXPECT_LE(std::abs((cross.left + cross.right) - (button.left + button.right)), 2 + s(1));
+  EXPECT_LE(std::abs((cross.top + cross.bottom) - (button.top + button.bottom)), 2 + s(1));
+  EXPECT_GE(cross.right - cross.left, s(6)) << "no cross";
+
+  // The information icon drawn at its scaled size.
+  const RECT icon = Around(shot, o, {s(9), strip.top + 1, s(30), strip.bottom},
+                           [](Rgb c) { return !Near(c, kStrip, 24) && !Near(c, kBlack, 30); });
+  EXPECT_EQ(icon.right - icon.left, s(16));
+  EXPECT_EQ(icon.bottom - icon.top, s(16));
+
+  // The border on every side, at least half its scaled pen; round corners with the backdrop.
+  const int pen = std::max(1, s(2) / 2);
+  const auto isBlack = [](Rgb c) { return Near(c, kBlack, 30); };
+  EXPECT_GE(Around(shot, o, {0, h / 2, s(4), h / 2 + 1}, isBlack).right, pen);
+  EXPECT_LE(Around(shot, o, {w - s(4), h / 2, w, h / 2 + 1}, isBlack).left, w - pen);
+  EXPECT_GE(Around(shot, o, {w / 2, 0, w / 2 + 1, s(4)}, isBlack).bottom, pen);
+  EXPECT_LE(Around(shot, o, {w / 2, h - s(4), w / 2 + 1, h}, isBlack).top, h - pen);
+  for (const POINT p : {POINT{s(2), s(2)}, POINT{w - 1 - s(2), s(2)}, POINT{s(2), h - 1 - s(2)},
+                        POINT{w - 1 - s(2), h - 1 - s(2)}}) {
+    EXPECT_EQ(px(p.x, p.y), kBackdrop) << "corner " << p.x << "," << p.y;
+  }
+
+  // Pressed on the cross it shows the pressed look (a dark left edge); released, it closes.
+  const POINT onCross = At(balloon, (cross.left + cross.right) / 2, (cross.top + cross.bottom) / 2);
+  const auto edge = [&] {
+    return CaptureScreen()->At(o.x + button.left, o.y + (button.top + button.bottom) / 2);
+  };
+  EXPECT_GT(edge().r, 200) << "released look";
+  MouseTo(onCross);
+  Button(MOUSEEVENTF_LEFTDOWN);
+  EXPECT_LT(edge().r, 200) << "no pressed look";
+  Button(MOUSEEVENTF_LEFTUP);
+  EXPECT_EQ(WaitExit(tip, 5000), 0u) << "the click on the close button did not close it";
+}
+
 TEST(Balloon, APressReleasedElsewhereIsNoClick) {
   auto tip = StartTip(true);
   const HWND balloon = ExpectBalloon(tip);
@@ -368,6 +460,50 @@ TEST(Balloon, MessageAreaClosesOnADoubleClickOrOnAClickWithoutCloseButton) {
     Click(At(balloon, 150, 40));
     EXPECT_EQ(WaitExit(tip, 5000), 0u) << "a single click left it open without a close button";
   }
+}
+
+// The alerts a screen reader hears, from any process.
+std::vector<HWND> alerts;
+void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+  alerts.push_back(window);
+}
+
+TEST(Balloon, ScreenReadersHearItOnceAndCanPressItsCloseButton) {
+  alerts.clear();
+  const HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr,
+                                             HearAlert, 0, 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  auto tip = StartTip(true);
+  const HWND balloon = ExpectBalloon(tip);
+  ASSERT_NE(balloon, nullptr);
+  Pump(300);
+  ASSERT_EQ(std::count(alerts.begin(), alerts.end(), balloon), 1);
+  IAccessible* heard = nullptr;
+  VARIANT self{};
+  ASSERT_EQ(AccessibleObjectFromEvent(balloon, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                      &heard, &self),
+            S_OK);
+  const AccessiblePtr object(heard);
+  const Spoken spoken = SpokenOf(heard, self.lVal);
+  EXPECT_EQ(spoken.name, L"Pellory: a.dll has been registered.");
+  EXPECT_EQ(spoken.role, ROLE_SYSTEM_ALERT);
+  // The close button is one of its children, named; its default action closes the balloon.
+  LONG children = 0;
+  heard->get_accChildCount(&children);
+  LONG close = 0;
+  for (LONG child = 1; child <= children; ++child) {
+    const Spoken each = SpokenOf(heard, child);
+    if (each.name == L"Close" && each.role == ROLE_SYSTEM_PUSHBUTTON) close = child;
+  }
+  ASSERT_NE(close, 0) << "no close button among " << children << " children";
+  VARIANT button{};
+  button.vt = VT_I4;
+  button.lVal = close;
+  EXPECT_EQ(heard->accDoDefaultAction(button), S_OK);
+  EXPECT_EQ(WaitExit(tip, 5000), 0u);
+  Pump(300);
+  EXPECT_EQ(std::count(alerts.begin(), alerts.end(), balloon), 1);
+  UnhookWinEvent(hook);
 }
 
 // Milliseconds until BALLOON is gone, at most LIMIT.

@@ -140,8 +140,8 @@ TEST(HostileLibraries, PlantedBesideTheProgramsAndInTheCurrentFolderAreNeverLoad
   std::vector<std::wstring> planted;
   for (const auto& folder : {home, current}) {
     for (const std::wstring name :
-         {L"msftedit.dll", L"riched20.dll", L"comctl32.dll", L"uxtheme.dll", L"oleaut32.dll",
-          L"version.dll", L"advapi32.dll"}) {
+         {L"msftedit.dll", L"riched20.dll", L"comctl32.dll", L"uxtheme.dll", L"shcore.dll",
+          L"oleacc.dll", L"oleaut32.dll", L"version.dll", L"shell32.dll", L"advapi32.dll"}) {
       planted.push_back(CopyServer(L"marker.dll", folder, name));
     }
   }

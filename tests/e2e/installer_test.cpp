@@ -194,7 +194,9 @@ class Installer : public testing::Test {
       for (const auto& [verb, action] : kVerbs) {
         const std::wstring key = type + L"\\shell\\" + verb;
         const Contents command = {{L"", L"\"" + pellory + L"\" " + action + L" \"%1\""}};
-        EXPECT_EQ(ContentsOf(HKEY_CLASSES_ROOT, key), onlyCommand) << Narrow(key);
+        EXPECT_EQ(ContentsOf(HKEY_CLASSES_ROOT, key),
+                  (Contents{{L"command\\", L""}, {L"HasLUAShield", L""}}))
+            << Narrow(key);
         EXPECT_EQ(ContentsOf(HKEY_CLASSES_ROOT, key + L"\\command"), command) << Narrow(key);
         // What a 64-bit file manager reads must be the same key.
         EXPECT_EQ(ContentsOf(HKEY_CLASSES_ROOT, key + L"\\command", KEY_WOW64_64KEY), command)

@@ -18,8 +18,8 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-Process StartPellory(const std::wstring& args, const std::wstring& dir) {
-  auto process = Start(BinDir() + L"\\Pellory.exe", args, dir);
+Process StartPellory(const std::wstring& args, const std::wstring& dir, HANDLE token) {
+  auto process = Start(BinDir() + L"\\Pellory.exe", args, dir, token);
   EXPECT_TRUE(process) << "Pellory.exe did not start";
   return process;
 }
@@ -50,6 +50,7 @@ std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
   EXPECT_TRUE(CopyFileW((BinDir() + L"\\" + server).c_str(), target.c_str(), FALSE))
       << "could not copy " << Narrow(server);
   DeleteFileW((target + L".log").c_str());
+  DeleteFileW((target + L".parent").c_str());
   return target;
 }
 
@@ -63,6 +64,27 @@ std::vector<std::string> LogOf(const std::wstring& dll) {
   return lines;
 }
 
+DWORD ToolParentOf(const std::wstring& dll) {
+  std::ifstream in((dll + L".parent").c_str());
+  DWORD pid = 0;
+  in >> pid;
+  return pid;
+}
+
+BoxIcon IconIn(const Screenshot& shot, RECT r) {
+  int blue = 0, red = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const Rgb c = shot.At(x, y);
+      if (c.b > c.r + 60 && c.b > c.g + 20) ++blue;
+      if (c.r > c.b + 80 && c.r > c.g + 80) ++red;
+    }
+  }
+  if (blue > 20 && blue > 3 * red) return BoxIcon::Information;
+  if (red > 20 && red > 3 * blue) return BoxIcon::Error;
+  return BoxIcon::Other;
+}
+
 namespace {
 
 std::wstring WindowText(HWND window) {
@@ -72,24 +94,12 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// Which of the system's icons a box shows, from the X screen: blue for information, red for
-// an error.
+// The system's icon a box shows, seen on the X screen.
 BoxIcon IconOf(HWND iconStatic) {
   RECT r;
   GetWindowRect(iconStatic, &r);
   const auto shot = CaptureScreen();
-  if (!shot) return BoxIcon::Other;
-  int blue = 0, red = 0;
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) {
-      const Rgb c = shot->At(x, y);
-      if (c.b > c.r + 60 && c.b > c.g + 20) ++blue;
-      if (c.r > c.b + 80 && c.r > c.g + 80) ++red;
-    }
-  }
-  if (blue > 20 && blue > 3 * red) return BoxIcon::Information;
-  if (red > 20 && red > 3 * blue) return BoxIcon::Error;
-  return BoxIcon::Other;
+  return shot ? IconIn(*shot, r) : BoxIcon::Other;
 }
 
 }  // namespace
@@ -127,6 +137,8 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs) {
 BalloonRun CloseBalloon(const Process& process, DWORD exitMs) {
   const HWND balloon = ExpectBalloon(process);
   BalloonRun run{MessageText(balloon), {}};
+  // A screen reader hears the same words.
+  EXPECT_EQ(SpokenOf(AccessibleOf(balloon).get()).name, L"Pellory: " + run.text);
   ClickForm(balloon);
   run.status = WaitExit(process, exitMs);
   return run;
@@ -159,20 +171,62 @@ void ClickForm(HWND balloon) {
   PostMessageW(balloon, WM_LBUTTONUP, 0, at);
 }
 
-void StopChildren(const Process& parent) {
+std::vector<DWORD> ChildrenOf(DWORD pid) {
+  std::vector<DWORD> children;
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
+  if (snapshot == INVALID_HANDLE_VALUE) return children;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot, &entry); more;
        more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != parent.Id()) continue;
-    if (const HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+    if (entry.th32ParentProcessID == pid) children.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return children;
+}
+
+Process ChildOf(const Process& parent, DWORD timeoutMs) {
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; Sleep(20)) {
+    const auto children = ChildrenOf(parent.Id());
+    if (children.empty()) continue;
+    constexpr DWORD kAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE;
+    return Process(UniqueKernelHandle(OpenProcess(kAccess, FALSE, children[0])), children[0]);
+  }
+  return {};
+}
+
+void StopChildren(const Process& parent) {
+  for (const DWORD id : ChildrenOf(parent.Id())) {
+    if (const HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, id)) {
       TerminateProcess(child, 1);
       CloseHandle(child);
     }
   }
-  CloseHandle(snapshot);
+}
+
+AccessiblePtr AccessibleOf(HWND window) {
+  IAccessible* object = nullptr;
+  if (!window || FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                                   __uuidof(IAccessible),
+                                                   reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  return AccessiblePtr(object);
+}
+
+Spoken SpokenOf(IAccessible* object, LONG child) {
+  Spoken spoken;
+  if (!object) return spoken;
+  VARIANT id{};
+  id.vt = VT_I4;
+  id.lVal = child;
+  BSTR name = nullptr;
+  if (object->get_accName(id, &name) == S_OK) spoken.name.assign(name, SysStringLen(name));
+  SysFreeString(name);
+  VARIANT role{};
+  if (SUCCEEDED(object->get_accRole(id, &role)) && role.vt == VT_I4) spoken.role = role.lVal;
+  VariantClear(&role);
+  return spoken;
 }
 
 bool HasRoundRegion(HWND window, int right, int bottom, int ellipse) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pellory_support.h"
@@ -180,6 +181,139 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBoxAndNoBalloon) {
   EXPECT_TRUE(VisibleWindows(pellory.Id()).size() == 1) << "a balloon came with the box";
   ClickOk(box);
   EXPECT_EQ(WaitExit(pellory, 10000), 1u);
+}
+
+// Wine's own token is full, and its linked token the limited one that user account control gives
+// an administrator's programs. Wine raises no token, so the copy is limited too, and must know
+// itself as the copy.
+TEST(Pellory, ALimitedTokenHasOneCopyDoTheWorkAndPassesOnItsStatus) {
+  UniqueKernelHandle own, limited;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked), &size));
+  limited.reset(linked.LinkedToken);
+  const auto folder = FreshFolder(L"elevation");
+  for (const HANDLE token : {HANDLE{}, limited.get()}) {
+    for (const auto& [server, status] :
+         {std::pair{L"logserver.dll", 0u}, {L"failserver.dll", 5u}}) {
+      SCOPED_TRACE(Narrow(server) + (token ? " limited" : " full"));
+      const auto dll = CopyServer(server, folder, L"a.dll");
+      auto first = StartPellory(L"/register " + dll, {}, token);
+      const auto copy = token ? ChildOf(first, 15000) : Process();
+      const Process& worker = token ? copy : first;
+      ASSERT_TRUE(ExpectBalloon(worker));
+      // Only the worker shows anything, and starts nothing more once the tool is done.
+      EXPECT_EQ(VisibleWindows(worker.Id()).size(), 1u);
+      EXPECT_TRUE(!token || VisibleWindows(first.Id()).empty()) << "the first one showed";
+      EXPECT_EQ(ChildrenOf(worker.Id()), std::vector<DWORD>{}) << "a third Pellory";
+      EXPECT_EQ(ToolParentOf(dll), worker.Id()) << "the tool was not started by the worker";
+      EXPECT_EQ(CloseBalloon(worker).status, status);
+      EXPECT_EQ(WaitExit(first, 10000), status);
+    }
+  }
+}
+
+// A holder of the balloons' lock that ended without giving it back.
+DWORD WINAPI TakePlacesAndEnd(void* mutex) {
+  *static_cast<HANDLE*>(mutex) = CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces");
+  return 0;
+}
+
+// Milliseconds of the system clock, which also dates a process's end.
+ULONGLONG Ms(FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 10000; }
+ULONGLONG Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return Ms(now);
+}
+
+// As the file manager does with several selected files: one Pellory per file, of either build.
+// The third fails, the fourth unregisters, the odd ones are 64-bit.
+TEST(Pellory, ManyRunsAtOnceStackTheirBalloons) {
+  const std::wstring own = BinDir() + L"\\", other = L"..\\..\\x86_64\\bin\\";
+  ASSERT_NE(GetFileAttributesW((own + other + L"Pellory.exe").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "build the mingw-x86_64 preset first";
+  SetCursorPos(0, 0);  // away from the balloons
+  HANDLE abandoned = nullptr;
+  WaitForSingleObject(
+      UniqueKernelHandle(CreateThread(nullptr, 0, TakePlacesAndEnd, &abandoned, 0, nullptr)).get(),
+      5000);
+  const UniqueKernelHandle lock(abandoned);
+  const auto folder = FreshFolder(L"many");
+  std::vector<std::wstring> dlls, texts;
+  for (size_t i = 0; i < 8; ++i) {
+    const std::wstring name = i == 2 ? L"fail.dll" : L"a" + std::to_wstring(i) + L".dll";
+    dlls.push_back(CopyServer(
+        (i % 2 ? other : L"") + (i == 2 ? L"failserver.dll" : L"logserver.dll"), folder, name));
+    texts.push_back(i == 2
+                        ? L"DllRegisterServer in fail.dll reported a failure."
+                        : name + (i == 3 ? L" has been unregistered." : L" has been registered."));
+  }
+  std::vector<Process> runs;
+  for (size_t i = 0; i < dlls.size(); ++i) {
+    runs.push_back(Start(own + (i % 2 ? other : L"") + L"Pellory.exe",
+                         (i == 3 ? L"/unregister " : L"/register ") + dlls[i]));
+  }
+  // A balloon found in one look appeared after the look before began.
+  std::vector<HWND> balloons(runs.size());
+  std::vector<ULONGLONG> shown(runs.size());
+  const ULONGLONG deadline = Now() + 20000;
+  for (ULONGLONG look = Now(), seen = 0; seen < runs.size() && look < deadline; Sleep(5)) {
+    const ULONGLONG before = std::exchange(look, Now());
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"frmTip", nullptr));) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(window, &pid);
+      for (size_t i = 0; i < runs.size(); ++i) {
+        if (runs[i].Id() != pid || balloons[i] || !IsWindowVisible(window)) continue;
+        balloons[i] = window;
+        shown[i] = before;
+        ++seen;
+      }
+    }
+  }
+  Sleep(300);  // painted
+  std::vector<RECT> places(runs.size());
+  for (size_t i = 0; i < runs.size(); ++i) GetWindowRect(balloons[i], &places[i]);
+  const auto shot = CaptureScreen();
+  SaveScreenPng(own + L"many-balloons.png");
+  ASSERT_TRUE(shot);
+
+  const auto tpp = ScreenTwipsPerPixel();
+  const LONG right = std::lround((GetSystemMetrics(SM_CXSCREEN) * tpp - 5100) / tpp) + 333;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(IsWindow(balloons[i])) << "not every balloon was shown at once";
+    EXPECT_EQ(MessageText(balloons[i]), texts[i]);
+    const RECT& r = places[i];
+    EXPECT_EQ(IconIn(*shot, {r.left + 10, r.top + 2, r.left + 26, r.top + 18}),
+              i == 2 ? BoxIcon::Error : BoxIcon::Information);
+    EXPECT_EQ(r.right, right) << "not in the column";
+    EXPECT_GE(r.top, 0);
+    for (size_t j = 0; j < i; ++j) {
+      RECT both;
+      EXPECT_FALSE(IntersectRect(&both, &r, &places[j])) << "covers " << j;
+    }
+  }
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(WaitExit(runs[i], 15000), i == 2 ? 5u : 0u);
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(runs[i].Handle(), &created, &ended, &kernel, &user);
+    if (i == 2) continue;  // a failure's own time is not this test's business
+    EXPECT_GE(Ms(ended) - shown[i], 2400u);
+    EXPECT_LE(Ms(ended) - shown[i], 3100u);
+  }
+
+  // They are gone, and the next balloon stands where one alone does.
+  auto last = StartPellory(L"/register " + dlls[0]);
+  const HWND balloon = ExpectBalloon(last);
+  RECT r;
+  GetWindowRect(balloon, &r);
+  EXPECT_EQ(r.right, right);
+  EXPECT_EQ(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+  ClickForm(balloon);
+  EXPECT_EQ(WaitExit(last, 10000), 0u);
 }
 
 // Last and slow: the tool gets its 30 seconds before Pellory says it does not know.

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 
 #include <algorithm>
 
@@ -30,15 +31,17 @@ std::wstring BinDir() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
-Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir) {
+Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir,
+              HANDLE token) {
   // CreateProcessW may write into the command line, so it gets its own copy.
   std::wstring commandLine = L"\"" + file + L"\"";
   if (!args.empty()) commandLine += L" " + args;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
+  // Without a token, the driver's own.
+  if (!CreateProcessAsUserW(token, file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
     return {};
   }
   UniqueKernelHandle thread(info.hThread);
@@ -174,5 +177,9 @@ std::optional<std::wstring> FileVersion(const std::wstring& file) {
 // gtest_main only offers main.
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  // Balloons are read through the accessibility interfaces as screen readers do, over COM.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
 }

@@ -39,9 +39,10 @@ class Process {
 // Folder of the running e2e.exe, where the built programs are too; no trailing backslash.
 std::wstring BinDir();
 
-// Starts FILE with the argument text ARGS (may be empty), in DIR if given; empty on failure.
-Process Start(const std::wstring& file, const std::wstring& args = {},
-              const std::wstring& dir = {});
+// Starts FILE with the argument text ARGS (may be empty), in DIR if given, with TOKEN if given;
+// empty on failure.
+Process Start(const std::wstring& file, const std::wstring& args = {}, const std::wstring& dir = {},
+              HANDLE token = nullptr);
 
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
 std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs);

@@ -104,6 +104,7 @@ const std::vector<ToolCase>& ToolCases() {
 // A line that is refused launches nothing, shows one box and gives its status.
 void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon icon, int status) {
   FakePlatform platform;
+  platform.token = Token::Limited;  // which makes no difference to it
   const Outcome outcome = Main(line, platform);
   CHECK(platform.calls.empty(), line);
   CHECK(platform.balloons.empty(), line);
@@ -174,6 +175,14 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   const std::wstring& name = registration->request.name;
   CHECK(!name.empty() && name.find_first_of(L"\"\\/") == std::wstring::npos, line);
   CHECK(name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
+
+  // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
+  FakePlatform limited;
+  limited.token = Token::Limited;
+  Main(line, limited);
+  CHECK(limited.calls.size() == 2 && limited.calls[0] == L"elevate runas " + limited.OwnPath() +
+                                                             L" [" + line + L"] in C:\\cwd",
+        line);
 
   const Handler handler = HandlerFor(action, inner);
   if (handler != Handler::Tool) {

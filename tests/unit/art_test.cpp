@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "artgen.h"
@@ -32,23 +33,24 @@ struct Image {
   }
 };
 
-// A 16 x 16 bottom-up 24-bit BMP, checked field by field.
-Image ReadCloseBmp(const std::string& name) {
+// An n x n bottom-up 24-bit BMP, checked field by field.
+Image ReadCloseBmp(const std::string& name, int n) {
   Bytes b = ReadRes(name);
-  EXPECT_EQ(b.size(), 14u + 40 + 16 * 48) << name;
+  const size_t row = static_cast<size_t>((n * 3 + 3) / 4 * 4);
+  EXPECT_EQ(b.size(), 14u + 40 + row * static_cast<size_t>(n)) << name;
   EXPECT_EQ(U16(b, 0), 0x4d42u) << name;  // "BM"
   EXPECT_EQ(U32(b, 2), b.size()) << name;
   EXPECT_EQ(U32(b, 10), 54u) << name;
   EXPECT_EQ(U32(b, 14), 40u) << name;
-  EXPECT_EQ(U32(b, 18), 16u) << name;
-  EXPECT_EQ(U32(b, 22), 16u) << name << ": positive height, bottom-up";
+  EXPECT_EQ(U32(b, 18), static_cast<unsigned>(n)) << name;
+  EXPECT_EQ(U32(b, 22), static_cast<unsigned>(n)) << name << ": positive height, bottom-up";
   EXPECT_EQ(U16(b, 26), 1u) << name;
   EXPECT_EQ(U16(b, 28), 24u) << name;
   EXPECT_EQ(U32(b, 30), 0u) << name << ": BI_RGB";
-  Image img{16, {}, std::vector<bool>(256)};
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) {
-      size_t at = 54 + static_cast<size_t>((15 - y) * 48 + x * 3);
+  Image img{n, {}, std::vector<bool>(static_cast<size_t>(n * n))};
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      size_t at = 54 + static_cast<size_t>(n - 1 - y) * row + static_cast<size_t>(x * 3);
       img.px.push_back({b.at(at + 2), b.at(at + 1), b.at(at)});
     }
   return img;
@@ -101,42 +103,48 @@ std::vector<Image> ReadIco(const std::string& name, const std::vector<int>& size
 
 TEST(Art, CommittedFilesAreWhatTheGeneratorDraws) {
   std::vector<artgen::Picture> pictures = artgen::Pictures();
-  EXPECT_EQ(pictures.size(), 9u);
+  EXPECT_EQ(pictures.size(), 15u);
   for (const artgen::Picture& p : pictures)
     EXPECT_TRUE(ReadRes(p.name) == p.bytes)
         << p.name << " differs from the generator's output; rebuild it with the regen-art target";
 }
 
 TEST(Art, CloseButtonsAreTheSameRedFaceRaisedAndPressed) {
-  Image up = ReadCloseBmp("close_up.bmp"), down = ReadCloseBmp("close_down.bmp");
-  for (int i = 0; i < 15; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(up.At(i, 0), (Rgb{255, 149, 149}));
-    EXPECT_EQ(up.At(0, i), (Rgb{255, 149, 149}));
-    EXPECT_EQ(down.At(i, 0), (Rgb{100, 0, 0}));
-    EXPECT_EQ(down.At(0, i), (Rgb{100, 0, 0}));
-  }
-  for (int i = 0; i < 16; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(up.At(15, i), (Rgb{100, 0, 0}));
-    EXPECT_EQ(up.At(i, 15), (Rgb{100, 0, 0}));
-    EXPECT_EQ(down.At(15, i), (Rgb{0, 0, 0}));
-    EXPECT_EQ(down.At(i, 15), (Rgb{0, 0, 0}));
-  }
-  EXPECT_EQ(up.At(1, 1), (Rgb{255, 43, 43}));
-  EXPECT_EQ(up.At(14, 14), (Rgb{140, 0, 0}));
-  // Shading along the diagonal only, darkening, and mirrored when pressed: no cross or other mark.
-  for (int y = 1; y < 15; ++y)
-    for (int x = 1; x < 15; ++x) {
-      SCOPED_TRACE(testing::Message() << "face pixel " << x << "," << y);
-      if (x < 14 && y > 1) {
-        EXPECT_EQ(up.At(x, y), up.At(x + 1, y - 1));
+  // Each size with its edge width: one pixel at 16, scaled with the size.
+  for (const auto& [n, e] : {std::pair{16, 1}, {20, 1}, {24, 2}, {32, 2}}) {
+    SCOPED_TRACE(n);
+    const std::string suffix = n == 16 ? ".bmp" : "_" + std::to_string(n) + ".bmp";
+    Image up = ReadCloseBmp("close_up" + suffix, n), down = ReadCloseBmp("close_down" + suffix, n);
+    const int last = n - 1, inner = n - e - 1;
+    for (int i = 0; i < n; ++i)
+      for (int d = 0; d < e; ++d) {
+        SCOPED_TRACE(i);
+        if (i < n - e) {
+          EXPECT_EQ(up.At(i, d), (Rgb{255, 149, 149}));
+          EXPECT_EQ(up.At(d, i), (Rgb{255, 149, 149}));
+          EXPECT_EQ(down.At(i, d), (Rgb{100, 0, 0}));
+          EXPECT_EQ(down.At(d, i), (Rgb{100, 0, 0}));
+        }
+        EXPECT_EQ(up.At(last - d, i), (Rgb{100, 0, 0}));
+        EXPECT_EQ(up.At(i, last - d), (Rgb{100, 0, 0}));
+        EXPECT_EQ(down.At(last - d, i), (Rgb{0, 0, 0}));
+        EXPECT_EQ(down.At(i, last - d), (Rgb{0, 0, 0}));
       }
-      if (x < 14) {
-        EXPECT_GE(up.At(x, y).r, up.At(x + 1, y).r);
+    EXPECT_EQ(up.At(e, e), (Rgb{255, 43, 43}));
+    EXPECT_EQ(up.At(inner, inner), (Rgb{140, 0, 0}));
+    // Shading along the diagonal only, darkening, and mirrored when pressed: no cross or mark.
+    for (int y = e; y <= inner; ++y)
+      for (int x = e; x <= inner; ++x) {
+        SCOPED_TRACE(testing::Message() << "face pixel " << x << "," << y);
+        if (x < inner && y > e) {
+          EXPECT_EQ(up.At(x, y), up.At(x + 1, y - 1));
+        }
+        if (x < inner) {
+          EXPECT_GE(up.At(x, y).r, up.At(x + 1, y).r);
+        }
+        EXPECT_EQ(down.At(x, y), up.At(last - x, last - y));
       }
-      EXPECT_EQ(down.At(x, y), up.At(15 - x, 15 - y));
-    }
+  }
 }
 
 struct IconCase {
@@ -147,10 +155,10 @@ struct IconCase {
 
 TEST(Art, IconsHaveTheirSizesDepthsAndMasks) {
   const IconCase cases[] = {
-      {"info.ico", {16}, 8},          {"error.ico", {16}, 8},
-      {"warning.ico", {16}, 8},       {"info_classic.ico", {16}, 8},
-      {"error_classic.ico", {16}, 8}, {"warning_classic.ico", {16}, 8},
-      {"pellory.ico", {32, 16}, 4},
+      {"info.ico", {16, 20, 24, 32}, 8},          {"error.ico", {16, 20, 24, 32}, 8},
+      {"warning.ico", {16, 20, 24, 32}, 8},       {"info_classic.ico", {16, 20, 24, 32}, 8},
+      {"error_classic.ico", {16, 20, 24, 32}, 8}, {"warning_classic.ico", {16, 20, 24, 32}, 8},
+      {"pellory.ico", {32, 24, 20, 16}, 4},
   };
   for (const IconCase& c : cases) {
     for (const Image& img : ReadIco(c.name, c.sizes, c.bits)) {

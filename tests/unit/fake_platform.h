@@ -47,6 +47,14 @@ class FakePlatform final : public modMain::Platform {
   }
   void StopProgram() override { calls.push_back(L"stop"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
+  modMain::Token TokenKind() override { return token; }
+  bool IsRelaunchedCopy() override { return relaunchedCopy; }
+  std::wstring CurrentFolder() override { return L"C:\\cwd"; }
+  std::optional<modMain::StartFailure> StartElevated(const modMain::Relaunch& request) override {
+    calls.push_back(L"elevate " + request.verb + L" " + request.program + L" [" +
+                    request.arguments + L"] in " + request.folder);
+    return elevateError;
+  }
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
     if (balloonFails) throw std::runtime_error("no balloon");
     balloons.push_back(spec);
@@ -64,4 +72,7 @@ class FakePlatform final : public modMain::Platform {
   modMain::ServerCheck server{modMain::ServerCheck::Kind::SelfRegistering, {}};
   bool balloonFails = false;
   bool noFullPath = false;
+  modMain::Token token = modMain::Token::Full;
+  bool relaunchedCopy = false;
+  std::optional<modMain::StartFailure> elevateError;  // set: the copy cannot be started
 };

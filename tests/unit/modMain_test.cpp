@@ -222,6 +222,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
   };
   for (const auto& c : cases) {
     FakePlatform platform;
+    platform.token = Token::Limited;  // nor do they ask for administrator rights
     const auto outcome = Main(c.line, platform);
     EXPECT_FALSE(outcome.balloonShown);
     EXPECT_EQ(outcome.exitStatus, c.status);
@@ -283,6 +284,76 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   EXPECT_NE(missing.boxes[0].text.find(L"regsvr32.exe: gone"), std::wstring::npos);
 }
 
+TEST(StartUp, OnlyALimitedTokenAsksOnceForACopyWithAdministratorRights) {
+  using End = ToolRun::End;
+  struct Case {
+    Token token;
+    std::wstring_view line;
+    ToolRun run;
+    std::wstring told;
+    std::uint32_t status;
+    std::optional<StartFailure> startFailure = {};
+    bool copy = false;
+  };
+  const std::wstring failed = L"DllRegisterServer in a.ocx reported a failure.";
+  const std::wstring_view needs = L" for all users: that needs administrator rights.";
+  const std::wstring hint = L"a.ocx was not registered" + std::wstring(needs);
+  const Case cases[] = {
+      // The copy tells the outcome; the first one passes its status on.
+      {Token::Limited, L"/register  C:\\x\\a b.ocx ", {End::Exited, 5}, L"", 5},
+      {Token::Limited, L"/register a.ocx", {End::Exited, 5}, failed, 5, {}, true},
+      {Token::Full, L"/register a.ocx", {End::Exited, 5}, failed, 5},
+      {Token::Standard, L"/register a.ocx", {End::Exited, 5}, hint, 5},
+      {Token::Standard,
+       L"/register a.ocx",
+       {End::Exited, 4},
+       L"The entry point DllRegisterServer was not found in a.ocx.",
+       4},
+      {Token::Standard,
+       L"/unregister a.tlb",
+       {End::Exited, 0x8002801C},
+       L"a.tlb was not unregistered" + std::wstring(needs),
+       0x8002801C},
+      {Token::Standard,
+       L"/register s.exe",
+       {End::Exited, 0x80070005},
+       L"s.exe was not registered" + std::wstring(needs),
+       0x80070005},
+      {Token::Limited,
+       L"/uninstall a.ocx",
+       {},
+       L"a.ocx was not uninstalled: administrator rights were not given.",
+       kDeclined,
+       StartFailure{kDeclined, L"Cancelled."}},
+      {Token::Limited,
+       L"/register a.ocx",
+       {},
+       L"Pellory with administrator rights could not be started, so nothing was registered or "
+       L"unregistered.\r\n\r\nNot found.",
+       1,
+       StartFailure{2, L"Not found."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+    FakePlatform platform;
+    platform.token = c.token;
+    platform.relaunchedCopy = c.copy;
+    platform.result = c.run;
+    platform.elevateError = c.startFailure;
+    const auto outcome = Main(c.line, platform);
+    // Exactly the text it was given, in the same folder; then only the wait, however long.
+    std::vector<std::wstring> relaunch{L"elevate runas C:\\P\\Pellory.exe [" +
+                                       std::wstring(c.line) + L"] in C:\\cwd"};
+    if (!c.startFailure) relaunch.push_back(L"wait " + std::to_wstring(kNoTimeout));
+    EXPECT_EQ(platform.calls == relaunch, c.token == Token::Limited && !c.copy);
+    std::wstring told;
+    for (const auto& balloon : platform.balloons) told += balloon.sText + balloon.sIcon;
+    for (const auto& box : platform.boxes) told += box.text;
+    EXPECT_EQ(told, c.told + (platform.balloons.empty() ? L"" : L"x"));
+    EXPECT_EQ(outcome.exitStatus, static_cast<int>(c.status));
+  }
+}
+
 TEST(OtherKinds, OnlyRegisterAndUnregisterOfTypeLibrariesAndProgramsBypassTheTool) {
   struct Case {
     std::wstring_view line;
@@ -323,6 +394,7 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
 
   // The second process does the work, shows nothing and ends with the routine's HRESULT.
   FakePlatform second;
+  second.token = Token::Limited;
   second.result.exitCode = 0x8002801D;
   outcome = Main(L"/typelib-register \"C:\\x y\\a.tlb\"", second);
   EXPECT_EQ(second.calls, std::vector<std::wstring>{L"register library C:\\x y\\a.tlb"});

@@ -38,8 +38,14 @@ TEST(IconKind, CodesAreMatchedAfterLowerCasing) {
 class RecordingForm final : public TipForm {
  public:
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
-  void SetMessageText(const std::wstring& t) override { Log(L"text " + t); }
-  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p); }
+  void SetMessageText(const std::wstring& t) override {
+    Log(L"text " + t);
+    text_ = t;
+  }
+  void LoadMessageFile(const std::wstring& p) override {
+    Log(L"file " + p);
+    text_ = L" Two\r\n\r\nlines\r\n";
+  }
   void MoveTwips(std::int32_t x, std::int32_t y) override {
     Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
   }
@@ -60,11 +66,14 @@ class RecordingForm final : public TipForm {
   void SetFormFontFace(const std::wstring& f) override { Log(L"form face " + f); }
   void SetMessageFontFace(const std::wstring& f) override { Log(L"text face " + f); }
   void SetTitleFontFace(const std::wstring& f) override { Log(L"title face " + f); }
+  std::wstring MessageText() const override { return text_; }
+  void SetCaption(const std::wstring& c) override { Log(L"caption " + c); }
 
   std::vector<std::wstring> calls;
 
  private:
   void Log(std::wstring s) { calls.push_back(std::move(s)); }
+  std::wstring text_ = L"txtTip\r\n";
 };
 
 TEST(SetBalloon, RunsItsStepsInOrder) {
@@ -92,7 +101,8 @@ TEST(SetBalloon, RunsItsStepsInOrder) {
                                            L"round",
                                            L"form face Tahoma",
                                            L"text face Tahoma",
-                                           L"title face Tahoma"};
+                                           L"title face Tahoma",
+                                           L"caption Pellory: a.dll has been registered."};
   EXPECT_EQ(form.calls, expected);
 }
 
@@ -114,7 +124,8 @@ TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
                                            L"round",
                                            L"form face MS Sans Serif",
                                            L"text face MS Sans Serif",
-                                           L"title face MS Sans Serif"};
+                                           L"title face MS Sans Serif",
+                                           L"caption T: txtTip"};
   EXPECT_EQ(form.calls, expected);
 
   // A file's content replaces the text and keeps its own fonts.
@@ -135,7 +146,8 @@ TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
                                                    L"height 1620",
                                                    L"round",
                                                    L"form face MS Sans Serif",
-                                                   L"title face MS Sans Serif"};
+                                                   L"title face MS Sans Serif",
+                                                   L"caption T: Two lines"};
   EXPECT_EQ(withFile.calls, expectedWithFile);
 }
 
@@ -168,6 +180,54 @@ TEST(Layout, ControlsFollowTheClientSize) {
   const auto l = ComputeLayout(333, 67);
   EXPECT_EQ(l.txtTip, (Rect{8, 27, 313, 30}));
   EXPECT_EQ(l.imgX.left + l.imgX.width, 321);
+}
+
+TEST(Layout, ScaledWithTheDpiKeepsEverythingInside) {
+  // The front end's balloon of 5000 x 1000 twips at each DPI; sizes scale with one rounding.
+  struct Case {
+    int dpi, sw, sh, strip, iconBox, picture, pen, ellipse;
+  };
+  for (const Case c :
+       {Case{96, 333, 67, 17, 16, 16, 2, 25}, Case{120, 417, 83, 22, 20, 20, 3, 31},
+        Case{144, 500, 100, 25, 24, 24, 3, 38}, Case{168, 583, 117, 30, 28, 24, 4, 44},
+        Case{192, 667, 133, 34, 32, 32, 4, 50}}) {
+    SCOPED_TRACE(c.dpi);
+    const double tpp = 1440.0 / c.dpi;
+    ASSERT_EQ(RegionCorner(5000, 1000, tpp, tpp), (Corner{c.sw, c.sh}));
+    const auto l = ComputeLayout(c.sw, c.sh, c.dpi);
+    for (const Rect& r : {l.txtTip, l.lblX, l.imgX, l.imgDisplayIcon, l.lblTitle}) {
+      EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.width > 0 && r.height > 0 &&
+                  r.left + r.width <= c.sw && r.top + r.height <= c.sh)
+          << r.left << "," << r.top << " " << r.width << "x" << r.height << " leaves the form";
+    }
+    // The strip holds a line of its font (about 1.2 em in these faces) and the whole close button,
+    // whose cross lies on it; the message area starts below the strip.
+    const Rect strip = l.lblTitle, close = l.imgX, cross = l.lblX;
+    EXPECT_EQ(strip.height, c.strip);
+    EXPECT_GE(strip.height * 4, FontPixels(design::kTitlePointsX100, c.dpi) * 5);
+    EXPECT_TRUE(close.top >= strip.top && close.top + close.height <= strip.top + strip.height);
+    EXPECT_TRUE(cross.left >= close.left && cross.top >= close.top &&
+                cross.left + cross.width <= close.left + close.width &&
+                cross.top + cross.height <= close.top + close.height);
+    EXPECT_GT(l.txtTip.top, strip.top + strip.height);
+    // The icon and the close pictures at the size drawn for this DPI, whole in their boxes.
+    EXPECT_EQ(l.imgDisplayIcon.width, c.iconBox);
+    EXPECT_EQ(close.width, c.iconBox);
+    EXPECT_EQ(PictureSize(c.iconBox), c.picture);
+    const Rect picture = Centred(close, c.picture);
+    EXPECT_TRUE(picture.left >= close.left && picture.top >= close.top &&
+                picture.left + picture.width <= close.left + close.width);
+    // The border's outline lies one pixel inside the region, so at least half its pen shows on
+    // every side; the corners follow the region's.
+    EXPECT_EQ(BorderCorner(5000, 1000, tpp, tpp), (Corner{c.sw - 1, c.sh - 1}));
+    EXPECT_EQ(Scale(kBorderWidth, c.dpi), c.pen);
+    EXPECT_EQ(Scale(kCornerEllipse, c.dpi), c.ellipse);
+  }
+  // One rounding everywhere: halves away from zero.
+  EXPECT_EQ(Scale(1, 144), 2);
+  EXPECT_EQ(Scale(-1, 144), -2);
+  EXPECT_EQ(FontPixels(825, 96), 11);
+  EXPECT_EQ(Scale(design::lblTitle, 96), design::lblTitle);
 }
 
 TEST(Events, WhatClosesAndWhatPresses) {

@@ -252,77 +252,118 @@ IconImage Indexed(const Finished& f, int bits, const std::vector<Rgb>& palette) 
   return img;
 }
 
-// 8-bit image whose palette is black followed by the image's own colours in sorted order.
-IconImage Indexed256(const Finished& f) {
-  std::vector<Rgb> palette{kBlack};
-  for (size_t i = 0; i < f.colours.size(); ++i)
-    if (!f.transparent[i]) palette.push_back(f.colours[i]);
-  std::sort(palette.begin() + 1, palette.end());
-  palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
-  if (palette.size() > 256) throw std::runtime_error("more than 256 colours");
-  return Indexed(f, 8, palette);
+// 8-bit image whose palette is black followed by the image's own colours in sorted order. A large
+// image may have more colours than that: its channels are then rounded ever coarser until they fit.
+IconImage Indexed256(Finished f) {
+  for (int step = 2;; step *= 2) {
+    std::vector<Rgb> palette{kBlack};
+    for (size_t i = 0; i < f.colours.size(); ++i)
+      if (!f.transparent[i]) palette.push_back(f.colours[i]);
+    std::sort(palette.begin() + 1, palette.end());
+    palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
+    if (palette.size() <= 256) return Indexed(f, 8, palette);
+    if (step > 64) throw std::runtime_error("more than 256 colours");
+    auto coarse = [step](std::uint8_t v) {
+      return static_cast<std::uint8_t>(std::min(255, (v + step / 2) / step * step));
+    };
+    for (Rgb& c : f.colours) c = {coarse(c.r), coarse(c.g), coarse(c.b)};
+  }
 }
 
 Vec P(int x2, int y2) { return {x2 * U / 2, y2 * U / 2}; }  // from half-pixel steps
 
-IconImage InfoNew() {
-  Canvas c(16);
-  c.Fill(Disc(8 * U, 8 * U, 8 * U), Linear({110, 140, 190}, {40, 70, 140}, P(4, 4), P(26, 26)));
-  c.Fill(Disc(8 * U, 8 * U, 7 * U), Linear({255, 255, 255}, {196, 212, 236}, P(8, 6), P(24, 26)));
-  Paint blue = Linear({60, 130, 240}, {0, 50, 170}, P(14, 6), P(18, 24));
-  c.Fill(Rect(7 * U, 3 * U, 9 * U, 5 * U), blue);   // dot
-  c.Fill(Rect(6 * U, 6 * U, 9 * U, 7 * U), blue);   // stem top serif
-  c.Fill(Rect(7 * U, 7 * U, 9 * U, 12 * U), blue);  // stem
-  c.Fill(Rect(6 * U, 12 * U, 10 * U, 13 * U), blue);
+// Geometry is written for a canvas of `base` pixels and drawn on one of `size`: lengths scale,
+// and the edges of upright rectangles land on whole pixels, so they stay sharp.
+struct Grid {
+  int size, base;
+  long long operator()(long long v) const { return v * size / base; }
+  Vec operator()(Vec v) const { return {(*this)(v.x), (*this)(v.y)}; }
+  Shape Box(long long x0, long long y0, long long x1, long long y1) const {
+    auto snap = [this](long long v) { return ((*this)(v) + U / 2) / U * U; };
+    return Rect(snap(x0), snap(y0), snap(x1), snap(y1));
+  }
+  std::vector<Vec> operator()(std::vector<Vec> pts) const {
+    for (Vec& p : pts) p = (*this)(p);
+    return pts;
+  }
+};
+
+IconImage InfoNew(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  c.Fill(Disc(g(8 * U), g(8 * U), g(8 * U)),
+         Linear({110, 140, 190}, {40, 70, 140}, g(P(4, 4)), g(P(26, 26))));
+  c.Fill(Disc(g(8 * U), g(8 * U), g(7 * U)),
+         Linear({255, 255, 255}, {196, 212, 236}, g(P(8, 6)), g(P(24, 26))));
+  Paint blue = Linear({60, 130, 240}, {0, 50, 170}, g(P(14, 6)), g(P(18, 24)));
+  c.Fill(g.Box(7 * U, 3 * U, 9 * U, 5 * U), blue);   // dot
+  c.Fill(g.Box(6 * U, 6 * U, 9 * U, 7 * U), blue);   // stem top serif
+  c.Fill(g.Box(7 * U, 7 * U, 9 * U, 12 * U), blue);  // stem
+  c.Fill(g.Box(6 * U, 12 * U, 10 * U, 13 * U), blue);
   return Indexed256(c.Finish(kMatte, 96));
 }
 
-IconImage ErrorNew() {
-  Canvas c(16);
-  c.Fill(Disc(8 * U, 8 * U, 8 * U), Linear({170, 20, 20}, {110, 0, 0}, P(4, 4), P(26, 26)));
-  c.Fill(Disc(8 * U, 8 * U, 7 * U), Linear({255, 120, 100}, {190, 10, 10}, P(8, 6), P(24, 26)));
-  c.Fill(Capsule(P(10, 10), P(22, 22), U), Solid(kWhite));
-  c.Fill(Capsule(P(22, 10), P(10, 22), U), Solid(kWhite));
+IconImage ErrorNew(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  c.Fill(Disc(g(8 * U), g(8 * U), g(8 * U)),
+         Linear({170, 20, 20}, {110, 0, 0}, g(P(4, 4)), g(P(26, 26))));
+  c.Fill(Disc(g(8 * U), g(8 * U), g(7 * U)),
+         Linear({255, 120, 100}, {190, 10, 10}, g(P(8, 6)), g(P(24, 26))));
+  c.Fill(Capsule(g(P(10, 10)), g(P(22, 22)), g(U)), Solid(kWhite));
+  c.Fill(Capsule(g(P(22, 10)), g(P(10, 22)), g(U)), Solid(kWhite));
   return Indexed256(c.Finish(kMatte, 96));
 }
 
-IconImage WarningNew() {
-  Canvas c(16);
-  std::vector<Vec> tri = {P(16, 3), P(29, 27), P(3, 27)};
-  c.Fill(Grown(tri, 3 * U / 2), Linear({200, 140, 0}, {150, 90, 0}, P(16, 2), P(16, 30)));
-  c.Fill(Grown(tri, U / 2), Linear({255, 240, 130}, {245, 180, 0}, P(16, 4), P(16, 27)));
+IconImage WarningNew(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  std::vector<Vec> tri = g({P(16, 3), P(29, 27), P(3, 27)});
+  c.Fill(Grown(tri, g(3 * U / 2)), Linear({200, 140, 0}, {150, 90, 0}, g(P(16, 2)), g(P(16, 30))));
+  c.Fill(Grown(tri, g(U / 2)), Linear({255, 240, 130}, {245, 180, 0}, g(P(16, 4)), g(P(16, 27))));
   Paint ink = Solid({20, 20, 20});
-  c.Fill(Rect(7 * U, 5 * U, 9 * U, 10 * U), ink);
-  c.Fill(Rect(7 * U, 11 * U, 9 * U, 13 * U), ink);
+  c.Fill(g.Box(7 * U, 5 * U, 9 * U, 10 * U), ink);
+  c.Fill(g.Box(7 * U, 11 * U, 9 * U, 13 * U), ink);
   return Indexed256(c.Finish(kMatte, 96));
 }
 
-IconImage InfoClassic() {
-  Canvas c(16);
-  c.FillOutlined(
-      Union({Ellipse(8 * U, 6 * U, 8 * U, 6 * U), Convex({P(4, 17), P(14, 21), P(2, 31)})}),
-      Solid(kWhite), kBlack);
+IconImage InfoClassic(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  c.FillOutlined(Union({Ellipse(g(8 * U), g(6 * U), g(8 * U), g(6 * U)),
+                        Convex(g({P(4, 17), P(14, 21), P(2, 31)}))}),
+                 Solid(kWhite), kBlack);
   Paint blue = Solid({0, 0, 255});
-  c.FillOutlined(Rect(7 * U, 2 * U, 9 * U, 4 * U), blue);
-  c.FillOutlined(Rect(6 * U, 5 * U, 9 * U, 6 * U), blue);
-  c.FillOutlined(Rect(7 * U, 6 * U, 9 * U, 9 * U), blue);
-  c.FillOutlined(Rect(6 * U, 9 * U, 10 * U, 10 * U), blue);
+  c.FillOutlined(g.Box(7 * U, 2 * U, 9 * U, 4 * U), blue);
+  c.FillOutlined(g.Box(6 * U, 5 * U, 9 * U, 6 * U), blue);
+  c.FillOutlined(g.Box(7 * U, 6 * U, 9 * U, 9 * U), blue);
+  c.FillOutlined(g.Box(6 * U, 9 * U, 10 * U, 10 * U), blue);
   return Indexed256(c.Finish(kBlack, 128));
 }
 
-IconImage ErrorClassic() {
-  Canvas c(16);
-  c.FillOutlined(Disc(8 * U, 8 * U, 8 * U), Solid({255, 0, 0}), kBlack);
-  c.FillOutlined(Saltire(8 * U, 8 * U, 15 * U / 2, 3 * U / 2), Solid(kWhite));
+IconImage ErrorClassic(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  c.FillOutlined(Disc(g(8 * U), g(8 * U), g(8 * U)), Solid({255, 0, 0}), kBlack);
+  c.FillOutlined(Saltire(g(8 * U), g(8 * U), g(15 * U / 2), g(3 * U / 2)), Solid(kWhite));
   return Indexed256(c.Finish(kBlack, 128));
 }
 
-IconImage WarningClassic() {
-  Canvas c(16);
-  c.FillOutlined(Convex({P(14, 0), P(18, 0), P(32, 30), P(0, 30)}), Solid({255, 255, 0}), kBlack);
-  c.Fill(Rect(7 * U, 5 * U, 9 * U, 10 * U), Solid(kBlack));
-  c.Fill(Rect(7 * U, 11 * U, 9 * U, 13 * U), Solid(kBlack));
+IconImage WarningClassic(int n) {
+  Canvas c(n);
+  Grid g{n, 16};
+  c.FillOutlined(Convex(g({P(14, 0), P(18, 0), P(32, 30), P(0, 30)})), Solid({255, 255, 0}),
+                 kBlack);
+  c.Fill(g.Box(7 * U, 5 * U, 9 * U, 10 * U), Solid(kBlack));
+  c.Fill(g.Box(7 * U, 11 * U, 9 * U, 13 * U), Solid(kBlack));
   return Indexed256(c.Finish(kBlack, 128));
+}
+
+// The same picture at every size the balloon can show.
+Bytes AllSizes(IconImage (*draw)(int)) {
+  std::vector<IconImage> images;
+  for (int n : kSizes) images.push_back(draw(n));
+  return EncodeIco(images);
 }
 
 constexpr Rgb kPaper{255, 255, 255}, kPaperEdge{100, 108, 124}, kFold{208, 214, 226},
@@ -339,20 +380,22 @@ Paint TwoTone(Rgb light, Rgb dark, Vec c) {
   return [=](long long x, long long y) { return (x - c.x) + (y - c.y) < 0 ? light : dark; };
 }
 
-IconImage Program32() {
-  Canvas c(32);
-  c.FillOutlined(Convex({P(2, 2), P(34, 2), P(46, 14), P(46, 62), P(2, 62)}), Solid(kPaper),
+// Drawn for 32 pixels; 24 and 20 scale it down.
+IconImage Program(int n) {
+  Canvas c(n);
+  Grid g{n, 32};
+  c.FillOutlined(Convex(g({P(2, 2), P(34, 2), P(46, 14), P(46, 62), P(2, 62)})), Solid(kPaper),
                  kPaperEdge);
-  c.FillOutlined(Convex({P(32, 2), P(46, 16), P(32, 16)}), Solid(kFold), kPaperEdge);
+  c.FillOutlined(Convex(g({P(32, 2), P(46, 16), P(32, 16)})), Solid(kFold), kPaperEdge);
   for (int row = 0; row < 3; ++row) {
     int y = (7 + 4 * row) * U;
-    c.Fill(Rect(5 * U, y, (row == 1 ? 15 : 19) * U, y + 2 * U), Solid(kLine));
+    c.Fill(g.Box(5 * U, y, (row == 1 ? 15 : 19) * U, y + 2 * U), Solid(kLine));
   }
-  Vec small = P(15, 49);
-  c.FillOutlined(Cog(small, 7 * U, 9 * U / 2, 3 * U / 2, 3 * U / 2, kTeeth6),
+  Vec small = g(P(15, 49));
+  c.FillOutlined(Cog(small, g(7 * U), g(9 * U / 2), g(3 * U / 2), g(3 * U / 2), kTeeth6),
                  TwoTone(kBrassLight, kBrass, small), kBrassEdge);
-  Vec big = P(42, 42);
-  c.FillOutlined(Cog(big, 10 * U, 15 * U / 2, 2 * U, 5 * U / 2, kTeeth8),
+  Vec big = g(P(42, 42));
+  c.FillOutlined(Cog(big, g(10 * U), g(15 * U / 2), g(2 * U), g(5 * U / 2), kTeeth8),
                  TwoTone(kSteelLight, kSteel, big), kSteelEdge);
   return Indexed(c.Finish(kMatte, 128), 4, kProgramPalette);
 }
@@ -390,20 +433,22 @@ IconImage Program16() {
   return Indexed(f, 4, kProgramPalette);
 }
 
-// Face shaded along the diagonal between two colours, a one-pixel edge lit from the top left.
-Bytes CloseButton(Rgb face_from, Rgb face_to, Rgb top_left, Rgb bottom_right) {
+// Face shaded along the diagonal between two colours, an edge lit from the top left: one pixel
+// wide at 16 pixels, scaled with the size.
+Bytes CloseButton(int n, Rgb face_from, Rgb face_to, Rgb top_left, Rgb bottom_right) {
+  const int e = (n + 8) / 16;
   std::vector<Rgb> px;
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) {
-      if (x == 15 || y == 15)
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      if (x >= n - e || y >= n - e)
         px.push_back(bottom_right);
-      else if (x == 0 || y == 0)
+      else if (x < e || y < e)
         px.push_back(top_left);
       else
-        px.push_back(Lerp(face_from, face_to, x + y - 2, 26));
+        px.push_back(Lerp(face_from, face_to, x + y - 2 * e, 2 * (n - 2 * e - 1)));
     }
   }
-  return EncodeBmp24(16, 16, px);
+  return EncodeBmp24(n, n, px);
 }
 
 }  // namespace
@@ -478,17 +523,27 @@ Bytes EncodeIco(const std::vector<IconImage>& images) {
 }
 
 std::vector<Picture> Pictures() {
-  return {
-      {"close_up.bmp", CloseButton({255, 43, 43}, {140, 0, 0}, {255, 149, 149}, {100, 0, 0})},
-      {"close_down.bmp", CloseButton({140, 0, 0}, {255, 43, 43}, {100, 0, 0}, {0, 0, 0})},
-      {"info.ico", EncodeIco({InfoNew()})},
-      {"error.ico", EncodeIco({ErrorNew()})},
-      {"warning.ico", EncodeIco({WarningNew()})},
-      {"info_classic.ico", EncodeIco({InfoClassic()})},
-      {"error_classic.ico", EncodeIco({ErrorClassic()})},
-      {"warning_classic.ico", EncodeIco({WarningClassic()})},
-      {"pellory.ico", EncodeIco({Program32(), Program16()})},
-  };
+  std::vector<Picture> pictures;
+  for (int n : kSizes) {
+    // The 16-pixel files keep their first names.
+    const std::string suffix = n == 16 ? ".bmp" : "_" + std::to_string(n) + ".bmp";
+    pictures.push_back({"close_up" + suffix,
+                        CloseButton(n, {255, 43, 43}, {140, 0, 0}, {255, 149, 149}, {100, 0, 0})});
+    pictures.push_back({"close_down" + suffix,
+                        CloseButton(n, {140, 0, 0}, {255, 43, 43}, {100, 0, 0}, {0, 0, 0})});
+  }
+  pictures.insert(
+      pictures.end(),
+      {
+          {"info.ico", AllSizes(InfoNew)},
+          {"error.ico", AllSizes(ErrorNew)},
+          {"warning.ico", AllSizes(WarningNew)},
+          {"info_classic.ico", AllSizes(InfoClassic)},
+          {"error_classic.ico", AllSizes(ErrorClassic)},
+          {"warning_classic.ico", AllSizes(WarningClassic)},
+          {"pellory.ico", EncodeIco({Program(32), Program(24), Program(20), Program16()})},
+      });
+  return pictures;
 }
 
 }  // namespace artgen

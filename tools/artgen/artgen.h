@@ -31,6 +31,9 @@ Bytes EncodeBmp24(int width, int height, const std::vector<Rgb>& pixels);
 // ICO file holding the images in the given order.
 Bytes EncodeIco(const std::vector<IconImage>& images);
 
+// Every picture is drawn at each of these sizes, for the balloon at 96, 120, 144 and 192 DPI.
+inline constexpr int kSizes[] = {16, 20, 24, 32};
+
 struct Picture {
   std::string name;  // file name inside balloon/res
   Bytes bytes;

@@ -20,6 +20,7 @@ constexpr HRESULT kRegisterResult = S_OK;
 
 STDAPI DllRegisterServer() {
   testlog::Log(L"DllRegisterServer");
+  testlog::LogParent();
 #ifdef LOGSERVER_HANG
   Sleep(120000);
 #endif
