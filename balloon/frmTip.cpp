@@ -11,6 +11,7 @@
 
 #include "balloon/placement.h"
 #include "balloon/resource.h"
+#include "win32/system.h"
 
 using balloon::Event;
 using balloon::Reaction;
@@ -62,13 +63,13 @@ struct CommonControls {
 };
 
 const CommonControls& Comctl() {
-  static unique_hmodule module(LoadLibraryW(L"comctl32.dll"));
+  static const win32::SystemLibrary module(L"comctl32.dll");
   static const CommonControls functions = [] {
-    if (!module) throw std::system_error(GetLastError(), std::system_category(), "comctl32");
+    if (!module) throw std::system_error(module.Error(), std::system_category(), "comctl32");
     const auto bind = [](const char* name) {
-      const FARPROC proc = GetProcAddress(module.get(), name);
+      const auto proc = module.Bind<void()>(name);
       if (!proc) throw std::system_error(GetLastError(), std::system_category(), name);
-      return reinterpret_cast<void (*)()>(proc);
+      return proc;
     };
     return CommonControls{
         reinterpret_cast<decltype(&::InitCommonControlsEx)>(bind("InitCommonControlsEx")),
@@ -80,7 +81,16 @@ const CommonControls& Comctl() {
 }
 
 void RegisterFormClass(WNDPROC windowProc) {
+  // Done once all of it succeeded; after a failure the next balloon tries again and meets the
+  // same cause, not the class it registered the first time.
   static const bool registered = [windowProc] {
+    // The rich-text control's class and the tool tip's.
+    static const win32::SystemLibrary richEdit(L"msftedit.dll");
+    if (!richEdit) throw std::system_error(richEdit.Error(), std::system_category(), "msftedit");
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_WIN95_CLASSES;
+    Comctl().initCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = windowProc;
@@ -91,14 +101,9 @@ void RegisterFormClass(WNDPROC windowProc) {
     wc.hIconSm = static_cast<HICON>(
         LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
     wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) throw std::system_error(GetLastError(), std::system_category());
-    // The rich-text control's class and the tool tip's.
-    static unique_hmodule richEdit(LoadLibraryW(L"msftedit.dll"));
-    if (!richEdit) throw std::system_error(GetLastError(), std::system_category());
-    INITCOMMONCONTROLSEX icc{};
-    icc.dwSize = sizeof(icc);
-    icc.dwICC = ICC_WIN95_CLASSES;
-    Comctl().initCommonControlsEx(&icc);
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      throw std::system_error(GetLastError(), std::system_category());
+    }
     return true;
   }();
   (void)registered;
@@ -286,7 +291,8 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_DESTROY:
-      toolTip_.reset();
+      // The system destroyed the tool tip with its owner, before this message.
+      toolTip_.release();
       accessible_.Disconnect();
       return 0;
     case WM_GETOBJECT:
@@ -628,10 +634,9 @@ void frmTip::SetMessageText(const std::wstring& text) {
 }
 
 void frmTip::LoadMessageFile(const std::wstring& path) {
-  unique_handle_k file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
+  unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     throw std::system_error(GetLastError(), std::system_category(), "rich-text file");
   }
   EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};

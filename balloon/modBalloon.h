@@ -4,54 +4,14 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "win32/handle.h"
+#include "win32/system.h"
 
 namespace modBalloon {
 
-// Move-only owner of one handle, closed by Close.
-template <class H, auto Close>
-class unique_handle {
- public:
-  unique_handle() = default;
-  explicit unique_handle(H h) : h_(h) {}
-  unique_handle(unique_handle&& other) noexcept : h_(other.release()) {}
-  unique_handle& operator=(unique_handle&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  unique_handle(const unique_handle&) = delete;
-  unique_handle& operator=(const unique_handle&) = delete;
-  ~unique_handle() { reset(); }
-
-  H get() const { return h_; }
-  explicit operator bool() const { return h_ != H{}; }
-  H release() { return std::exchange(h_, H{}); }
-  void reset(H h = H{}) {
-    if (h_ != H{}) Close(h_);
-    h_ = h;
-  }
-
- private:
-  H h_{};
-};
-
-inline void CloseGdi(HGDIOBJ h) { DeleteObject(h); }
-inline void DestroyHwnd(HWND h) { DestroyWindow(h); }
-inline void CloseIcon(HICON h) { DestroyIcon(h); }
-inline void CloseKernel(HANDLE h) { CloseHandle(h); }
-inline void CloseModule(HMODULE h) { FreeLibrary(h); }
-inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
-
-using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
-using unique_hrgn = unique_handle<HRGN, &CloseGdi>;
-using unique_hbrush = unique_handle<HBRUSH, &CloseGdi>;
-using unique_hpen = unique_handle<HPEN, &CloseGdi>;
-using unique_hfont = unique_handle<HFONT, &CloseGdi>;
-using unique_hbitmap = unique_handle<HBITMAP, &CloseGdi>;
-using unique_hicon = unique_handle<HICON, &CloseIcon>;
-using unique_hdc = unique_handle<HDC, &CloseMemoryDc>;
-using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
-using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
+// The owning types (unique_hwnd, unique_hfont, ...) and the loader of system libraries live with
+// the rest of the Win32 plumbing; their names stay usable here.
+using namespace win32;
 
 // A screen DC borrowed for a moment.
 class ScreenDc {
@@ -83,13 +43,9 @@ class SelectGuard {
 // Windows 8.1 on, so shcore.dll is looked for at run time, in the system folder only; before
 // that every monitor has the screen's logical DPI.
 inline int MonitorDpi(HMONITOR monitor) {
-  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-  static const unique_hmodule shcore(
-      LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  static const auto getDpiForMonitor =
-      shcore ? reinterpret_cast<GetDpiForMonitorFn>(
-                   reinterpret_cast<void (*)()>(GetProcAddress(shcore.get(), "GetDpiForMonitor")))
-             : nullptr;
+  using GetDpiForMonitorFn = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
+  static const SystemLibrary shcore(L"shcore.dll");
+  static const auto getDpiForMonitor = shcore.Bind<GetDpiForMonitorFn>("GetDpiForMonitor");
   UINT x = 0, y = 0;
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
   if (getDpiForMonitor && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {

@@ -6,14 +6,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "balloon/modBalloon.h"
 #include "balloon/tipDesign.h"
+#include "win32/system.h"
 
 namespace balloon {
 namespace {
 
-using modBalloon::unique_hmodule;
+using win32::SystemLibrary;
 
 // oleacc is no known DLL: it comes from the system folder only, and only once a reader asks.
 // COM comes with it, since the object is handed over by marshalling.
@@ -24,7 +26,7 @@ struct Runtime {
   decltype(&::CoUninitialize) coUninitialize = nullptr;
   decltype(&::CoDisconnectObject) coDisconnectObject = nullptr;
   decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
-  unique_hmodule oleacc, ole32, oleaut32;
+  SystemLibrary oleacc{L"oleacc.dll"}, ole32{L"ole32.dll"}, oleaut32{L"oleaut32.dll"};
   bool comStarted = false;
 
   ~Runtime() {
@@ -33,11 +35,8 @@ struct Runtime {
 };
 
 template <class F>
-bool Bind(const unique_hmodule& module, const char* name, F& function) {
-  if (module) {
-    function =
-        reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), name)));
-  }
+bool Bind(const SystemLibrary& library, const char* name, F& function) {
+  function = library.Bind<std::remove_pointer_t<F>>(name);
   return function != nullptr;
 }
 
@@ -45,12 +44,6 @@ bool Bind(const unique_hmodule& module, const char* name, F& function) {
 const Runtime* Library() {
   static Runtime runtime;
   static const bool ready = [] {
-    const auto load = [](const wchar_t* name) {
-      return unique_hmodule(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    };
-    runtime.oleacc = load(L"oleacc.dll");
-    runtime.ole32 = load(L"ole32.dll");
-    runtime.oleaut32 = load(L"oleaut32.dll");
     const bool bound =
         Bind(runtime.oleacc, "CreateStdAccessibleObject", runtime.createStdAccessibleObject) &&
         Bind(runtime.oleacc, "LresultFromObject", runtime.lresultFromObject) &&

@@ -5,29 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "balloon/modBalloon.h"
+#include "win32/system.h"
 
 namespace comFiles {
 namespace {
 
-// One system DLL, loaded from the system folder on first use and bound by name.
-class SystemLibrary {
- public:
-  explicit SystemLibrary(const wchar_t* name)
-      : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
-        error_(module_ ? 0 : GetLastError()) {}
-
-  template <class F>
-  F* Bind(const char* name) const {
-    if (!module_) return nullptr;
-    return reinterpret_cast<F*>(reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)));
-  }
-  DWORD Error() const { return error_ ? error_ : ERROR_PROC_NOT_FOUND; }
-
- private:
-  modBalloon::unique_hmodule module_;
-  DWORD error_;
-};
+using win32::SystemLibrary;
 
 const SystemLibrary& OleAut() {
   static const SystemLibrary library(L"oleaut32.dll");
@@ -51,23 +34,8 @@ struct Releaser {
 
 }  // namespace
 
-std::wstring SystemMessage(std::uint32_t code) {
-  // Win32 errors wrapped in an HRESULT are worded under their own number.
-  if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFF;
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n ? std::wstring(text, n) : std::wstring();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message;
-}
-
 std::wstring Explain(std::uint32_t code) {
-  std::wstring message = SystemMessage(code);
+  std::wstring message = win32::SystemMessage(code);
   if (message.empty()) return L"Error " + std::to_wstring(code) + L".";
   // Some texts name the file as %1, which only the caller could fill in.
   for (auto at = message.find(L"%1"); at != std::wstring::npos; at = message.find(L"%1", at)) {

@@ -12,10 +12,8 @@
 
 namespace comFiles {
 
-// The system's words for a Win32 error code or an HRESULT, without a trailing line break; empty
-// if it has none.
-std::wstring SystemMessage(std::uint32_t code);
-// The same for a message box or a report: never empty, and with no placeholder left in it.
+// The system's words for a Win32 error code or an HRESULT, for a message box or a report: never
+// empty, and with no placeholder left in it.
 std::wstring Explain(std::uint32_t code);
 
 // Meant for Pellory's second process: a loader that trips over a damaged file ends it, with the

@@ -14,6 +14,7 @@
 #include "balloon/modBalloon.h"
 #include "frontend/comFiles.h"
 #include "frontend/modMain.h"
+#include "win32/system.h"
 
 namespace {
 
@@ -24,12 +25,12 @@ constexpr wchar_t kTitle[] = L"Pellory";
 std::wstring RelaunchMark(DWORD pid) { return L"Local\\Pellory relaunch " + std::to_wstring(pid); }
 
 DWORD ParentId() {
-  const HANDLE raw = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (raw == INVALID_HANDLE_VALUE) return 0;
-  const modBalloon::unique_handle_k snapshot(raw);
+  const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(raw, &entry); more; more = Process32NextW(raw, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == GetCurrentProcessId()) return entry.th32ParentProcessID;
   }
   return 0;
@@ -64,19 +65,9 @@ class Win32Platform final : public modMain::Platform {
     }
   }
 
-  std::wstring OwnPath() override {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-      if (n < path.size()) {
-        path.resize(n);
-        return path;
-      }
-      path.resize(path.size() * 2);
-    }
-  }
+  std::wstring OwnPath() override { return win32::ModulePath(); }
 
-  std::wstring SystemText(std::uint32_t code) override { return comFiles::SystemMessage(code); }
+  std::wstring SystemText(std::uint32_t code) override { return win32::SystemMessage(code); }
 
   std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
     return comFiles::RegisterTypeLibrary(fullPath, unregister);
@@ -185,11 +176,8 @@ class Win32Platform final : public modMain::Platform {
     mark_.reset(CreateEventW(nullptr, TRUE, FALSE, RelaunchMark(GetCurrentProcessId()).c_str()));
     if (!mark_) return failure(GetLastError());
     // Only now, and only the system's own: most runs never need the shell.
-    shell32_.reset(LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    const auto execute =
-        shell32_ ? reinterpret_cast<decltype(&ShellExecuteExW)>(reinterpret_cast<void (*)()>(
-                       GetProcAddress(shell32_.get(), "ShellExecuteExW")))
-                 : nullptr;
+    static const win32::SystemLibrary shell32(L"shell32.dll");
+    const auto execute = shell32.Bind<decltype(::ShellExecuteExW)>("ShellExecuteExW");
     if (!execute) return failure(GetLastError());
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
@@ -232,22 +220,19 @@ class Win32Platform final : public modMain::Platform {
   modBalloon::unique_handle_k tool_;
   std::unique_ptr<frmTip> prepared_;
   modBalloon::unique_handle_k mark_;
-  modBalloon::unique_hmodule shell32_;
 };
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything could load a library.
+  win32::LoadOnlyFromSystem();
   try {
     Win32Platform platform;
     const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
-      MSG msg;
-      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
+      win32::MessageLoop();
     }
     return outcome.exitStatus;
   } catch (const std::exception& e) {

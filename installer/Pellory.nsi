@@ -2,6 +2,12 @@
 ; context menu of COM files, and adds an uninstaller that lets Brannock take them out again.
 ; The build passes VERSION, PELLORY_EXE, BRANNOCK_EXE, ICON and OUTFILE (see CMakeLists.txt).
 
+; NSIS 3 setup programs and uninstallers restrict their own library search to the system folder
+; before anything else runs; an older makensis would build ones that do not.
+!if ${NSIS_PACKEDVERSION} < 0x03000000
+  !error "NSIS 3 or later is needed to build the setup program"
+!endif
+
 Unicode true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma

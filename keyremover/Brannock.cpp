@@ -1,35 +1,17 @@
 // Brannock's entry and the two Win32 pieces behind its walk: RegDeleteKeyA and the message box.
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
-#include <utility>
+#include <optional>
 
 #include "Module2.h"
 #include "modMainRemoveReg.h"
+#include "win32/system.h"
 
 namespace {
 
-struct FreeModule {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using unique_hmodule = std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeModule>;
-
-// The platform's description of an error number, without the line break it ends with.
-std::wstring SystemText(DWORD error) {
-  wchar_t text[512] = {};
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                error, 0, text, ARRAYSIZE(text), nullptr);
-  while (length > 0 &&
-         (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) {
-    --length;
-  }
-  return std::wstring(text, length);
-}
-
 [[noreturn]] void ThrowLastError() {
   const DWORD error = GetLastError();
-  throw Module2::Failure(static_cast<std::int32_t>(error), SystemText(error));
+  throw Module2::Failure(static_cast<std::int32_t>(error), win32::SystemMessage(error));
 }
 
 // Binds RegDeleteKeyA on the first deletion, so a missing advapi32 fails at entry 1 with a
@@ -44,20 +26,14 @@ class RegistryKeys final : public Module2::KeyDeleter {
   }
 
  private:
-  using RegDeleteKeyAFn = LONG(WINAPI*)(HKEY, LPCSTR);
-
   void Bind() {
-    unique_hmodule advapi32(LoadLibraryW(L"advapi32.dll"));
-    if (!advapi32) ThrowLastError();
-    const FARPROC proc = GetProcAddress(advapi32.get(), "RegDeleteKeyA");
-    if (!proc) ThrowLastError();
-    // Through the generic function pointer type, which the compiler accepts as a cast source.
-    regDeleteKeyA_ = reinterpret_cast<RegDeleteKeyAFn>(reinterpret_cast<void (*)()>(proc));
-    advapi32_ = std::move(advapi32);
+    advapi32_.emplace(L"advapi32.dll");
+    regDeleteKeyA_ = advapi32_->Bind<decltype(::RegDeleteKeyA)>("RegDeleteKeyA");
+    if (!regDeleteKeyA_) ThrowLastError();
   }
 
-  unique_hmodule advapi32_;
-  RegDeleteKeyAFn regDeleteKeyA_ = nullptr;
+  std::optional<win32::SystemLibrary> advapi32_;
+  decltype(&::RegDeleteKeyA) regDeleteKeyA_ = nullptr;
 };
 
 class MessageBoxNotifier final : public modMainRemoveReg::Notifier {
@@ -71,6 +47,8 @@ class MessageBoxNotifier final : public modMainRemoveReg::Notifier {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything could load a library.
+  win32::LoadOnlyFromSystem();
   RegistryKeys keys;
   MessageBoxNotifier notifier;
   modMainRemoveReg::Main(keys, notifier);

@@ -8,6 +8,8 @@
 #include <new>
 #include <string>
 
+#include "win32/system.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
@@ -21,21 +23,6 @@ constexpr wchar_t kFriendlyName[] = L"Pellory Sample Object";
 
 // Live objects plus server locks; the DLL may unload only at zero.
 std::atomic<long> g_users{0};
-
-class unique_hkey {
- public:
-  unique_hkey() = default;
-  unique_hkey(const unique_hkey&) = delete;
-  unique_hkey& operator=(const unique_hkey&) = delete;
-  ~unique_hkey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-  HKEY* put() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 class SampleObject final : public IUnknown {
  public:
@@ -97,21 +84,10 @@ class SampleFactory final : public IClassFactory {
 
 SampleFactory g_factory;
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path.data(),
-                                 static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::wstring ModulePath() { return win32::ModulePath(reinterpret_cast<HMODULE>(&__ImageBase)); }
 
 LSTATUS SetString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
-  unique_hkey key;
+  win32::unique_hkey key;
   LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                    nullptr, key.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
@@ -136,14 +112,19 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
 
 STDAPI DllCanUnloadNow() { return g_users == 0 ? S_OK : S_FALSE; }
 
-STDAPI DllUnregisterServer() {
+// The callers of the entry points are C: no exception may leave them.
+STDAPI DllUnregisterServer() try {
   LSTATUS clsid = DeleteTree(std::wstring(L"CLSID\\") + kClsidText);
   LSTATUS progid = DeleteTree(kProgId);
   if (clsid != ERROR_SUCCESS || progid != ERROR_SUCCESS) return SELFREG_E_CLASS;
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
 }
 
-STDAPI DllRegisterServer() {
+STDAPI DllRegisterServer() try {
   const std::wstring clsid = std::wstring(L"CLSID\\") + kClsidText;
   const std::wstring progid = kProgId;
   const LSTATUS results[] = {
@@ -162,6 +143,10 @@ STDAPI DllRegisterServer() {
     }
   }
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, LPCWSTR) {

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
+
+#include "tests/e2e/imports.h"
+#include "win32/system.h"
 
 namespace {
 
@@ -17,9 +20,7 @@ constexpr CLSID kClsid = {
 const std::wstring kClsidKey = L"CLSID\\{1A4B2F75-D296-4C37-8646-A4B431AED98C}";
 
 std::wstring ServerPath() {
-  wchar_t exe[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path(exe, n);
+  const std::wstring path = win32::ModulePath();
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"PellorySample.dll";
 }
 
@@ -32,11 +33,6 @@ std::string Narrow(const std::wstring& s) {
   return out;
 }
 
-struct HandleCloser {
-  void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using unique_handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
 // Runs regsvr32 with the given switches on the sample and returns its exit code.
 DWORD RegSvr32(const std::wstring& switches) {
   std::wstring cmd = L"regsvr32.exe " + switches + L" \"" + ServerPath() + L"\"";
@@ -48,7 +44,7 @@ DWORD RegSvr32(const std::wstring& switches) {
     ADD_FAILURE() << "cannot start: " << Narrow(cmd);
     return ~0u;
   }
-  unique_handle process(pi.hProcess), thread(pi.hThread);
+  const win32::unique_handle_k process(pi.hProcess), thread(pi.hThread);
   if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
     TerminateProcess(process.get(), 1);
     ADD_FAILURE() << "timed out: " << Narrow(cmd);
@@ -68,11 +64,6 @@ std::optional<std::wstring> ReadString(const std::wstring& key, const wchar_t* n
   return std::wstring(buf);
 }
 
-struct KeyCloser {
-  void operator()(HKEY h) const { RegCloseKey(h); }
-};
-using unique_hkey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
 struct ComReleaser {
   void operator()(IUnknown* p) const { p->Release(); }
 };
@@ -80,10 +71,8 @@ template <class T>
 using com_ptr = std::unique_ptr<T, ComReleaser>;
 
 bool KeyExists(const std::wstring& key) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  unique_hkey owned(h);
-  return true;
+  win32::unique_hkey h;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, h.put()) == ERROR_SUCCESS;
 }
 
 void ExpectRegistered() {
@@ -144,6 +133,26 @@ TEST(SampleServer, InstallThenUninstall) {
   ExpectRegistered();
   ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
   ExpectUnregistered();
+}
+
+int allocationsToFail = 0;
+void* Allocate(size_t size) {
+  if (allocationsToFail == 0) return std::malloc(size);
+  --allocationsToFail;
+  return nullptr;
+}
+
+// Its callers are C: no exception may leave an entry point.
+TEST(SampleServer, OutOfMemoryIsAnErrorCodeNotAnException) {
+  const win32::unique_hmodule dll(LoadLibraryW(ServerPath().c_str()));
+  ASSERT_TRUE(dll);
+  e2e::ReplaceImport(dll.get(), "malloc", reinterpret_cast<void (*)()>(&Allocate));
+  for (const char* entry : {"DllRegisterServer", "DllUnregisterServer"}) {
+    allocationsToFail = 1;
+    const auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dll.get(), entry)));
+    EXPECT_EQ(call(), E_OUTOFMEMORY) << entry;
+  }
 }
 
 }  // namespace

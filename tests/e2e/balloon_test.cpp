@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "balloon/frmTip.h"
+#include "imports.h"
 #include "pellory_support.h"
 
 namespace {
@@ -177,6 +182,58 @@ TEST(Balloon, PaintedFromTheFirstShowAndAfterBeingCovered) {
   const auto shotPath = BinDir() + L"\\balloon.png";
   SaveScreenPng(shotPath);
   EXPECT_EQ(WaitExit(pellory, 10000), 0u);
+}
+
+decltype(&DestroyWindow) destroyWindow = nullptr;
+int failedDestroys = 0;
+BOOL WINAPI WatchedDestroy(HWND window) {
+  const BOOL destroyed = destroyWindow(window);
+  failedDestroys += destroyed ? 0 : 1;
+  return destroyed;
+}
+
+// The system destroys the tool tip with its owner before WM_DESTROY; the form must not try again.
+TEST(Balloon, UnloadingDestroysEachWindowOnce) {
+  auto form = frmTip::Load();
+  const auto driver = GetModuleHandleW(nullptr);  // the form is linked into it
+  destroyWindow = reinterpret_cast<decltype(destroyWindow)>(
+      ReplaceImport(driver, "DestroyWindow", reinterpret_cast<void (*)()>(&WatchedDestroy)));
+  form->HideBalloon();
+  ReplaceImport(driver, "DestroyWindow", reinterpret_cast<void (*)()>(destroyWindow));
+  EXPECT_EQ(failedDestroys, 0);
+}
+
+decltype(&LoadLibraryExW) loadLibrary = nullptr;
+HMODULE WINAPI LoadWithoutRichText(LPCWSTR name, HANDLE file, DWORD flags) {
+  if (std::wstring_view(name) != L"msftedit.dll") return loadLibrary(name, file, flags);
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+std::string LoadOnce() {
+  try {
+    frmTip::Load();
+    return "loaded";
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+// Loads two balloons without the rich-text control; ends with 0 when both name that cause.
+[[noreturn]] void LoadTwiceWithoutRichText() {
+  loadLibrary = reinterpret_cast<decltype(loadLibrary)>(
+      ReplaceImport(GetModuleHandleW(nullptr), "LoadLibraryExW",
+                    reinterpret_cast<void (*)()>(&LoadWithoutRichText)));
+  const std::string first = LoadOnce();
+  const std::string second = LoadOnce();
+  std::fprintf(stderr, "%s\n%s\n", first.c_str(), second.c_str());
+  std::exit(first.starts_with("msftedit: ") && second == first ? 0 : 1);
+}
+
+// In a process of its own, where the form's one-time set-up has not run: after a failure the
+// second balloon tries again and meets the same cause, not the class the first one registered.
+TEST(BalloonDeathTest, ASetUpThatFailedIsTriedAgain) {
+  EXPECT_EXIT(LoadTwiceWithoutRichText(), testing::ExitedWithCode(0), "");
 }
 
 // A balloon from the test host, by default one like Pellory's that stays until clicked.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "keyremover/modMainRemoveReg.h"
@@ -130,6 +131,40 @@ TEST_F(Hostile, OnlyQuotesForAPathIsNoPath) {
     ClickOk(box);
     EXPECT_EQ(WaitExit(pellory, kBoundMs), 1u);
   }
+}
+
+// A library planted under each name the programs load, beside them and in the current folder:
+// none is loaded, and both programs work as ever.
+TEST(HostileLibraries, PlantedBesideTheProgramsAndInTheCurrentFolderAreNeverLoaded) {
+  const auto home = FreshFolder(L"planted-home"), current = FreshFolder(L"planted-current");
+  std::vector<std::wstring> planted;
+  for (const auto& folder : {home, current}) {
+    for (const std::wstring name :
+         {L"msftedit.dll", L"riched20.dll", L"comctl32.dll", L"uxtheme.dll", L"shcore.dll",
+          L"oleacc.dll", L"oleaut32.dll", L"version.dll", L"shell32.dll", L"advapi32.dll"}) {
+      planted.push_back(CopyServer(L"marker.dll", folder, name));
+    }
+  }
+  // Each kind of file, so that each library is wanted: the balloon's, the type library's, and
+  // the one that reads a program's version block.
+  const auto files = FreshFolder(L"planted-files");
+  const std::pair<std::wstring, std::wstring> runs[] = {
+      {L"/register " + CopyServer(L"logserver.dll", files, L"a.dll"),
+       L"a.dll has been registered."},
+      {L"/unregister " + CopyServer(L"pellorytest-win32.tlb", files, L"a.tlb"),
+       L"a.tlb could not be unregistered: Library not registered."},
+      {L"/register " + CopyServer(L"selfreg.exe", files, L"a.exe"), L"a.exe has been registered."},
+  };
+  const auto pellory = CopyServer(L"Pellory.exe", home, L"Pellory.exe");
+  for (const auto& [args, message] : runs) {
+    EXPECT_EQ(CloseBalloon(Start(pellory, args, current)).text, message);
+  }
+  ASSERT_NO_FATAL_FAILURE(CreateKey(L"Applications\\Pellory.exe"));
+  EXPECT_EQ(
+      WaitExit(Start(CopyServer(L"Brannock.exe", home, L"Brannock.exe"), {}, current), kBoundMs),
+      0u);
+  EXPECT_FALSE(KeyExists(L"Applications\\Pellory.exe"));
+  for (const auto& library : planted) EXPECT_TRUE(LogOf(library).empty()) << Narrow(library);
 }
 
 // Brannock's own list, below the classes root.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "win32/system.h"
+
 namespace e2e {
 
 Process& Process::operator=(Process&& other) noexcept {
@@ -25,15 +27,7 @@ void Process::Stop() {
 }
 
 std::wstring BinDir() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = win32::ModulePath();
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
@@ -137,18 +131,10 @@ namespace {
 // does not link); string lengths count characters, the fixed part's counts bytes.
 std::optional<std::vector<BYTE>> QueryVersion(const std::wstring& file,
                                               const std::wstring& subBlock) {
-  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-  UniqueHmodule version(LoadLibraryW(L"version.dll"));
-  if (!version) return std::nullopt;
-  // Through the generic function pointer type, which the compiler accepts as a cast source.
-  const auto bind = [&](const char* name) {
-    return reinterpret_cast<void (*)()>(GetProcAddress(version.get(), name));
-  };
-  const auto size = reinterpret_cast<SizeFn>(bind("GetFileVersionInfoSizeW"));
-  const auto info = reinterpret_cast<InfoFn>(bind("GetFileVersionInfoW"));
-  const auto query = reinterpret_cast<QueryFn>(bind("VerQueryValueW"));
+  const win32::SystemLibrary version(L"version.dll");
+  const auto size = version.Bind<decltype(::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+  const auto info = version.Bind<decltype(::GetFileVersionInfoW)>("GetFileVersionInfoW");
+  const auto query = version.Bind<decltype(::VerQueryValueW)>("VerQueryValueW");
   if (!size || !info || !query) return std::nullopt;
   DWORD ignored = 0;
   std::vector<BYTE> block(size(file.c_str(), &ignored));

@@ -9,39 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "win32/handle.h"
+
 namespace e2e {
 
-// Move-only owner of one handle H, released by Close; a null handle owns nothing.
-template <class H, auto Close>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(H handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  ~UniqueHandle() { reset(); }
-  H get() const { return handle_; }
-  H* put() {
-    reset();
-    return &handle_;
-  }
-  H release() { return std::exchange(handle_, H{}); }
-  void reset(H handle = H{}) {
-    if (handle_ != H{}) Close(handle_);
-    handle_ = handle;
-  }
-  explicit operator bool() const { return handle_ != H{}; }
-
- private:
-  H handle_ = H{};
-};
-
-using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
-using UniqueHkey = UniqueHandle<HKEY, &RegCloseKey>;
-using UniqueHmodule = UniqueHandle<HMODULE, &FreeLibrary>;
+using UniqueKernelHandle = win32::unique_handle_k;
+using UniqueHkey = win32::unique_hkey;
+using UniqueHmodule = win32::unique_hmodule;
 
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.

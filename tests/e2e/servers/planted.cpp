@@ -5,9 +5,9 @@
 #include "testlog.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const HANDLE record = CreateFileW((testlog::ModulePath() + L".ran").c_str(), GENERIC_WRITE, 0,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (record != INVALID_HANDLE_VALUE) CloseHandle(record);
+  const win32::unique_hfile record(CreateFileW((testlog::ModulePath() + L".ran").c_str(),
+                                               GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
   // Not 0, 3 or any status regsvr32 gives, so a report built on it would stand out too.
   return 77;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "balloon/frmTip.h"
+#include "win32/system.h"
 
 namespace {
 
@@ -41,10 +42,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
   auto tip = frmTip::Load();
   tip->SetBalloon(ParseSpec(args));
   frmTip::Show(std::move(tip));
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  win32::MessageLoop();
   return 0;
 }

@@ -1,0 +1,73 @@
+// Owning types for every kind of handle, each closed by its own function and knowing its own
+// "no handle" value.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace win32 {
+
+template <class H>
+constexpr H NullHandle() {
+  return H{};
+}
+// The "no handle" of CreateFileW and a few others.
+inline HANDLE InvalidFileHandle() { return INVALID_HANDLE_VALUE; }
+
+// Move-only owner of one handle, closed by Close; Invalid() is what owns nothing.
+template <class H, auto Close, auto Invalid = &NullHandle<H>>
+class unique_handle {
+ public:
+  unique_handle() = default;
+  explicit unique_handle(H h) : h_(h) {}
+  unique_handle(unique_handle&& other) noexcept : h_(other.release()) {}
+  unique_handle& operator=(unique_handle&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  unique_handle(const unique_handle&) = delete;
+  unique_handle& operator=(const unique_handle&) = delete;
+  ~unique_handle() { reset(); }
+
+  H get() const { return h_; }
+  // For a function that hands a new handle out through a pointer.
+  H* put() {
+    reset();
+    return &h_;
+  }
+  explicit operator bool() const { return h_ != Invalid(); }
+  H release() { return std::exchange(h_, Invalid()); }
+  void reset(H h = Invalid()) {
+    if (h_ != Invalid()) Close(h_);
+    h_ = h;
+  }
+
+ private:
+  H h_ = Invalid();
+};
+
+inline void CloseGdi(HGDIOBJ h) { DeleteObject(h); }
+inline void DestroyHwnd(HWND h) { DestroyWindow(h); }
+inline void CloseIcon(HICON h) { DestroyIcon(h); }
+inline void CloseKernel(HANDLE h) { CloseHandle(h); }
+inline void CloseModule(HMODULE h) { FreeLibrary(h); }
+inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
+inline void CloseKey(HKEY h) { RegCloseKey(h); }
+
+using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
+using unique_hrgn = unique_handle<HRGN, &CloseGdi>;
+using unique_hbrush = unique_handle<HBRUSH, &CloseGdi>;
+using unique_hpen = unique_handle<HPEN, &CloseGdi>;
+using unique_hfont = unique_handle<HFONT, &CloseGdi>;
+using unique_hbitmap = unique_handle<HBITMAP, &CloseGdi>;
+using unique_hicon = unique_handle<HICON, &CloseIcon>;
+using unique_hdc = unique_handle<HDC, &CloseMemoryDc>;
+// Processes, threads, events: null when there is none.
+using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
+// CreateFileW's and CreateToolhelp32Snapshot's: INVALID_HANDLE_VALUE when there is none.
+using unique_hfile = unique_handle<HANDLE, &CloseKernel, &InvalidFileHandle>;
+using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
+using unique_hkey = unique_handle<HKEY, &CloseKey>;
+
+}  // namespace win32

@@ -1,0 +1,68 @@
+#include "win32/system.h"
+
+namespace win32 {
+
+void LoadOnlyFromSystem() {
+  // Bound at run time: Windows 7 has it only with its loader update.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  // Without it, at least the current folder goes.
+  SetDllDirectoryW(L"");
+}
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
+}
+
+SystemLibrary::SystemLibrary(const wchar_t* name)
+    : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+  // A system without the flag (Windows 7 before its loader update) rejects it: the full path
+  // then, with the library's own dependencies looked for beside it first.
+  if (!module_ && GetLastError() == ERROR_INVALID_PARAMETER) {
+    module_.reset(LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
+                                 LOAD_WITH_ALTERED_SEARCH_PATH));
+  }
+  if (!module_) error_ = GetLastError();
+}
+
+void (*SystemLibrary::Proc(const char* name) const)() {
+  if (!module_) {
+    SetLastError(error_);
+    return nullptr;
+  }
+  return reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name));
+}
+
+std::wstring SystemMessage(std::uint32_t code) {
+  // Win32 errors wrapped in an HRESULT are worded under their own number.
+  if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFF;
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n ? std::wstring(text, n) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+std::wstring ModulePath(HMODULE module) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace win32

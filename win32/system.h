@@ -1,0 +1,59 @@
+// The few services of the system every program here needs, each in one place.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "win32/handle.h"
+
+namespace win32 {
+
+// Takes the program's own folder and the current folder out of the library search of the whole
+// process, leaving the system folder: the first thing each program does.
+void LoadOnlyFromSystem();
+
+// The system folder, without a trailing backslash.
+std::wstring SystemFolder();
+
+// One system library, loaded from the system folder and nowhere else; functions bound by name.
+class SystemLibrary {
+ public:
+  explicit SystemLibrary(const wchar_t* name);
+  explicit operator bool() const { return static_cast<bool>(module_); }
+  HMODULE get() const { return module_.get(); }
+  // Why the library did not load, or ERROR_PROC_NOT_FOUND for a missing function.
+  DWORD Error() const { return error_ ? error_ : ERROR_PROC_NOT_FOUND; }
+
+  // nullptr when the library or the function is missing; GetLastError() then says why.
+  template <class F>
+  F* Bind(const char* name) const {
+    // Through the generic function pointer type, which the compiler accepts as a cast source.
+    return reinterpret_cast<F*>(Proc(name));
+  }
+
+ private:
+  void (*Proc(const char* name) const)();
+
+  unique_hmodule module_;
+  DWORD error_ = 0;
+};
+
+// The system's words for a Win32 error code or an HRESULT, without the line break they end
+// with; empty if it has none.
+std::wstring SystemMessage(std::uint32_t code);
+
+// The full path of MODULE's file; of the program when it is null.
+std::wstring ModulePath(HMODULE module = nullptr);
+
+// Dispatches the thread's messages until WM_QUIT.
+inline void MessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace win32
