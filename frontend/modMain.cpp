@@ -297,6 +297,15 @@ Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& n
   return {WithName(L"", name, std::wstring(failed) + why), L"x"};
 }
 
+Report DescribeLostRun(const std::wstring& name, const ToolRun& run,
+                       const std::wstring& systemText) {
+  const std::wstring why =
+      systemText.empty() ? L"error " + ExitCodeText(run.error) + L"." : systemText;
+  return {
+      WithName(L"Waiting for the work on ", name, L" failed, so the outcome is unknown: " + why),
+      L"!"};
+}
+
 Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check) {
   if (check.kind == ServerCheck::Kind::Unreadable) {
     return {WithName(L"", name, L" could not be read: " + check.error), L"x"};
@@ -339,7 +348,7 @@ namespace {
 
 // Scripts learn the outcome too: the program's own status when it failed.
 int StatusOf(const ToolRun& run) {
-  if (run.end == ToolRun::End::TimedOut) return 1;
+  if (run.end != ToolRun::End::Exited) return 1;
   return static_cast<int>(run.exitCode);
 }
 
@@ -368,18 +377,20 @@ Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& regist
                     Platform& platform) {
   const Relaunch request{L"runas", platform.OwnPath(), std::wstring(rawCommandLine),
                          platform.CurrentFolder()};
-  if (const auto failure = platform.StartElevated(request)) {
-    if (failure->code == kDeclined) {
+  const Started copy = platform.StartElevated(request);
+  if (!copy.child) {
+    const StartFailure& failure = copy.failure;
+    if (failure.code == kDeclined) {
       const std::wstring why = L" was not " + std::wstring(registration.action->done) +
                                L": administrator rights were not given.";
       return Tell(platform, {WithName(L"", registration.request.name, why), L"x"},
                   static_cast<int>(kDeclined));
     }
-    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure->text),
+    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),
                      BoxIcon::Error);
     return {false, 1};
   }
-  return {false, StatusOf(platform.WaitForTool(kNoTimeout))};
+  return {false, StatusOf(copy.child->Wait(kNoTimeout))};
 }
 
 }  // namespace
@@ -432,47 +443,45 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
     }
   }
 
-  std::optional<std::wstring> error;
+  Started started;
   std::wstring program;
   switch (handler) {
     case Handler::Tool:
       program = L"RegSvr32";
-      error = platform.StartTool(ToolCommandLine(action, request));
+      started = platform.StartTool(ToolCommandLine(action, request));
       break;
     case Handler::TypeLibrary: {
       program = L"Pellory's type-library process";
       const std::wstring self = platform.OwnPath();
-      error = platform.StartProgram(self, TypeLibraryCommandLine(self, action, file));
+      started = platform.StartProgram(self, TypeLibraryCommandLine(self, action, file));
       break;
     }
     case Handler::Server:
       program = name;
-      error = platform.StartProgram(file, ServerCommandLine(action, file));
+      started = platform.StartProgram(file, ServerCommandLine(action, file));
       break;
   }
-  if (error) {
-    platform.ShowBox(LaunchFailureText(program, *error), BoxIcon::Error);
+  if (!started.child) {
+    platform.ShowBox(LaunchFailureText(program, started.failure.text), BoxIcon::Error);
     return {false, 1};
   }
   // The balloon loads while the work goes on, so the result shows as soon as it ends.
   platform.PrepareBalloon();
-  const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
+  const ToolRun run = started.child->Wait(kToolTimeoutMs);
+  // Our own process, whose outcome nobody knows: stopped, so that it changes nothing once the
+  // balloon has spoken.
+  if (handler == Handler::TypeLibrary && run.end != ToolRun::End::Exited) started.child->Stop();
   Report report;
-  switch (handler) {
-    case Handler::TypeLibrary: {
-      // Our own process: stopped, so that it changes nothing once the balloon has spoken.
-      if (run.end == ToolRun::End::TimedOut) platform.StopProgram();
-      const std::wstring systemText =
-          run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
-      report = DescribeLibraryOutcome(action, name, run, systemText);
-      break;
-    }
-    case Handler::Server:
-      report = DescribeServerOutcome(action, name, run);
-      break;
-    case Handler::Tool:
-      report = DescribeOutcome(action, name, run);
-      break;
+  if (run.end == ToolRun::End::Failed) {
+    report = DescribeLostRun(name, run, platform.SystemText(run.error));
+  } else if (handler == Handler::TypeLibrary) {
+    const std::wstring systemText =
+        run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
+    report = DescribeLibraryOutcome(action, name, run, systemText);
+  } else if (handler == Handler::Server) {
+    report = DescribeServerOutcome(action, name, run);
+  } else {
+    report = DescribeOutcome(action, name, run);
   }
   // A standard user learns why; the words of the failure give way to it, for the balloon's room.
   if (token == Token::Standard && DeniedAccess(handler, run)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -88,10 +89,11 @@ std::wstring SeparatorAtEndText(std::wstring_view path);
 inline constexpr std::size_t kNameRoom = 40;
 std::wstring ShownName(const std::wstring& name, std::size_t room = kNameRoom);
 
-// How a run of the tool ended.
+// How a run of the tool, or of another started program, ended as far as Pellory can tell.
 struct ToolRun {
-  enum class End { Exited, TimedOut } end = End::Exited;
+  enum class End { Exited, TimedOut, Failed } end = End::Exited;
   std::uint32_t exitCode = 0;
+  std::uint32_t error = 0;  // the system's error code when the wait or the exit code Failed
 };
 inline constexpr std::uint32_t kToolTimeoutMs = 30000;
 // For Pellory's copy with administrator rights, which keeps its own time limits.
@@ -109,6 +111,10 @@ std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& 
 // that ended it. systemText is the system's words for that code, empty if it has none.
 Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
                               const ToolRun& run, const std::wstring& systemText);
+
+// A run whose end could not be learnt: the wait or the exit code Failed.
+Report DescribeLostRun(const std::wstring& name, const ToolRun& run,
+                       const std::wstring& systemText);
 
 // What a program's version information says of it.
 struct ServerCheck {
@@ -135,6 +141,27 @@ enum class Token {
   Standard,  // a standard user's: no prompt would help
 };
 
+// A program Pellory started, owned: it is waited for or stopped through this object alone.
+class Child {
+ public:
+  virtual ~Child() = default;
+  // Waits up to timeoutMs (kNoTimeout: as long as it runs) for its end, answering the window
+  // system meanwhile.
+  virtual ToolRun Wait(std::uint32_t timeoutMs) = 0;
+  // Ends it; only ever Pellory's own second process.
+  virtual void Stop() = 0;
+};
+
+struct StartFailure {
+  std::uint32_t code = 0;  // the system's error code
+  std::wstring text;
+};
+// A started program, or why none could be started.
+struct Started {
+  std::unique_ptr<Child> child;
+  StartFailure failure;  // when there is no child
+};
+
 // How a limited Pellory starts its copy with administrator rights.
 struct Relaunch {
   std::wstring verb;
@@ -142,18 +169,14 @@ struct Relaunch {
   std::wstring arguments;  // exactly the text it was given
   std::wstring folder;
 };
-struct StartFailure {
-  std::uint32_t code = 0;  // the system's error code
-  std::wstring text;
-};
 // ERROR_CANCELLED: the user declined the prompt; also the exit status then.
 inline constexpr std::uint32_t kDeclined = 1223;
 
 class Platform {
  public:
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
-  // Starts the tool by its own full path with this command line; why not, if it cannot.
-  virtual std::optional<std::wstring> StartTool(const std::wstring& commandLine) = 0;
+  // Starts the system's own tool, minimized, with this command line.
+  virtual Started StartTool(const std::wstring& commandLine) = 0;
   // PATH as the system resolves it against the current folder; nothing if it cannot.
   virtual std::optional<std::wstring> FullPath(const std::wstring& path) = 0;
   // This program's own full path.
@@ -164,25 +187,18 @@ class Platform {
   virtual std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) = 0;
   // Whether the program declares itself self-registering in its version information.
   virtual ServerCheck CheckServer(const std::wstring& fullPath) = 0;
-  // Starts a program by its full path, minimized, in place of the tool; why not, if it cannot.
-  virtual std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
-                                                   const std::wstring& commandLine) = 0;
+  // Starts a program by its full path, minimized, in place of the tool.
+  virtual Started StartProgram(const std::wstring& fullPath, const std::wstring& commandLine) = 0;
   // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
-  // Waits up to timeoutMs for the started program (the tool, a server, Pellory's own second
-  // process or its copy with administrator rights), answering the window system meanwhile.
-  virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
-  // Ends the started program; only ever Pellory's own second process.
-  virtual void StopProgram() = 0;
   virtual ScreenTwips Screen() = 0;
   // What user account control made of this process's token; Full when it cannot be told.
   virtual Token TokenKind() = 0;
   // Whether this process is the copy a limited Pellory started for administrator rights.
   virtual bool IsRelaunchedCopy() = 0;
   virtual std::wstring CurrentFolder() = 0;
-  // Starts REQUEST through the shell, marked so that the copy knows itself, to be waited for
-  // with WaitForTool; why not, if it cannot.
-  virtual std::optional<StartFailure> StartElevated(const Relaunch& request) = 0;
+  // Starts REQUEST through the shell, marked so that the copy knows itself.
+  virtual Started StartElevated(const Relaunch& request) = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 

@@ -94,9 +94,9 @@ struct ToolCase {
 const std::vector<ToolCase>& ToolCases() {
   using End = ToolRun::End;
   static const std::vector<ToolCase> cases = {
-      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}}, {{End::Exited, 3}, {}},
-      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}}, {{End::Exited, 0xC0000005}, {}},
-      {{End::TimedOut, 0}, {}}, {{}, L"no tool"},
+      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}},    {{End::Exited, 3}, {}},
+      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}},    {{End::Exited, 0xC0000005}, {}},
+      {{End::TimedOut, 0}, {}}, {{End::Failed, 0, 6}, {}}, {{}, L"no tool"},
   };
   return cases;
 }

@@ -434,6 +434,10 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        {End::TimedOut, 0},
        L"a.tlb did not finish loading within 30 seconds and was stopped; the outcome is unknown.",
        L"!"},
+      {L"/register a.tlb",
+       {End::Failed, 0, 6},
+       L"Waiting for the work on a.tlb failed, so the outcome is unknown: The handle is invalid.",
+       L"!"},
   };
   for (const auto& c : cases) {
     FakePlatform failed;
@@ -443,8 +447,9 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
     EXPECT_EQ(failed.balloons[0].sText, c.text);
     EXPECT_EQ(failed.balloons[0].sIcon, c.icon);
     EXPECT_EQ(outcome.exitStatus, c.run.end == End::Exited ? static_cast<int>(c.run.exitCode) : 1);
-    // A second process that hangs is ours to stop; the tool and servers are not.
-    EXPECT_EQ(failed.calls.back() == L"stop", c.run.end == End::TimedOut);
+    // A second process that hangs, or is lost track of, is ours to stop; the tool and servers
+    // are not.
+    EXPECT_EQ(failed.calls.back() == L"stop", c.run.end != End::Exited);
   }
 
   // Only the line the first process writes is taken for an internal one: a full path of a type
