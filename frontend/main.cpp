@@ -105,10 +105,6 @@ class Win32Platform final : public modMain::Platform {
 
   std::wstring SystemText(std::uint32_t code) override { return win32::SystemMessage(code); }
 
-  std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
-    return comFiles::RegisterTypeLibrary(fullPath, unregister);
-  }
-
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     return comFiles::CheckServer(fullPath);
   }
@@ -224,14 +220,29 @@ class Win32Platform final : public modMain::Platform {
   modBalloon::unique_handle_k mark_;
 };
 
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Pellory's second process: it shows nothing and ends with the routine's HRESULT.
+int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
+  // A loader that trips over a damaged file ends the process, with the exception's code as its
+  // exit status, instead of stopping at the system's crash dialog.
+  SetUnhandledExceptionFilter(EndWithExceptionCode);
+  return static_cast<int>(comFiles::RegisterTypeLibrary(work.fullPath, work.unregister));
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
+  const std::wstring_view arguments = modMain::ArgumentsOf(GetCommandLineW());
+  if (const auto work = modMain::TypeLibraryWorkOf(arguments)) return TypeLibraryProcess(*work);
   try {
     Win32Platform platform;
-    const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
+    const auto outcome = modMain::Main(arguments, platform);
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();

@@ -168,8 +168,7 @@ std::wstring BalloonMessage(const CommandAction& action, const std::wstring& nam
   return WithName(action.messageBefore, name, action.messageAfter);
 }
 
-Command ParseCommandLine(std::wstring_view raw) {
-  if (raw.empty()) return ShowUsage{};
+std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw) {
   for (const auto internal : {kTypeLibraryRegister, kTypeLibraryUnregister}) {
     if (!raw.starts_with(internal) || raw.size() <= internal.size() + 1) continue;
     if (raw[internal.size()] != L' ') continue;
@@ -179,10 +178,15 @@ Command ParseCommandLine(std::wstring_view raw) {
     const bool full =
         (inner.size() > 3 && inner[1] == L':' && inner[2] == L'\\') || inner.starts_with(L"\\\\");
     if (!full || !HasExtension(inner, L".tlb") || inner.find(kQuote) != std::wstring_view::npos) {
-      return UnknownArgument{};
+      return std::nullopt;
     }
     return TypeLibraryWork{internal == kTypeLibraryUnregister, std::wstring(inner)};
   }
+  return std::nullopt;
+}
+
+Command ParseCommandLine(std::wstring_view raw) {
+  if (raw.empty()) return ShowUsage{};
   for (const auto& action : kActions) {
     const auto length = action.switchText.size();
     if (!raw.starts_with(action.switchText)) continue;
@@ -416,10 +420,6 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   if (const auto* backslash = std::get_if<SeparatorAtEnd>(&command)) {
     platform.ShowBox(SeparatorAtEndText(backslash->path), BoxIcon::Error);
     return {false, 1};
-  }
-  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
-    return {false,
-            static_cast<int>(platform.RegisterTypeLibrary(work->fullPath, work->unregister))};
   }
   const auto& registration = std::get<Registration>(command);
   const Token token = platform.TokenKind();

@@ -64,15 +64,18 @@ struct Registration {
   const CommandAction* action;
   RegistrationRequest request;
 };
+using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
+                             Registration>;
+Command ParseCommandLine(std::wstring_view raw);
+
 // Pellory's own second process, which loads a type library so that a damaged file cannot take
 // the first one down with it. It shows nothing; its exit status is the routine's HRESULT.
 struct TypeLibraryWork {
   bool unregister = false;
   std::wstring fullPath;
 };
-using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
-                             Registration, TypeLibraryWork>;
-Command ParseCommandLine(std::wstring_view raw);
+// Only the line the first process writes; anything else is no work of the second process.
+std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw);
 
 // The argument text after the program's own name, as the platform's Command$ gives it.
 std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
@@ -183,8 +186,6 @@ class Platform {
   virtual std::wstring OwnPath() = 0;
   // The system's words for an error code or HRESULT; empty if it has none.
   virtual std::wstring SystemText(std::uint32_t code) = 0;
-  // Loads the type library and registers or unregisters it, here and now; the HRESULT.
-  virtual std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) = 0;
   // Whether the program declares itself self-registering in its version information.
   virtual ServerCheck CheckServer(const std::wstring& fullPath) = 0;
   // Starts a program by its full path, minimized, in place of the tool.

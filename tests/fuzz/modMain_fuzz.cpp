@@ -128,8 +128,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
     CHECK(args.size() == 3 && args[2] == full, line);
     // The second process takes exactly this file, in the same direction.
     const std::wstring_view childArgs = ArgumentsOf(childLine);
-    const Command child = ParseCommandLine(childArgs);
-    const auto* work = std::get_if<TypeLibraryWork>(&child);
+    const auto work = TypeLibraryWorkOf(childArgs);
     CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
     FakePlatform platform;
     platform.result = {ToolRun::End::Exited, 0x80029C4A};
@@ -240,19 +239,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRefused(line, UsageText(), BoxIcon::Information, 0);
     return 0;
   }
-  // Pellory's second process: nothing shown, one library call, its HRESULT as the status.
-  const Command command = ParseCommandLine(line);
-  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
+  // Pellory's second process: its switch, then a path that cannot end the argument early.
+  if (const auto work = TypeLibraryWorkOf(line)) {
     const std::wstring_view internal =
         work->unregister ? L"/typelib-unregister " : L"/typelib-register ";
     CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos, line);
-    FakePlatform platform;
-    platform.result.exitCode = 0x80029C4A;
-    const Outcome outcome = Main(line, platform);
-    CHECK(platform.calls.size() == 1 && platform.calls[0].ends_with(L"library " + work->fullPath),
-          line);
-    CHECK(platform.boxes.empty() && platform.balloons.empty(), line);
-    CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
     return 0;
   }
   // A switch counts only when a blank, a tab or the end follows it; then at most one can match.

@@ -44,10 +44,6 @@ class FakePlatform final : public modMain::Platform {
     if (code == 6) return L"The handle is invalid.";
     return code == 0x80000003 ? L"One or more arguments are invalid." : L"";
   }
-  std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
-    calls.push_back((unregister ? L"unregister library " : L"register library ") + fullPath);
-    return result.exitCode;
-  }
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     calls.push_back(L"check " + fullPath);
     return server;

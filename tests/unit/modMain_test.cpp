@@ -392,14 +392,11 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   EXPECT_EQ(ok.balloons[0].sIcon, L"i");
   EXPECT_EQ(outcome.exitStatus, 0);
 
-  // The second process does the work, shows nothing and ends with the routine's HRESULT.
-  FakePlatform second;
-  second.token = Token::Limited;
-  second.result.exitCode = 0x8002801D;
-  outcome = Main(L"/typelib-register \"C:\\x y\\a.tlb\"", second);
-  EXPECT_EQ(second.calls, std::vector<std::wstring>{L"register library C:\\x y\\a.tlb"});
-  EXPECT_TRUE(second.balloons.empty() && second.boxes.empty());
-  EXPECT_EQ(outcome.exitStatus, static_cast<int>(0x8002801D));
+  // The second process takes its file and direction from the line the first one writes.
+  const auto second = TypeLibraryWorkOf(L"/typelib-register \"C:\\x y\\a.tlb\"");
+  ASSERT_TRUE(second.has_value());
+  EXPECT_FALSE(second->unregister);
+  EXPECT_EQ(second->fullPath, L"C:\\x y\\a.tlb");
 
   // A loader's crash first (0x80000003 is also an old HRESULT with system words of its own), then
   // the system's words, then ours for the usual errors, then the number.
@@ -458,10 +455,10 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        {L"/typelib-register", L"/typelib-register ", L"/typelib-register \"\"",
         L"/typelib-registerx C:\\a.tlb", L"/typelib-register a.tlb", L"/typelib-register C:a.tlb",
         L"/typelib-register C:\\x\\a.dll", L"/typelib-unregister \"C:\\a\"b.tlb\""}) {
+    EXPECT_FALSE(TypeLibraryWorkOf(line).has_value());
     EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
   }
-  EXPECT_TRUE(std::holds_alternative<TypeLibraryWork>(
-      ParseCommandLine(L"/typelib-unregister \\\\server\\share\\a.TLB")));
+  EXPECT_TRUE(TypeLibraryWorkOf(L"/typelib-unregister \\\\server\\share\\a.TLB")->unregister);
 }
 
 TEST(OtherKinds, AnUnresolvablePathGoesToTheToolAsTyped) {
