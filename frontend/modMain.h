@@ -40,10 +40,6 @@ std::wstring NameOf(std::wstring_view quotedPath);
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request);
 std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name);
 
-// Who does the work: regsvr32 serves in-process servers only, so type libraries and
-// self-registering programs are registered and unregistered by other means.
-enum class Handler { Tool, TypeLibrary, Server };
-Handler HandlerFor(const CommandAction& action, std::wstring_view path);
 std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath);
 std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAction& action,
                                     const std::wstring& fullPath);
@@ -104,20 +100,10 @@ inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
 
 struct Report {
   std::wstring text;
-  std::wstring icon;  // an sIcon code
+  balloon::IconRole icon = balloon::IconRole::Information;
 };
-Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run);
 // PROGRAM is what could not be started: RegSvr32, Pellory's type-library process or a server.
 std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error);
-
-// RUN is the type-library process's; its exit status is an HRESULT, or the code of an exception
-// that ended it. systemText is the system's words for that code, empty if it has none.
-Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
-                              const ToolRun& run, const std::wstring& systemText);
-
-// A run whose end could not be learnt: the wait or the exit code Failed.
-Report DescribeLostRun(const std::wstring& name, const ToolRun& run,
-                       const std::wstring& systemText);
 
 // What a program's version information says of it.
 struct ServerCheck {
@@ -126,8 +112,6 @@ struct ServerCheck {
 };
 // Why a program was not started; only for the kinds other than SelfRegistering.
 Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check);
-Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
-                             const ToolRun& run);
 
 struct ScreenTwips {
   double width = 0;
@@ -206,6 +190,39 @@ class Platform {
  protected:
   ~Platform() = default;
 };
+
+// Who does the work: regsvr32 serves in-process servers only, so type libraries and
+// self-registering programs are registered and unregistered by other means.
+struct Handler {
+  enum class Kind { Tool, TypeLibrary, Server } kind;
+  // The files it takes under /register and /unregister; empty: every other file, and every file
+  // under the other actions.
+  std::wstring_view extension;
+  // What could not be started, in the box that says so; empty: the file itself.
+  std::wstring_view program;
+  // Started only when its version information says that it registers itself.
+  bool mustRegisterItself;
+  // Pellory's own: stopped when its outcome is unknown, so that it changes nothing once the
+  // balloon has spoken.
+  bool mayBeStopped;
+  // Starts it on FILE, the path as the system resolves it, with its command line.
+  Started (*start)(Platform& platform, const CommandAction& action,
+                   const RegistrationRequest& request, const std::wstring& file);
+  // Its report when it did not finish in time: before + NAME + after, then the time.
+  std::wstring_view timedOutBefore;
+  std::wstring_view timedOutAfter;
+  // Its report of a failure exit status; systemText is the system's words for that status,
+  // empty if it has none.
+  std::wstring (*failed)(const CommandAction& action, const std::wstring& name,
+                         std::uint32_t status, const std::wstring& systemText);
+  // Exit statuses that tell of a registry which refused to be written.
+  std::span<const std::uint32_t> deniedAccess;
+};
+const Handler& HandlerFor(const CommandAction& action, std::wstring_view path);
+// systemText is the system's words for the run's exit status, or for its error when the wait
+// Failed; empty if it has none.
+Report Describe(const Handler& handler, const CommandAction& action, const std::wstring& name,
+                const ToolRun& run, const std::wstring& systemText);
 
 struct Outcome {
   bool balloonShown = false;

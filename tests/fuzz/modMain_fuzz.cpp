@@ -117,12 +117,12 @@ void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon ic
 // Type libraries and self-registering programs: only register and unregister reach them, a
 // type library goes to Pellory's second process, and a program is started only once it said it
 // registers itself; both by their full path, as one argument.
-void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler handler,
+void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler::Kind kind,
                     std::wstring_view inner, const std::wstring& name) {
   CHECK(!action.serverSwitch.empty(), line);
   FakePlatform probe;
   const std::wstring full = *probe.FullPath(std::wstring(inner));
-  if (handler == Handler::TypeLibrary) {
+  if (kind == Handler::Kind::TypeLibrary) {
     const std::wstring childLine = TypeLibraryCommandLine(probe.OwnPath(), action, full);
     const auto args = SplitArguments(childLine);
     CHECK(args.size() == 3 && args[2] == full, line);
@@ -183,9 +183,9 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
                                                              L" [" + line + L"] in C:\\cwd",
         line);
 
-  const Handler handler = HandlerFor(action, inner);
-  if (handler != Handler::Tool) {
-    CheckOtherKind(line, action, handler, inner, name);
+  const Handler::Kind kind = HandlerFor(action, inner).kind;
+  if (kind != Handler::Kind::Tool) {
+    CheckOtherKind(line, action, kind, inner, name);
     return;
   }
   // The tool must receive exactly the path as one argument, then the action's own switches.

@@ -122,7 +122,8 @@ TEST(Texts, LongNamesAreCutInTheMiddleKeepingTheirEnd) {
   // Long words leave the name less room, so that they stay within the balloon's two lines; the
   // name's end is always shown.
   const auto& install = ActionTable()[3];
-  const auto missing = DescribeOutcome(install, name, {ToolRun::End::Exited, 4});
+  const auto missing =
+      Describe(HandlerFor(install, name), install, name, {ToolRun::End::Exited, 4}, L"");
   EXPECT_EQ(missing.text, L"The entry point DllRegisterServer or DllInstall was not found in " +
                               std::wstring(18, L'n') + L"\u2026_library.dll.");
   const auto unreadable =
@@ -149,43 +150,46 @@ TEST(Outcome, ExitCodesAreReportedInPlainWords) {
   const auto& reg = ActionTable()[0];
   const auto& inst = ActionTable()[3];
   using End = ToolRun::End;
+  using enum balloon::IconRole;
   struct Case {
     const CommandAction& action;
     ToolRun run;
-    std::wstring_view text, icon;
+    std::wstring_view text;
+    balloon::IconRole icon;
   };
   const Case cases[] = {
-      {reg, {End::Exited, 0}, L"a.dll has been registered.", L"i"},
-      {reg, {End::Exited, 1}, L"RegSvr32 rejected its arguments for a.dll.", L"x"},
-      {reg, {End::Exited, 2}, L"OLE could not be started, so a.dll was not processed.", L"x"},
+      {reg, {End::Exited, 0}, L"a.dll has been registered.", Information},
+      {reg, {End::Exited, 1}, L"RegSvr32 rejected its arguments for a.dll.", Error},
+      {reg, {End::Exited, 2}, L"OLE could not be started, so a.dll was not processed.", Error},
       {reg,
        {End::Exited, 3},
        L"a.dll could not be loaded (missing, or not a module for this system).",
-       L"x"},
-      {reg, {End::Exited, 4}, L"The entry point DllRegisterServer was not found in a.dll.", L"x"},
+       Error},
+      {reg, {End::Exited, 4}, L"The entry point DllRegisterServer was not found in a.dll.", Error},
       {inst,
        {End::Exited, 5},
        L"DllRegisterServer or DllInstall in a.dll reported a failure.",
-       L"x"},
-      {reg, {End::Exited, 7}, L"RegSvr32 failed on a.dll with exit code 7.", L"x"},
+       Error},
+      {reg, {End::Exited, 7}, L"RegSvr32 failed on a.dll with exit code 7.", Error},
       {reg,
        {End::Exited, 0xC0000005},
        L"RegSvr32 failed on a.dll with exit code 0xC0000005.",
-       L"x"},
+       Error},
       {reg,
        {End::TimedOut, 0},
        L"RegSvr32 did not finish on a.dll within 30 seconds; the outcome is unknown.",
-       L"!"},
+       Warning},
   };
   for (const auto& c : cases) {
-    const auto report = DescribeOutcome(c.action, L"a.dll", c.run);
+    const auto report = Describe(HandlerFor(c.action, L"a.dll"), c.action, L"a.dll", c.run, L"");
     EXPECT_EQ(report.text, c.text);
     EXPECT_EQ(report.icon, c.icon);
   }
 }
 
 TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
-  const auto spec = MakeBalloonSpec({L"m", L"i"}, {1024 * 15.0, 768 * 15.0});
+  using balloon::IconRole;
+  const auto spec = MakeBalloonSpec({L"m", IconRole::Information}, {1024 * 15.0, 768 * 15.0});
   EXPECT_EQ(spec.sTitle, L"Pellory");
   EXPECT_EQ(spec.sText, L"m");
   EXPECT_EQ(spec.lPosX, 15360 - 5100);
@@ -194,14 +198,14 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
   EXPECT_TRUE(spec.bShowClose);
   EXPECT_EQ(spec.lAutoCloseAfter, 2500);
   // Failures and unknown outcomes stay longer, to be read.
-  for (const auto icon : {L"x", L"!"})
+  for (const auto icon : {IconRole::Error, IconRole::Warning})
     EXPECT_EQ(MakeBalloonSpec({L"m", icon}, {}).lAutoCloseAfter, 8000);
   EXPECT_EQ(spec.lHeight, 1000);
   EXPECT_EQ(spec.lWidth, 5000);
   EXPECT_EQ(spec.sFont, L"Tahoma");
   EXPECT_EQ(spec.sRTFFilename, L"");
   // At 120 DPI twips per pixel are 12, and whole twips are passed on.
-  const auto hi = MakeBalloonSpec({L"m", L"i"}, {1366 * 12.0, 768 * 12.0});
+  const auto hi = MakeBalloonSpec({L"m", IconRole::Information}, {1366 * 12.0, 768 * 12.0});
   EXPECT_EQ(hi.lPosX, 16392 - 5100);
 }
 
@@ -355,27 +359,28 @@ TEST(StartUp, OnlyALimitedTokenAsksOnceForACopyWithAdministratorRights) {
 }
 
 TEST(OtherKinds, OnlyRegisterAndUnregisterOfTypeLibrariesAndProgramsBypassTheTool) {
+  using Kind = Handler::Kind;
   struct Case {
     std::wstring_view line;
-    Handler handler;
+    Kind kind;
   };
   const Case cases[] = {
-      {L"/register C:\\x\\a.tlb", Handler::TypeLibrary},
-      {L"/unregister \"C:\\x\\A.TLB\"", Handler::TypeLibrary},
-      {L"/register C:\\x\\s.Exe", Handler::Server},
+      {L"/register C:\\x\\a.tlb", Kind::TypeLibrary},
+      {L"/unregister \"C:\\x\\A.TLB\"", Kind::TypeLibrary},
+      {L"/register C:\\x\\s.Exe", Kind::Server},
       // Windows opens s.exe for this name.
-      {L"/unregister \"C:\\x\\s.exe. \"", Handler::Server},
-      {L"/install C:\\x\\a.tlb", Handler::Tool},
-      {L"/uninstall C:\\x\\s.exe", Handler::Tool},
-      {L"/installonly C:\\x\\s.exe", Handler::Tool},
-      {L"/register C:\\x\\a.tlb.dll", Handler::Tool},
-      {L"/register C:\\x.exe\\a.ocx", Handler::Tool},
-      {L"/register C:\\x\\atlb", Handler::Tool},
+      {L"/unregister \"C:\\x\\s.exe. \"", Kind::Server},
+      {L"/install C:\\x\\a.tlb", Kind::Tool},
+      {L"/uninstall C:\\x\\s.exe", Kind::Tool},
+      {L"/installonly C:\\x\\s.exe", Kind::Tool},
+      {L"/register C:\\x\\a.tlb.dll", Kind::Tool},
+      {L"/register C:\\x.exe\\a.ocx", Kind::Tool},
+      {L"/register C:\\x\\atlb", Kind::Tool},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
     const auto r = AsRegistration(ParseCommandLine(c.line));
-    EXPECT_EQ(HandlerFor(*r.action, r.request.path), c.handler);
+    EXPECT_EQ(HandlerFor(*r.action, r.request.path).kind, c.kind);
   }
 }
 
