@@ -242,7 +242,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (const auto work = modMain::TypeLibraryWorkOf(arguments)) return TypeLibraryProcess(*work);
   try {
     Win32Platform platform;
-    const auto outcome = modMain::Main(arguments, platform);
+    const auto outcome = modMain::Run(arguments, platform);
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();

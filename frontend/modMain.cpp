@@ -468,7 +468,7 @@ Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& regist
 
 }  // namespace
 
-Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
+Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const Command command = ParseCommandLine(rawCommandLine);
   if (std::holds_alternative<ShowUsage>(command)) {
     platform.ShowBox(UsageText(), BoxIcon::Information);

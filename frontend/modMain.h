@@ -228,6 +228,7 @@ struct Outcome {
   bool balloonShown = false;
   int exitStatus = 0;  // once the balloon is gone
 };
-Outcome Main(std::wstring_view rawCommandLine, Platform& platform);
+// The start-up procedure: all that a run of Pellory does with its command line.
+Outcome Run(std::wstring_view rawCommandLine, Platform& platform);
 
 }  // namespace modMain

@@ -105,7 +105,7 @@ const std::vector<ToolCase>& ToolCases() {
 void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon icon, int status) {
   FakePlatform platform;
   platform.token = Token::Limited;  // which makes no difference to it
-  const Outcome outcome = Main(line, platform);
+  const Outcome outcome = Run(line, platform);
   CHECK(platform.calls.empty(), line);
   CHECK(platform.balloons.empty(), line);
   CHECK(platform.boxes.size() == 1, line);
@@ -132,7 +132,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
     CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
     FakePlatform platform;
     platform.result = {ToolRun::End::Exited, 0x80029C4A};
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     CHECK(platform.calls.size() == 3, line);
     CHECK(platform.calls[0] == L"start program " + probe.OwnPath() + L" as " + childLine, line);
     CHECK(platform.balloons.size() == 1 && platform.balloons[0].sIcon == L"x", line);
@@ -147,7 +147,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
                           ServerCheck::Kind::Unreadable}) {
     FakePlatform platform;
     platform.server.kind = kind;
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     CHECK(!platform.calls.empty() && platform.calls[0] == L"check " + full, line);
     const bool started = platform.calls.size() > 1;
     CHECK(started == (kind == ServerCheck::Kind::SelfRegistering), line);
@@ -178,7 +178,7 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
   FakePlatform limited;
   limited.token = Token::Limited;
-  Main(line, limited);
+  Run(line, limited);
   CHECK(limited.calls.size() == 2 && limited.calls[0] == L"elevate runas " + limited.OwnPath() +
                                                              L" [" + line + L"] in C:\\cwd",
         line);
@@ -198,7 +198,7 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
     FakePlatform platform;
     platform.result = tool.run;
     platform.startError = tool.startError;
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     const ToolRun& run = tool.run;
     if (tool.startError) {
       CHECK(platform.calls == std::vector<std::wstring>{L"start " + toolLine}, line);

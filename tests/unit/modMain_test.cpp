@@ -227,7 +227,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
   for (const auto& c : cases) {
     FakePlatform platform;
     platform.token = Token::Limited;  // nor do they ask for administrator rights
-    const auto outcome = Main(c.line, platform);
+    const auto outcome = modMain::Run(c.line, platform);
     EXPECT_FALSE(outcome.balloonShown);
     EXPECT_EQ(outcome.exitStatus, c.status);
     EXPECT_TRUE(platform.calls.empty()) << "something was launched";
@@ -240,7 +240,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
 
 TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister C:\\x\\a.ocx", ok);
+  auto outcome = modMain::Run(L"/unregister C:\\x\\a.ocx", ok);
   // The balloon is loaded while the tool runs, and shown only once it has ended.
   const std::vector<std::wstring> expected{L"start RegSvr32 \"C:\\x\\a.ocx\" /s /u", L"prepare",
                                            L"wait 30000"};
@@ -254,14 +254,14 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
 
   FakePlatform failed;
   failed.result = {ToolRun::End::Exited, 5};
-  outcome = Main(L"/register a.dll", failed);
+  outcome = modMain::Run(L"/register a.dll", failed);
   ASSERT_EQ(failed.balloons.size(), 1u);
   EXPECT_EQ(failed.balloons[0].sIcon, L"x");
   EXPECT_EQ(outcome.exitStatus, 5);
 
   FakePlatform hung;
   hung.result = {ToolRun::End::TimedOut, 0};
-  outcome = Main(L"/register a.dll", hung);
+  outcome = modMain::Run(L"/register a.dll", hung);
   ASSERT_EQ(hung.balloons.size(), 1u);
   EXPECT_EQ(hung.balloons[0].sIcon, L"!");
   EXPECT_EQ(outcome.exitStatus, 1);
@@ -270,7 +270,7 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   FakePlatform noBalloon;
   noBalloon.result = {ToolRun::End::Exited, 4};
   noBalloon.balloonFails = true;
-  outcome = Main(L"/register a.dll", noBalloon);
+  outcome = modMain::Run(L"/register a.dll", noBalloon);
   EXPECT_FALSE(outcome.balloonShown);
   EXPECT_EQ(outcome.exitStatus, 4);
   ASSERT_EQ(noBalloon.boxes.size(), 1u);
@@ -279,7 +279,7 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
 
   FakePlatform missing;
   missing.startError = L"C:\\windows\\system32\\regsvr32.exe: gone";
-  outcome = Main(L"/register a.dll", missing);
+  outcome = modMain::Run(L"/register a.dll", missing);
   EXPECT_FALSE(outcome.balloonShown);
   EXPECT_TRUE(missing.balloons.empty());
   EXPECT_EQ(missing.calls.size(), 1u) << "waited for a tool that never started";
@@ -344,7 +344,7 @@ TEST(StartUp, OnlyALimitedTokenAsksOnceForACopyWithAdministratorRights) {
     platform.relaunchedCopy = c.copy;
     platform.result = c.run;
     platform.elevateError = c.startFailure;
-    const auto outcome = Main(c.line, platform);
+    const auto outcome = modMain::Run(c.line, platform);
     // Exactly the text it was given, in the same folder; then only the wait, however long.
     std::vector<std::wstring> relaunch{L"elevate runas C:\\P\\Pellory.exe [" +
                                        std::wstring(c.line) + L"] in C:\\cwd"};
@@ -386,7 +386,7 @@ TEST(OtherKinds, OnlyRegisterAndUnregisterOfTypeLibrariesAndProgramsBypassTheToo
 
 TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister \"lib\\a.tlb\"", ok);
+  auto outcome = modMain::Run(L"/unregister \"lib\\a.tlb\"", ok);
   const std::vector<std::wstring> calls{
       L"start program C:\\P\\Pellory.exe as \"C:\\P\\Pellory.exe\" /typelib-unregister "
       L"\"C:\\cwd\\lib\\a.tlb\"",
@@ -444,7 +444,7 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   for (const auto& c : cases) {
     FakePlatform failed;
     failed.result = c.run;
-    outcome = Main(c.line, failed);
+    outcome = modMain::Run(c.line, failed);
     ASSERT_EQ(failed.balloons.size(), 1u);
     EXPECT_EQ(failed.balloons[0].sText, c.text);
     EXPECT_EQ(failed.balloons[0].sIcon, c.icon);
@@ -469,14 +469,14 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
 TEST(OtherKinds, AnUnresolvablePathGoesToTheToolAsTyped) {
   FakePlatform unresolved;
   unresolved.noFullPath = true;
-  Main(L"/register a.exe", unresolved);
+  modMain::Run(L"/register a.exe", unresolved);
   const std::vector<std::wstring> calls{L"start RegSvr32 \"a.exe\" /s", L"prepare", L"wait 30000"};
   EXPECT_EQ(unresolved.calls, calls);
 }
 
 TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister bin\\s.exe", ok);
+  auto outcome = modMain::Run(L"/unregister bin\\s.exe", ok);
   const std::vector<std::wstring> calls{
       L"check C:\\cwd\\bin\\s.exe",
       L"start program C:\\cwd\\bin\\s.exe as \"C:\\cwd\\bin\\s.exe\" /UnregServer", L"prepare",
@@ -519,7 +519,7 @@ TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
     FakePlatform platform;
     platform.server = c.check;
     platform.result = c.run;
-    outcome = Main(L"/register s.exe", platform);
+    outcome = modMain::Run(L"/register s.exe", platform);
     EXPECT_EQ(platform.calls.size() > 1, c.check.kind == Kind::SelfRegistering);
     ASSERT_EQ(platform.balloons.size(), 1u);
     EXPECT_EQ(platform.balloons[0].sText, c.text);
@@ -529,7 +529,7 @@ TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
 
   FakePlatform missing;
   missing.startError = L"C:\\cwd\\s.exe: bad image";
-  outcome = Main(L"/register s.exe", missing);
+  outcome = modMain::Run(L"/register s.exe", missing);
   EXPECT_TRUE(missing.balloons.empty());
   ASSERT_EQ(missing.boxes.size(), 1u);
   EXPECT_TRUE(missing.boxes[0].text.starts_with(L"s.exe could not be started, so nothing was"));
