@@ -1,5 +1,5 @@
 // Pellory's start-up procedure and its decisions: the command line, the action table, the
-// tool command line and the result balloon. The platform is reached only through Platform.
+// handler table and the result balloon. The platform is reached only through Platform.
 #pragma once
 
 #include <cstdint>
