@@ -181,8 +181,9 @@ class Win32Platform final : public modMain::Platform {
     if (!execute) return failure(GetLastError());
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
-    // Whatever goes wrong is told by Pellory, not by a box of the shell's.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    // Whatever goes wrong is told by Pellory, not by a box of the shell's. No zone check: this
+    // very program already runs, and a warning about it would only be a second prompt.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     info.lpVerb = request.verb.c_str();
     info.lpFile = request.program.c_str();
     info.lpParameters = request.arguments.c_str();
