@@ -223,6 +223,9 @@ frmTip::~frmTip() {
 
 void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
+  // Closed while hidden (WM_CLOSE, or a reader pressing its button): nothing would ever end the
+  // message loop, so the caller tells the outcome otherwise.
+  if (!hwnd) throw std::runtime_error("the balloon was closed before it was shown");
   form->selfOwned_ = true;
   frmTip* self = form.release();
   ++shownForms;
