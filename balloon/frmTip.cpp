@@ -150,10 +150,11 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
 
 // Held from reading the places taken until this balloon is shown, so that processes started
 // together never pick the same one. A holder that died leaves it abandoned, which is ours then;
-// after a hung one the place is chosen all the same, at worst shared.
+// after a hung one the place is chosen all the same, at worst shared. Only the right to wait is
+// asked for: one made by an elevated Pellory grants a limited one no more than that.
 class PlacesLock {
  public:
-  PlacesLock() : mutex_(CreateMutexW(nullptr, FALSE, kPlacesMutex)) {
+  PlacesLock() : mutex_(CreateMutexExW(nullptr, kPlacesMutex, 0, SYNCHRONIZE)) {
     if (!mutex_) return;
     const DWORD got = WaitForSingleObject(mutex_.get(), kPlacesWaitMs);
     owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
@@ -222,6 +223,9 @@ frmTip::~frmTip() {
 
 void frmTip::Show(std::unique_ptr<frmTip> form) {
   const HWND hwnd = form->hwnd();
+  // Closed while hidden (WM_CLOSE, or a reader pressing its button): nothing would ever end the
+  // message loop, so the caller tells the outcome otherwise.
+  if (!hwnd) throw std::runtime_error("the balloon was closed before it was shown");
   form->selfOwned_ = true;
   frmTip* self = form.release();
   ++shownForms;

@@ -2,6 +2,7 @@
 // loop that lives exactly as long as a balloon does.
 #include <windows.h>
 // After windows.h, which they need.
+#include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -181,14 +182,25 @@ class Win32Platform final : public modMain::Platform {
     if (!execute) return failure(GetLastError());
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
-    // Whatever goes wrong is told by Pellory, not by a box of the shell's.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    // Whatever goes wrong is told by Pellory, not by a box of the shell's. No zone check: this
+    // very program already runs, and a warning about it would only be a second prompt.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     info.lpVerb = request.verb.c_str();
     info.lpFile = request.program.c_str();
     info.lpParameters = request.arguments.c_str();
     info.lpDirectory = request.folder.empty() ? nullptr : request.folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!execute(&info)) return failure(GetLastError());
+    // The shell may carry a verb out through COM objects, so it wants COM on the calling thread.
+    static const win32::SystemLibrary ole32(L"ole32.dll");
+    const auto coInitializeEx = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
+    const auto coUninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
+    const bool com =
+        coInitializeEx && coUninitialize &&
+        SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    const BOOL started = execute(&info);
+    const DWORD error = GetLastError();
+    if (com) coUninitialize();
+    if (!started) return failure(error);
     return Adopt(info.hProcess);
   }
 
