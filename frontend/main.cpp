@@ -1,5 +1,5 @@
-// Pellory's entry on Windows: the platform services of the start-up procedure, and the message
-// loop that lives exactly as long as a balloon does.
+// Pellory's entry on Windows: its second process for type libraries, the platform services of
+// the start-up procedure, and the message loop that lives exactly as long as a balloon does.
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
