@@ -252,9 +252,9 @@ void frmTip::RoundCorners() {
   RECT window;
   GetWindowRect(hwnd(), &window);
   // The outer size in pixels is the twips size divided by twips per pixel, already rounded.
-  const int ellipse = balloon::Scale(balloon::kCornerEllipse, dpi_);
-  unique_hrgn region(CreateRoundRectRgn(0, 0, window.right - window.left,
-                                        window.bottom - window.top, ellipse, ellipse));
+  const int width = window.right - window.left, height = window.bottom - window.top;
+  const int ellipse = balloon::ComputeLayout(width, height, dpi_).ellipse;
+  unique_hrgn region(CreateRoundRectRgn(0, 0, width, height, ellipse, ellipse));
   // The window owns its region from now on.
   if (SetWindowRgn(hwnd(), region.get(), TRUE)) region.release();
 }
@@ -485,12 +485,13 @@ void frmTip::Paint(HDC target) const {
   const RECT stripRect = ToRECT(lblTitle_.rect);
   FillRect(dc.get(), &stripRect, strip.get());
   {
-    unique_hpen pen(
-        CreatePen(PS_SOLID, balloon::Scale(balloon::kBorderWidth, dpi_), balloon::kBorderColour));
+    const auto shape = balloon::ComputeLayout(client.right, client.bottom, dpi_);
+    unique_hpen pen(CreatePen(PS_SOLID, shape.pen, balloon::kBorderColour));
     SelectGuard penGuard(dc.get(), pen.get());
     SelectGuard brushGuard(dc.get(), GetStockObject(NULL_BRUSH));
-    const int ellipse = balloon::Scale(balloon::kCornerEllipse, dpi_);
-    RoundRect(dc.get(), 0, 0, client.right - 1, client.bottom - 1, ellipse, ellipse);
+    const RECT border = ToRECT(shape.border);
+    RoundRect(dc.get(), border.left, border.top, border.right, border.bottom, shape.ellipse,
+              shape.ellipse);
   }
 
   // Windowless controls, back to front.

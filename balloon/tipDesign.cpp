@@ -93,14 +93,6 @@ int TwipsToPixels(double twips, double twipsPerPixel) {
   return RoundHalfEven(twips / twipsPerPixel);
 }
 
-Corner RegionCorner(double widthTwips, double heightTwips, double tppX, double tppY) {
-  return {TwipsToPixels(widthTwips, tppX), TwipsToPixels(heightTwips, tppY)};
-}
-
-Corner BorderCorner(double widthTwips, double heightTwips, double tppX, double tppY) {
-  return {RoundHalfEven(widthTwips / tppX - 1), RoundHalfEven(heightTwips / tppY - 1)};
-}
-
 namespace {
 
 int RoundDiv(long long num, long long den) {
@@ -149,6 +141,10 @@ Layout ComputeLayout(int sw, int sh, int dpi) {
   l.imgX = edges(sw - s(x + 15), s(2), sw - s(x + 15 - close.width), s(2 + close.height));
   l.imgDisplayIcon = edges(s(10), s(2), s(10 + icon.width), s(2 + icon.height));
   l.lblTitle = edges(0, s(1), sw, s(1 + t));
+  // One pixel inside the region, so that at least half of the pen shows on every side.
+  l.border = edges(0, 0, sw - 1, sh - 1);
+  l.pen = s(kBorderWidth);
+  l.ellipse = s(kCornerEllipse);
   return l;
 }
 

@@ -126,16 +126,6 @@ std::wstring AccessibleName(std::wstring_view title, std::wstring_view text);
 int RoundHalfEven(double value);
 int TwipsToPixels(double twips, double twipsPerPixel);
 
-// Corner (w, h) of the window's rounded region for an outer size in twips.
-struct Corner {
-  int x = 0;
-  int y = 0;
-  bool operator==(const Corner&) const = default;
-};
-Corner RegionCorner(double widthTwips, double heightTwips, double tppX, double tppY);
-// Second corner of the painted border: one less than the region's.
-Corner BorderCorner(double widthTwips, double heightTwips, double tppX, double tppY);
-
 // A design pixel value at DPI, rounded half away from zero as MulDiv does; the one rounding rule
 // of every scaled value.
 int Scale(int value, int dpi);
@@ -147,13 +137,17 @@ int PictureSize(int box);
 // A square of SIZE centred in BOX, so that a picture is never stretched.
 Rect Centred(const Rect& box, int size);
 
-// Positions of the visible controls for a client size at DPI, their edges scaled from 96 DPI.
+// Positions of the visible controls for a client size at DPI, their edges scaled from 96 DPI,
+// and the rounded shape: the window's region is the whole client size.
 struct Layout {
   Rect txtTip;
   Rect lblX;
   Rect imgX;  // imgX_Dn and imgX_Up get the same place
   Rect imgDisplayIcon;
   Rect lblTitle;
+  Rect border;  // the painted border's outline
+  int pen;      // the border's width
+  int ellipse;  // the corners' of both the region and the border
 };
 Layout ComputeLayout(int scaleWidth, int scaleHeight, int dpi = kDesignDpi);
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "modMainRemoveReg.h"
+#include "keyRemoval.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ void PrintRow(const char* label, const std::vector<double>& ms) {
 // Brannock's list, below the classes root.
 std::vector<std::wstring> ListedKeys() {
   std::vector<std::wstring> keys;
-  for (const auto path : modMainRemoveReg::ShellVerbKeyList) {
+  for (const auto path : keyRemoval::ShellVerbKeyList) {
     keys.emplace_back(path.substr(path.find(L'\\') + 1));
   }
   return keys;

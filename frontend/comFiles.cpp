@@ -22,11 +22,6 @@ const SystemLibrary& Version() {
   return library;
 }
 
-LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
-  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-
 template <class T>
 struct Releaser {
   void operator()(T* p) const { p->Release(); }
@@ -45,7 +40,6 @@ std::wstring Explain(std::uint32_t code) {
 }
 
 std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) {
-  SetUnhandledExceptionFilter(EndWithExceptionCode);
   const auto& oleaut = OleAut();
   const auto load = oleaut.Bind<decltype(::LoadTypeLibEx)>("LoadTypeLibEx");
   const auto unregisterLibrary = oleaut.Bind<decltype(::UnRegisterTypeLib)>("UnRegisterTypeLib");

@@ -16,8 +16,8 @@ namespace comFiles {
 // empty, and with no placeholder left in it.
 std::wstring Explain(std::uint32_t code);
 
-// Meant for Pellory's second process: a loader that trips over a damaged file ends it, with the
-// exception's code as its exit status, instead of stopping at the system's crash dialog.
+// Loads the type library and registers or unregisters it, here and now: the HRESULT. Only in
+// Pellory's second process, since a damaged file can make the system's loader crash.
 std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister);
 modMain::ServerCheck CheckServer(const std::wstring& fullPath);
 

@@ -1,5 +1,5 @@
-// Pellory's entry on Windows: the platform services of the start-up procedure, and the message
-// loop that lives exactly as long as a balloon does.
+// Pellory's entry on Windows: its second process for type libraries, the platform services of
+// the start-up procedure, and the message loop that lives exactly as long as a balloon does.
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
@@ -37,6 +37,40 @@ DWORD ParentId() {
   return 0;
 }
 
+// A program Pellory started, owned by its process handle.
+class ChildProcess final : public modMain::Child {
+ public:
+  explicit ChildProcess(HANDLE process) : process_(process) {}
+
+  modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
+    using End = modMain::ToolRun::End;
+    // Messages are answered meanwhile: a program that broadcasts to every window must not hang
+    // on ours.
+    const DWORD woke = win32::WaitAnswering(
+        process_.get(), timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs);
+    if (woke == WAIT_TIMEOUT) return {End::TimedOut};
+    DWORD code = 0;
+    if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
+      return {End::Failed, 0, GetLastError()};
+    }
+    return {End::Exited, code};
+  }
+
+  void Stop() override {
+    TerminateProcess(process_.get(), ERROR_TIMEOUT);
+    WaitForSingleObject(process_.get(), 5000);
+  }
+
+ private:
+  win32::unique_handle_k process_;
+};
+
+modMain::Started Adopt(HANDLE process) { return {std::make_unique<ChildProcess>(process), {}}; }
+
+modMain::Started NotStarted(std::uint32_t code, std::wstring text) {
+  return {nullptr, {code, std::move(text)}};
+}
+
 class Win32Platform final : public modMain::Platform {
  public:
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
@@ -44,12 +78,14 @@ class Win32Platform final : public modMain::Platform {
                 MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
   }
 
-  std::optional<std::wstring> StartTool(const std::wstring& commandLine) override {
+  modMain::Started StartTool(const std::wstring& commandLine) override {
     // Only the system's own tool: never one from the current folder or the PATH.
-    wchar_t system[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return comFiles::Explain(GetLastError());
-    return Start(std::wstring(system, length) + L"\\regsvr32.exe", commandLine);
+    const std::wstring system = win32::SystemFolder();
+    if (system.empty()) {
+      const DWORD error = GetLastError();
+      return NotStarted(error, comFiles::Explain(error));
+    }
+    return Start(system + L"\\regsvr32.exe", commandLine);
   }
 
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
@@ -70,16 +106,12 @@ class Win32Platform final : public modMain::Platform {
 
   std::wstring SystemText(std::uint32_t code) override { return win32::SystemMessage(code); }
 
-  std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) override {
-    return comFiles::RegisterTypeLibrary(fullPath, unregister);
-  }
-
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     return comFiles::CheckServer(fullPath);
   }
 
-  std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
-                                           const std::wstring& commandLine) override {
+  modMain::Started StartProgram(const std::wstring& fullPath,
+                                const std::wstring& commandLine) override {
     return Start(fullPath, commandLine);
   }
 
@@ -90,36 +122,6 @@ class Win32Platform final : public modMain::Platform {
     } catch (const std::exception&) {
       prepared_.reset();
     }
-  }
-
-  modMain::ToolRun WaitForTool(std::uint32_t timeoutMs) override {
-    using End = modMain::ToolRun::End;
-    const HANDLE tool = tool_.get();
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-      const ULONGLONG now = GetTickCount64();
-      const DWORD wait = timeoutMs == modMain::kNoTimeout ? INFINITE
-                         : now < deadline                 ? static_cast<DWORD>(deadline - now)
-                                                          : 0;
-      // Messages are answered meanwhile: a program that broadcasts to every window must not
-      // hang on ours.
-      const DWORD woke = MsgWaitForMultipleObjects(1, &tool, FALSE, wait, QS_ALLINPUT);
-      if (woke == WAIT_OBJECT_0) break;
-      if (woke != WAIT_OBJECT_0 + 1) return {End::TimedOut, 0};
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(tool, &code);
-    return {End::Exited, code};
-  }
-
-  void StopProgram() override {
-    TerminateProcess(tool_.get(), ERROR_TIMEOUT);
-    WaitForSingleObject(tool_.get(), 5000);
   }
 
   modMain::ScreenTwips Screen() override {
@@ -170,10 +172,8 @@ class Win32Platform final : public modMain::Platform {
     }
   }
 
-  std::optional<modMain::StartFailure> StartElevated(const modMain::Relaunch& request) override {
-    const auto failure = [](DWORD code) {
-      return modMain::StartFailure{code, comFiles::Explain(code)};
-    };
+  modMain::Started StartElevated(const modMain::Relaunch& request) override {
+    const auto failure = [](DWORD code) { return NotStarted(code, comFiles::Explain(code)); };
     mark_.reset(CreateEventW(nullptr, TRUE, FALSE, RelaunchMark(GetCurrentProcessId()).c_str()));
     if (!mark_) return failure(GetLastError());
     // Only now, and only the system's own: most runs never need the shell.
@@ -201,8 +201,7 @@ class Win32Platform final : public modMain::Platform {
     const DWORD error = GetLastError();
     if (com) coUninitialize();
     if (!started) return failure(error);
-    tool_.reset(info.hProcess);
-    return std::nullopt;
+    return Adopt(info.hProcess);
   }
 
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
@@ -213,7 +212,7 @@ class Win32Platform final : public modMain::Platform {
 
  private:
   // Started by its full path, so that no search can substitute another program.
-  std::optional<std::wstring> Start(const std::wstring& program, const std::wstring& commandLine) {
+  modMain::Started Start(const std::wstring& program, const std::wstring& commandLine) {
     std::wstring mutableLine = commandLine;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -222,26 +221,40 @@ class Win32Platform final : public modMain::Platform {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
-      return program + L": " + comFiles::Explain(GetLastError());
+      const DWORD error = GetLastError();
+      return NotStarted(error, program + L": " + comFiles::Explain(error));
     }
-    tool_.reset(pi.hProcess);
     CloseHandle(pi.hThread);
-    return std::nullopt;
+    return Adopt(pi.hProcess);
   }
 
-  modBalloon::unique_handle_k tool_;
   std::unique_ptr<frmTip> prepared_;
   modBalloon::unique_handle_k mark_;
 };
+
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Pellory's second process: it shows nothing and ends with the routine's HRESULT.
+int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
+  // A loader that trips over a damaged file ends the process, with the exception's code as its
+  // exit status, instead of stopping at the system's crash dialog.
+  SetUnhandledExceptionFilter(EndWithExceptionCode);
+  return static_cast<int>(comFiles::RegisterTypeLibrary(work.fullPath, work.unregister));
+}
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
+  const std::wstring_view arguments = modMain::ArgumentsOf(GetCommandLineW());
+  if (const auto work = modMain::TypeLibraryWorkOf(arguments)) return TypeLibraryProcess(*work);
   try {
     Win32Platform platform;
-    const auto outcome = modMain::Main(modMain::ArgumentsOf(GetCommandLineW()), platform);
+    const auto outcome = modMain::Run(arguments, platform);
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();

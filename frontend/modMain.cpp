@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <iterator>
 
 namespace modMain {
 namespace {
@@ -146,13 +147,6 @@ std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequ
   return L"RegSvr32 " + request.quotedPath + std::wstring(action.toolSwitches);
 }
 
-Handler HandlerFor(const CommandAction& action, std::wstring_view path) {
-  if (action.serverSwitch.empty()) return Handler::Tool;
-  if (HasExtension(path, L".tlb")) return Handler::TypeLibrary;
-  if (HasExtension(path, L".exe")) return Handler::Server;
-  return Handler::Tool;
-}
-
 std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath) {
   return QuotePath(fullPath) + L" " + std::wstring(action.serverSwitch);
 }
@@ -168,8 +162,7 @@ std::wstring BalloonMessage(const CommandAction& action, const std::wstring& nam
   return WithName(action.messageBefore, name, action.messageAfter);
 }
 
-Command ParseCommandLine(std::wstring_view raw) {
-  if (raw.empty()) return ShowUsage{};
+std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw) {
   for (const auto internal : {kTypeLibraryRegister, kTypeLibraryUnregister}) {
     if (!raw.starts_with(internal) || raw.size() <= internal.size() + 1) continue;
     if (raw[internal.size()] != L' ') continue;
@@ -179,10 +172,15 @@ Command ParseCommandLine(std::wstring_view raw) {
     const bool full =
         (inner.size() > 3 && inner[1] == L':' && inner[2] == L'\\') || inner.starts_with(L"\\\\");
     if (!full || !HasExtension(inner, L".tlb") || inner.find(kQuote) != std::wstring_view::npos) {
-      return UnknownArgument{};
+      return std::nullopt;
     }
     return TypeLibraryWork{internal == kTypeLibraryUnregister, std::wstring(inner)};
   }
+  return std::nullopt;
+}
+
+Command ParseCommandLine(std::wstring_view raw) {
+  if (raw.empty()) return ShowUsage{};
   for (const auto& action : kActions) {
     const auto length = action.switchText.size();
     if (!raw.starts_with(action.switchText)) continue;
@@ -253,68 +251,141 @@ std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& 
          std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
 }
 
-Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run) {
-  const std::wstring entry(action.entryPoints);
-  if (run.end == ToolRun::End::TimedOut) {
-    return {WithName(L"RegSvr32 did not finish on ", name, TimeoutText()), L"!"};
-  }
-  switch (run.exitCode) {
-    case 0:
-      return {BalloonMessage(action, name), L"i"};
-    case 1:
-      return {WithName(L"RegSvr32 rejected its arguments for ", name, L"."), L"x"};
-    case 2:
-      return {WithName(L"OLE could not be started, so ", name, L" was not processed."), L"x"};
-    case 3:
-      return {
-          WithName(L"", name, L" could not be loaded (missing, or not a module for this system)."),
-          L"x"};
-    case 4:
-      return {WithName(L"The entry point " + entry + L" was not found in ", name, L"."), L"x"};
-    case 5:
-      return {WithName(entry + L" in ", name, L" reported a failure."), L"x"};
-    default:
-      return {WithName(L"RegSvr32 failed on ", name,
-                       L" with exit code " + ExitCodeText(run.exitCode) + L"."),
-              L"x"};
-  }
-}
-
-Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
-                              const ToolRun& run, const std::wstring& systemText) {
-  if (run.end == ToolRun::End::TimedOut) {
-    return {WithName(L"", name, L" did not finish loading" + TimeoutText(L" and was stopped")),
-            L"!"};
-  }
-  if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
-  // A crash code may share its number with an old HRESULT, so the loader's failure comes first.
-  std::wstring why(LoaderFailureWords(run.exitCode));
-  if (why.empty()) why = systemText;
-  if (why.empty()) why = LibraryErrorWords(run.exitCode);
-  if (why.empty()) why = L"error " + ExitCodeText(run.exitCode) + L".";
-  const std::wstring_view failed =
-      action.unregisters ? L" could not be unregistered: " : L" could not be registered: ";
-  return {WithName(L"", name, std::wstring(failed) + why), L"x"};
-}
-
 Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check) {
   if (check.kind == ServerCheck::Kind::Unreadable) {
-    return {WithName(L"", name, L" could not be read: " + check.error), L"x"};
+    return {WithName(L"", name, L" could not be read: " + check.error), balloon::IconRole::Error};
   }
-  return {WithName(L"", name, L" is not a self-registering server, so it was not started."), L"x"};
+  return {WithName(L"", name, L" is not a self-registering server, so it was not started."),
+          balloon::IconRole::Error};
 }
 
-Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
-                             const ToolRun& run) {
-  if (run.end == ToolRun::End::TimedOut) {
-    return {WithName(L"", name, L" did not finish" + TimeoutText()), L"!"};
+namespace {
+
+std::wstring ToolFailure(const CommandAction& action, const std::wstring& name,
+                         std::uint32_t status, const std::wstring&) {
+  const std::wstring entry(action.entryPoints);
+  switch (status) {
+    case 1:
+      return WithName(L"RegSvr32 rejected its arguments for ", name, L".");
+    case 2:
+      return WithName(L"OLE could not be started, so ", name, L" was not processed.");
+    case 3:
+      return WithName(L"", name,
+                      L" could not be loaded (missing, or not a module for this system).");
+    case 4:
+      return WithName(L"The entry point " + entry + L" was not found in ", name, L".");
+    case 5:
+      return WithName(entry + L" in ", name, L" reported a failure.");
+    default:
+      return WithName(L"RegSvr32 failed on ", name,
+                      L" with exit code " + ExitCodeText(status) + L".");
   }
-  if (run.exitCode == 0) return {BalloonMessage(action, name), L"i"};
+}
+
+// The type-library process's status is an HRESULT, or the code of an exception that ended it.
+std::wstring LibraryFailure(const CommandAction& action, const std::wstring& name,
+                            std::uint32_t status, const std::wstring& systemText) {
+  // A crash code may share its number with an old HRESULT, so the loader's failure comes first.
+  std::wstring why(LoaderFailureWords(status));
+  if (why.empty()) why = systemText;
+  if (why.empty()) why = LibraryErrorWords(status);
+  if (why.empty()) why = L"error " + ExitCodeText(status) + L".";
+  const std::wstring_view failed =
+      action.unregisters ? L" could not be unregistered: " : L" could not be registered: ";
+  return WithName(L"", name, std::wstring(failed) + why);
+}
+
+std::wstring ServerFailure(const CommandAction& action, const std::wstring& name,
+                           std::uint32_t status, const std::wstring&) {
   const std::wstring_view failed =
       action.unregisters ? L" failed to unregister itself" : L" failed to register itself";
-  return {WithName(L"", name,
-                   std::wstring(failed) + L" (exit code " + ExitCodeText(run.exitCode) + L")."),
-          L"x"};
+  return WithName(L"", name, std::wstring(failed) + L" (exit code " + ExitCodeText(status) + L").");
+}
+
+// regsvr32 says only that the entry point failed; the others pass on E_ACCESSDENIED or
+// TYPE_E_REGISTRYACCESS.
+constexpr std::uint32_t kToolDenied[] = {5};
+constexpr std::uint32_t kComDenied[] = {0x80070005, 0x8002801C};
+
+// Tried in order; the last takes every file.
+constexpr Handler kHandlers[] = {
+    {.kind = Handler::Kind::TypeLibrary,
+     .extension = L".tlb",
+     .program = L"Pellory's type-library process",
+     .mustRegisterItself = false,
+     .mayBeStopped = true,
+     .start =
+         [](Platform& platform, const CommandAction& action, const RegistrationRequest&,
+            const std::wstring& file) {
+           const std::wstring self = platform.OwnPath();
+           return platform.StartProgram(self, TypeLibraryCommandLine(self, action, file));
+         },
+     .timedOutBefore = L"",
+     .timedOutAfter = L" did not finish loading",
+     .failed = LibraryFailure,
+     .deniedAccess = kComDenied},
+    // Any other program would take the switch for its own and, likely, open its window.
+    {.kind = Handler::Kind::Server,
+     .extension = L".exe",
+     .program = L"",
+     .mustRegisterItself = true,
+     .mayBeStopped = false,
+     .start =
+         [](Platform& platform, const CommandAction& action, const RegistrationRequest&,
+            const std::wstring& file) {
+           return platform.StartProgram(file, ServerCommandLine(action, file));
+         },
+     .timedOutBefore = L"",
+     .timedOutAfter = L" did not finish",
+     .failed = ServerFailure,
+     .deniedAccess = kComDenied},
+    // The path as typed: a path the system cannot resolve is the tool's to report.
+    {.kind = Handler::Kind::Tool,
+     .extension = L"",
+     .program = L"RegSvr32",
+     .mustRegisterItself = false,
+     .mayBeStopped = false,
+     .start =
+         [](Platform& platform, const CommandAction& action, const RegistrationRequest& request,
+            const std::wstring&) { return platform.StartTool(ToolCommandLine(action, request)); },
+     .timedOutBefore = L"RegSvr32 did not finish on ",
+     .timedOutAfter = L"",
+     .failed = ToolFailure,
+     .deniedAccess = kToolDenied},
+};
+
+}  // namespace
+
+const Handler& HandlerFor(const CommandAction& action, std::wstring_view path) {
+  // Only register and unregister have a way other than regsvr32's.
+  const auto takes = [&](const Handler& handler) {
+    return handler.extension.empty() ||
+           (!action.serverSwitch.empty() && HasExtension(path, handler.extension));
+  };
+  return *std::find_if(std::begin(kHandlers), std::end(kHandlers), takes);
+}
+
+Report Describe(const Handler& handler, const CommandAction& action, const std::wstring& name,
+                const ToolRun& run, const std::wstring& systemText) {
+  using balloon::IconRole;
+  switch (run.end) {
+    case ToolRun::End::TimedOut:
+      return {WithName(handler.timedOutBefore, name,
+                       std::wstring(handler.timedOutAfter) +
+                           TimeoutText(handler.mayBeStopped ? L" and was stopped" : L"")),
+              IconRole::Warning};
+    case ToolRun::End::Failed: {
+      const std::wstring why =
+          systemText.empty() ? L"error " + ExitCodeText(run.error) + L"." : systemText;
+      return {WithName(L"Waiting for the work on ", name,
+                       L" failed, so the outcome is unknown: " + why),
+              IconRole::Warning};
+    }
+    case ToolRun::End::Exited:
+      break;
+  }
+  if (run.exitCode == 0) return {BalloonMessage(action, name), IconRole::Information};
+  return {handler.failed(action, name, run.exitCode, systemText), IconRole::Error};
 }
 
 balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
@@ -324,10 +395,21 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
   // 5000 wide plus a margin of 100; 1000 high, so the bottom edge meets the screen's.
   spec.lPosX = balloon::RoundHalfEven(screen.width - 5100);
   spec.lPosY = balloon::RoundHalfEven(screen.height - 1000);
-  spec.sIcon = report.icon;
+  // The newer style's icon of the report's kind.
+  switch (report.icon) {
+    case balloon::IconRole::Information:
+      spec.sIcon = L"i";
+      break;
+    case balloon::IconRole::Error:
+      spec.sIcon = L"x";
+      break;
+    case balloon::IconRole::Warning:
+      spec.sIcon = L"!";
+      break;
+  }
   spec.bShowClose = true;
   // A failure, or an outcome nobody knows, is the report the user most needs time to read.
-  spec.lAutoCloseAfter = report.icon == L"i" ? 2500 : 8000;
+  spec.lAutoCloseAfter = report.icon == balloon::IconRole::Information ? 2500 : 8000;
   spec.lHeight = 1000;
   spec.lWidth = 5000;
   spec.sFont = L"Tahoma";
@@ -339,7 +421,7 @@ namespace {
 
 // Scripts learn the outcome too: the program's own status when it failed.
 int StatusOf(const ToolRun& run) {
-  if (run.end == ToolRun::End::TimedOut) return 1;
+  if (run.end != ToolRun::End::Exited) return 1;
   return static_cast<int>(run.exitCode);
 }
 
@@ -348,19 +430,18 @@ Outcome Tell(Platform& platform, const Report& report, int status) {
     platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
   } catch (const std::exception&) {
     // The work is done: its outcome is told even when no balloon can be shown.
-    platform.ShowBox(report.text, report.icon == L"i" ? BoxIcon::Information : BoxIcon::Error);
+    platform.ShowBox(report.text, report.icon == balloon::IconRole::Information
+                                      ? BoxIcon::Information
+                                      : BoxIcon::Error);
     return {false, status};
   }
   return {true, status};
 }
 
 // Whether a failure looks like a registry that refused to be written.
-bool DeniedAccess(Handler handler, const ToolRun& run) {
-  if (run.end != ToolRun::End::Exited) return false;
-  // regsvr32 says only that the entry point failed; the others pass on E_ACCESSDENIED or
-  // TYPE_E_REGISTRYACCESS.
-  if (handler == Handler::Tool) return run.exitCode == 5;
-  return run.exitCode == 0x80070005 || run.exitCode == 0x8002801C;
+bool DeniedAccess(const Handler& handler, const ToolRun& run) {
+  return run.end == ToolRun::End::Exited &&
+         std::ranges::find(handler.deniedAccess, run.exitCode) != handler.deniedAccess.end();
 }
 
 // A limited token: the copy with administrator rights does the work and shows the one balloon.
@@ -368,23 +449,26 @@ Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& regist
                     Platform& platform) {
   const Relaunch request{L"runas", platform.OwnPath(), std::wstring(rawCommandLine),
                          platform.CurrentFolder()};
-  if (const auto failure = platform.StartElevated(request)) {
-    if (failure->code == kDeclined) {
+  const Started copy = platform.StartElevated(request);
+  if (!copy.child) {
+    const StartFailure& failure = copy.failure;
+    if (failure.code == kDeclined) {
       const std::wstring why = L" was not " + std::wstring(registration.action->done) +
                                L": administrator rights were not given.";
-      return Tell(platform, {WithName(L"", registration.request.name, why), L"x"},
+      return Tell(platform,
+                  {WithName(L"", registration.request.name, why), balloon::IconRole::Error},
                   static_cast<int>(kDeclined));
     }
-    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure->text),
+    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),
                      BoxIcon::Error);
     return {false, 1};
   }
-  return {false, StatusOf(platform.WaitForTool(kNoTimeout))};
+  return {false, StatusOf(copy.child->Wait(kNoTimeout))};
 }
 
 }  // namespace
 
-Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
+Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const Command command = ParseCommandLine(rawCommandLine);
   if (std::holds_alternative<ShowUsage>(command)) {
     platform.ShowBox(UsageText(), BoxIcon::Information);
@@ -406,10 +490,6 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
     platform.ShowBox(SeparatorAtEndText(backslash->path), BoxIcon::Error);
     return {false, 1};
   }
-  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
-    return {false,
-            static_cast<int>(platform.RegisterTypeLibrary(work->fullPath, work->unregister))};
-  }
   const auto& registration = std::get<Registration>(command);
   const Token token = platform.TokenKind();
   // Only once: under Wine, for one, the copy's token is limited again.
@@ -422,58 +502,31 @@ Outcome Main(std::wstring_view rawCommandLine, Platform& platform) {
   // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
   const auto resolved =
       action.serverSwitch.empty() ? std::nullopt : platform.FullPath(request.path);
-  const Handler handler = resolved ? HandlerFor(action, *resolved) : Handler::Tool;
   const std::wstring file = resolved.value_or(request.path);
-  if (handler == Handler::Server) {
-    // Any other program would take the switch for its own and, likely, open its window.
+  const Handler& handler = HandlerFor(action, resolved ? std::wstring_view(file) : L"");
+  if (handler.mustRegisterItself) {
     const ServerCheck check = platform.CheckServer(file);
     if (check.kind != ServerCheck::Kind::SelfRegistering) {
       return Tell(platform, DescribeRefusedServer(name, check), 1);
     }
   }
 
-  std::optional<std::wstring> error;
-  std::wstring program;
-  switch (handler) {
-    case Handler::Tool:
-      program = L"RegSvr32";
-      error = platform.StartTool(ToolCommandLine(action, request));
-      break;
-    case Handler::TypeLibrary: {
-      program = L"Pellory's type-library process";
-      const std::wstring self = platform.OwnPath();
-      error = platform.StartProgram(self, TypeLibraryCommandLine(self, action, file));
-      break;
-    }
-    case Handler::Server:
-      program = name;
-      error = platform.StartProgram(file, ServerCommandLine(action, file));
-      break;
-  }
-  if (error) {
-    platform.ShowBox(LaunchFailureText(program, *error), BoxIcon::Error);
+  const Started started = handler.start(platform, action, request, file);
+  if (!started.child) {
+    const std::wstring program = handler.program.empty() ? name : std::wstring(handler.program);
+    platform.ShowBox(LaunchFailureText(program, started.failure.text), BoxIcon::Error);
     return {false, 1};
   }
   // The balloon loads while the work goes on, so the result shows as soon as it ends.
   platform.PrepareBalloon();
-  const ToolRun run = platform.WaitForTool(kToolTimeoutMs);
-  Report report;
-  switch (handler) {
-    case Handler::TypeLibrary: {
-      // Our own process: stopped, so that it changes nothing once the balloon has spoken.
-      if (run.end == ToolRun::End::TimedOut) platform.StopProgram();
-      const std::wstring systemText =
-          run.end == ToolRun::End::Exited ? platform.SystemText(run.exitCode) : std::wstring();
-      report = DescribeLibraryOutcome(action, name, run, systemText);
-      break;
-    }
-    case Handler::Server:
-      report = DescribeServerOutcome(action, name, run);
-      break;
-    case Handler::Tool:
-      report = DescribeOutcome(action, name, run);
-      break;
-  }
+  const ToolRun run = started.child->Wait(kToolTimeoutMs);
+  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) started.child->Stop();
+  const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
+  const std::wstring systemText =
+      success || run.end == ToolRun::End::TimedOut
+          ? std::wstring()
+          : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
+  Report report = Describe(handler, action, name, run, systemText);
   // A standard user learns why; the words of the failure give way to it, for the balloon's room.
   if (token == Token::Standard && DeniedAccess(handler, run)) {
     report.text = WithName(L"", name,

@@ -1,8 +1,9 @@
 // Pellory's start-up procedure and its decisions: the command line, the action table, the
-// tool command line and the result balloon. The platform is reached only through Platform.
+// handler table and the result balloon. The platform is reached only through Platform.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,10 +40,6 @@ std::wstring NameOf(std::wstring_view quotedPath);
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request);
 std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name);
 
-// Who does the work: regsvr32 serves in-process servers only, so type libraries and
-// self-registering programs are registered and unregistered by other means.
-enum class Handler { Tool, TypeLibrary, Server };
-Handler HandlerFor(const CommandAction& action, std::wstring_view path);
 std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath);
 std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAction& action,
                                     const std::wstring& fullPath);
@@ -63,15 +60,18 @@ struct Registration {
   const CommandAction* action;
   RegistrationRequest request;
 };
+using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
+                             Registration>;
+Command ParseCommandLine(std::wstring_view raw);
+
 // Pellory's own second process, which loads a type library so that a damaged file cannot take
 // the first one down with it. It shows nothing; its exit status is the routine's HRESULT.
 struct TypeLibraryWork {
   bool unregister = false;
   std::wstring fullPath;
 };
-using Command = std::variant<ShowUsage, UnknownArgument, MissingPath, QuoteInPath, SeparatorAtEnd,
-                             Registration, TypeLibraryWork>;
-Command ParseCommandLine(std::wstring_view raw);
+// Only the line the first process writes; anything else is no work of the second process.
+std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw);
 
 // The argument text after the program's own name, as the platform's Command$ gives it.
 std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
@@ -88,10 +88,11 @@ std::wstring SeparatorAtEndText(std::wstring_view path);
 inline constexpr std::size_t kNameRoom = 40;
 std::wstring ShownName(const std::wstring& name, std::size_t room = kNameRoom);
 
-// How a run of the tool ended.
+// How a run of the tool, or of another started program, ended as far as Pellory can tell.
 struct ToolRun {
-  enum class End { Exited, TimedOut } end = End::Exited;
+  enum class End { Exited, TimedOut, Failed } end = End::Exited;
   std::uint32_t exitCode = 0;
+  std::uint32_t error = 0;  // the system's error code when the wait or the exit code Failed
 };
 inline constexpr std::uint32_t kToolTimeoutMs = 30000;
 // For Pellory's copy with administrator rights, which keeps its own time limits.
@@ -99,16 +100,10 @@ inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
 
 struct Report {
   std::wstring text;
-  std::wstring icon;  // an sIcon code
+  balloon::IconRole icon = balloon::IconRole::Information;
 };
-Report DescribeOutcome(const CommandAction& action, const std::wstring& name, const ToolRun& run);
 // PROGRAM is what could not be started: RegSvr32, Pellory's type-library process or a server.
 std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error);
-
-// RUN is the type-library process's; its exit status is an HRESULT, or the code of an exception
-// that ended it. systemText is the system's words for that code, empty if it has none.
-Report DescribeLibraryOutcome(const CommandAction& action, const std::wstring& name,
-                              const ToolRun& run, const std::wstring& systemText);
 
 // What a program's version information says of it.
 struct ServerCheck {
@@ -117,8 +112,6 @@ struct ServerCheck {
 };
 // Why a program was not started; only for the kinds other than SelfRegistering.
 Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check);
-Report DescribeServerOutcome(const CommandAction& action, const std::wstring& name,
-                             const ToolRun& run);
 
 struct ScreenTwips {
   double width = 0;
@@ -135,6 +128,27 @@ enum class Token {
   Standard,  // a standard user's: no prompt would help
 };
 
+// A program Pellory started, owned: it is waited for or stopped through this object alone.
+class Child {
+ public:
+  virtual ~Child() = default;
+  // Waits up to timeoutMs (kNoTimeout: as long as it runs) for its end, answering the window
+  // system meanwhile.
+  virtual ToolRun Wait(std::uint32_t timeoutMs) = 0;
+  // Ends it; only ever Pellory's own second process.
+  virtual void Stop() = 0;
+};
+
+struct StartFailure {
+  std::uint32_t code = 0;  // the system's error code
+  std::wstring text;
+};
+// A started program, or why none could be started.
+struct Started {
+  std::unique_ptr<Child> child;
+  StartFailure failure;  // when there is no child
+};
+
 // How a limited Pellory starts its copy with administrator rights.
 struct Relaunch {
   std::wstring verb;
@@ -142,47 +156,34 @@ struct Relaunch {
   std::wstring arguments;  // exactly the text it was given
   std::wstring folder;
 };
-struct StartFailure {
-  std::uint32_t code = 0;  // the system's error code
-  std::wstring text;
-};
 // ERROR_CANCELLED: the user declined the prompt; also the exit status then.
 inline constexpr std::uint32_t kDeclined = 1223;
 
 class Platform {
  public:
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
-  // Starts the tool by its own full path with this command line; why not, if it cannot.
-  virtual std::optional<std::wstring> StartTool(const std::wstring& commandLine) = 0;
+  // Starts the system's own tool, minimized, with this command line.
+  virtual Started StartTool(const std::wstring& commandLine) = 0;
   // PATH as the system resolves it against the current folder; nothing if it cannot.
   virtual std::optional<std::wstring> FullPath(const std::wstring& path) = 0;
   // This program's own full path.
   virtual std::wstring OwnPath() = 0;
   // The system's words for an error code or HRESULT; empty if it has none.
   virtual std::wstring SystemText(std::uint32_t code) = 0;
-  // Loads the type library and registers or unregisters it, here and now; the HRESULT.
-  virtual std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) = 0;
   // Whether the program declares itself self-registering in its version information.
   virtual ServerCheck CheckServer(const std::wstring& fullPath) = 0;
-  // Starts a program by its full path, minimized, in place of the tool; why not, if it cannot.
-  virtual std::optional<std::wstring> StartProgram(const std::wstring& fullPath,
-                                                   const std::wstring& commandLine) = 0;
+  // Starts a program by its full path, minimized, in place of the tool.
+  virtual Started StartProgram(const std::wstring& fullPath, const std::wstring& commandLine) = 0;
   // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
-  // Waits up to timeoutMs for the started program (the tool, a server, Pellory's own second
-  // process or its copy with administrator rights), answering the window system meanwhile.
-  virtual ToolRun WaitForTool(std::uint32_t timeoutMs) = 0;
-  // Ends the started program; only ever Pellory's own second process.
-  virtual void StopProgram() = 0;
   virtual ScreenTwips Screen() = 0;
   // What user account control made of this process's token; Full when it cannot be told.
   virtual Token TokenKind() = 0;
   // Whether this process is the copy a limited Pellory started for administrator rights.
   virtual bool IsRelaunchedCopy() = 0;
   virtual std::wstring CurrentFolder() = 0;
-  // Starts REQUEST through the shell, marked so that the copy knows itself, to be waited for
-  // with WaitForTool; why not, if it cannot.
-  virtual std::optional<StartFailure> StartElevated(const Relaunch& request) = 0;
+  // Starts REQUEST through the shell, marked so that the copy knows itself.
+  virtual Started StartElevated(const Relaunch& request) = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 
@@ -190,10 +191,44 @@ class Platform {
   ~Platform() = default;
 };
 
+// Who does the work: regsvr32 serves in-process servers only, so type libraries and
+// self-registering programs are registered and unregistered by other means.
+struct Handler {
+  enum class Kind { Tool, TypeLibrary, Server } kind;
+  // The files it takes under /register and /unregister; empty: every other file, and every file
+  // under the other actions.
+  std::wstring_view extension;
+  // What could not be started, in the box that says so; empty: the file itself.
+  std::wstring_view program;
+  // Started only when its version information says that it registers itself.
+  bool mustRegisterItself;
+  // Pellory's own: stopped when its outcome is unknown, so that it changes nothing once the
+  // balloon has spoken.
+  bool mayBeStopped;
+  // Starts it on FILE, the path as the system resolves it, with its command line.
+  Started (*start)(Platform& platform, const CommandAction& action,
+                   const RegistrationRequest& request, const std::wstring& file);
+  // Its report when it did not finish in time: before + NAME + after, then the time.
+  std::wstring_view timedOutBefore;
+  std::wstring_view timedOutAfter;
+  // Its report of a failure exit status; systemText is the system's words for that status,
+  // empty if it has none.
+  std::wstring (*failed)(const CommandAction& action, const std::wstring& name,
+                         std::uint32_t status, const std::wstring& systemText);
+  // Exit statuses that tell of a registry which refused to be written.
+  std::span<const std::uint32_t> deniedAccess;
+};
+const Handler& HandlerFor(const CommandAction& action, std::wstring_view path);
+// systemText is the system's words for the run's exit status, or for its error when the wait
+// Failed; empty if it has none.
+Report Describe(const Handler& handler, const CommandAction& action, const std::wstring& name,
+                const ToolRun& run, const std::wstring& systemText);
+
 struct Outcome {
   bool balloonShown = false;
   int exitStatus = 0;  // once the balloon is gone
 };
-Outcome Main(std::wstring_view rawCommandLine, Platform& platform);
+// The start-up procedure: all that a run of Pellory does with its command line.
+Outcome Run(std::wstring_view rawCommandLine, Platform& platform);
 
 }  // namespace modMain

@@ -3,20 +3,20 @@
 
 #include <optional>
 
-#include "Module2.h"
-#include "modMainRemoveReg.h"
+#include "keyRemoval.h"
+#include "registry.h"
 #include "win32/system.h"
 
 namespace {
 
 [[noreturn]] void ThrowLastError() {
   const DWORD error = GetLastError();
-  throw Module2::Failure(static_cast<std::int32_t>(error), win32::SystemMessage(error));
+  throw registry::Failure(static_cast<std::int32_t>(error), win32::SystemMessage(error));
 }
 
 // Binds RegDeleteKeyA on the first deletion, so a missing advapi32 fails at entry 1 with a
 // message instead of keeping the program from starting.
-class RegistryKeys final : public Module2::KeyDeleter {
+class RegistryKeys final : public registry::KeyDeleter {
  public:
   std::int32_t DeleteKey(std::int32_t lRootKey, const std::string& sSubKey) override {
     if (!regDeleteKeyA_) Bind();
@@ -36,7 +36,7 @@ class RegistryKeys final : public Module2::KeyDeleter {
   decltype(&::RegDeleteKeyA) regDeleteKeyA_ = nullptr;
 };
 
-class MessageBoxNotifier final : public modMainRemoveReg::Notifier {
+class MessageBoxNotifier final : public keyRemoval::Notifier {
  public:
   void Show(const std::wstring& sPrompt) override {
     // OK only and no icon; the caption is the program's name.
@@ -51,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   win32::LoadOnlyFromSystem();
   RegistryKeys keys;
   MessageBoxNotifier notifier;
-  modMainRemoveReg::Main(keys, notifier);
+  keyRemoval::Run(keys, notifier);
   // No exit status of its own: the message box is the only report.
   return 0;
 }

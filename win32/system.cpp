@@ -65,4 +65,21 @@ std::wstring ModulePath(HMODULE module) {
   }
 }
 
+DWORD WaitAnswering(HANDLE object, DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD wait = timeoutMs == INFINITE ? INFINITE
+                       : now < deadline      ? static_cast<DWORD>(deadline - now)
+                                             : 0;
+    const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, wait, QS_ALLINPUT);
+    if (woke != WAIT_OBJECT_0 + 1) return woke;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
 }  // namespace win32

@@ -56,4 +56,9 @@ inline void MessageLoop() {
   }
 }
 
+// Waits until OBJECT is signalled or timeoutMs have passed (INFINITE: no limit), dispatching the
+// thread's messages meanwhile: WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
+// saying why.
+DWORD WaitAnswering(HANDLE object, DWORD timeoutMs);
+
 }  // namespace win32

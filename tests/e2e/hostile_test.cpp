@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "keyremover/modMainRemoveReg.h"
+#include "keyremover/keyRemoval.h"
 #include "pellory_support.h"
 #include "support.h"
 
@@ -170,7 +170,7 @@ TEST(HostileLibraries, PlantedBesideTheProgramsAndInTheCurrentFolderAreNeverLoad
 // Brannock's own list, below the classes root.
 std::vector<std::wstring> ListedKeys() {
   std::vector<std::wstring> keys;
-  for (const auto path : modMainRemoveReg::ShellVerbKeyList) {
+  for (const auto path : keyRemoval::ShellVerbKeyList) {
     keys.emplace_back(path.substr(path.find(L'\\') + 1));
   }
   return keys;

@@ -94,9 +94,9 @@ struct ToolCase {
 const std::vector<ToolCase>& ToolCases() {
   using End = ToolRun::End;
   static const std::vector<ToolCase> cases = {
-      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}}, {{End::Exited, 3}, {}},
-      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}}, {{End::Exited, 0xC0000005}, {}},
-      {{End::TimedOut, 0}, {}}, {{}, L"no tool"},
+      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}},    {{End::Exited, 3}, {}},
+      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}},    {{End::Exited, 0xC0000005}, {}},
+      {{End::TimedOut, 0}, {}}, {{End::Failed, 0, 6}, {}}, {{}, L"no tool"},
   };
   return cases;
 }
@@ -105,7 +105,7 @@ const std::vector<ToolCase>& ToolCases() {
 void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon icon, int status) {
   FakePlatform platform;
   platform.token = Token::Limited;  // which makes no difference to it
-  const Outcome outcome = Main(line, platform);
+  const Outcome outcome = Run(line, platform);
   CHECK(platform.calls.empty(), line);
   CHECK(platform.balloons.empty(), line);
   CHECK(platform.boxes.size() == 1, line);
@@ -117,23 +117,22 @@ void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon ic
 // Type libraries and self-registering programs: only register and unregister reach them, a
 // type library goes to Pellory's second process, and a program is started only once it said it
 // registers itself; both by their full path, as one argument.
-void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler handler,
+void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler::Kind kind,
                     std::wstring_view inner, const std::wstring& name) {
   CHECK(!action.serverSwitch.empty(), line);
   FakePlatform probe;
   const std::wstring full = *probe.FullPath(std::wstring(inner));
-  if (handler == Handler::TypeLibrary) {
+  if (kind == Handler::Kind::TypeLibrary) {
     const std::wstring childLine = TypeLibraryCommandLine(probe.OwnPath(), action, full);
     const auto args = SplitArguments(childLine);
     CHECK(args.size() == 3 && args[2] == full, line);
     // The second process takes exactly this file, in the same direction.
     const std::wstring_view childArgs = ArgumentsOf(childLine);
-    const Command child = ParseCommandLine(childArgs);
-    const auto* work = std::get_if<TypeLibraryWork>(&child);
+    const auto work = TypeLibraryWorkOf(childArgs);
     CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
     FakePlatform platform;
     platform.result = {ToolRun::End::Exited, 0x80029C4A};
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     CHECK(platform.calls.size() == 3, line);
     CHECK(platform.calls[0] == L"start program " + probe.OwnPath() + L" as " + childLine, line);
     CHECK(platform.balloons.size() == 1 && platform.balloons[0].sIcon == L"x", line);
@@ -148,7 +147,7 @@ void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handl
                           ServerCheck::Kind::Unreadable}) {
     FakePlatform platform;
     platform.server.kind = kind;
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     CHECK(!platform.calls.empty() && platform.calls[0] == L"check " + full, line);
     const bool started = platform.calls.size() > 1;
     CHECK(started == (kind == ServerCheck::Kind::SelfRegistering), line);
@@ -179,14 +178,14 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
   FakePlatform limited;
   limited.token = Token::Limited;
-  Main(line, limited);
+  Run(line, limited);
   CHECK(limited.calls.size() == 2 && limited.calls[0] == L"elevate runas " + limited.OwnPath() +
                                                              L" [" + line + L"] in C:\\cwd",
         line);
 
-  const Handler handler = HandlerFor(action, inner);
-  if (handler != Handler::Tool) {
-    CheckOtherKind(line, action, handler, inner, name);
+  const Handler::Kind kind = HandlerFor(action, inner).kind;
+  if (kind != Handler::Kind::Tool) {
+    CheckOtherKind(line, action, kind, inner, name);
     return;
   }
   // The tool must receive exactly the path as one argument, then the action's own switches.
@@ -199,7 +198,7 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
     FakePlatform platform;
     platform.result = tool.run;
     platform.startError = tool.startError;
-    const Outcome outcome = Main(line, platform);
+    const Outcome outcome = Run(line, platform);
     const ToolRun& run = tool.run;
     if (tool.startError) {
       CHECK(platform.calls == std::vector<std::wstring>{L"start " + toolLine}, line);
@@ -240,19 +239,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRefused(line, UsageText(), BoxIcon::Information, 0);
     return 0;
   }
-  // Pellory's second process: nothing shown, one library call, its HRESULT as the status.
-  const Command command = ParseCommandLine(line);
-  if (const auto* work = std::get_if<TypeLibraryWork>(&command)) {
+  // Pellory's second process: its switch, then a path that cannot end the argument early.
+  if (const auto work = TypeLibraryWorkOf(line)) {
     const std::wstring_view internal =
         work->unregister ? L"/typelib-unregister " : L"/typelib-register ";
     CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos, line);
-    FakePlatform platform;
-    platform.result.exitCode = 0x80029C4A;
-    const Outcome outcome = Main(line, platform);
-    CHECK(platform.calls.size() == 1 && platform.calls[0].ends_with(L"library " + work->fullPath),
-          line);
-    CHECK(platform.boxes.empty() && platform.balloons.empty(), line);
-    CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
     return 0;
   }
   // A switch counts only when a blank, a tab or the end follows it; then at most one can match.

@@ -8,15 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "Module2.h"
-#include "modMainRemoveReg.h"
+#include "keyRemoval.h"
+#include "registry.h"
 
 namespace {
 
-using Module2::Failure;
+using registry::Failure;
 
 // Records each deletion; can raise a failure at one call, before it reaches the registry.
-class FakeKeys : public Module2::KeyDeleter {
+class FakeKeys : public registry::KeyDeleter {
  public:
   std::int32_t DeleteKey(std::int32_t lRootKey, const std::string& sSubKey) override {
     if (++attempts == failAt) {
@@ -34,7 +34,7 @@ class FakeKeys : public Module2::KeyDeleter {
   bool outOfMemory = false;
 };
 
-class FakeNotifier : public modMainRemoveReg::Notifier {
+class FakeNotifier : public keyRemoval::Notifier {
  public:
   void Show(const std::wstring& sPrompt) override { shown.push_back(sPrompt); }
   std::vector<std::wstring> shown;
@@ -88,7 +88,7 @@ TEST(BrannockWalk, DeletesTheTwentyKeysInOrderBelowTheClassesRoot) {
     FakeKeys keys;
     keys.status = status;
     FakeNotifier notifier;
-    modMainRemoveReg::Main(keys, notifier);
+    keyRemoval::Run(keys, notifier);
     EXPECT_EQ(keys.calls, ExpectedCalls(20));
     EXPECT_TRUE(notifier.shown.empty());
   }
@@ -100,7 +100,7 @@ TEST(BrannockWalk, FailureStopsTheWalkAtItsEntryAndIsShownOnce) {
     FakeKeys keys;
     keys.failAt = k;
     FakeNotifier notifier;
-    modMainRemoveReg::Main(keys, notifier);
+    keyRemoval::Run(keys, notifier);
     EXPECT_EQ(keys.attempts, k);
     EXPECT_EQ(keys.calls, ExpectedCalls(static_cast<std::size_t>(k - 1)));
     EXPECT_EQ(notifier.shown,
@@ -113,7 +113,7 @@ TEST(BrannockWalk, RunningOutOfMemoryIsAFailureToo) {
   keys.failAt = 3;
   keys.outOfMemory = true;
   FakeNotifier notifier;
-  modMainRemoveReg::Main(keys, notifier);
+  keyRemoval::Run(keys, notifier);
   EXPECT_EQ(keys.calls, ExpectedCalls(2));
   EXPECT_EQ(notifier.shown,
             std::vector<std::wstring>{ExpectedMessage(
@@ -134,7 +134,7 @@ TEST(BrannockDeleteRootedKey, RemovesOnlyTheExactUpperCasePrefixEverywhereInOneP
   };
   for (const auto& [path, expected] : cases) {
     FakeKeys keys;
-    modMainRemoveReg::DeleteRootedKey(keys, path);
+    keyRemoval::DeleteRootedKey(keys, path);
     const std::vector<std::pair<std::int32_t, std::string>> want{{kClassesRoot, expected}};
     EXPECT_EQ(keys.calls, want) << "for the path of length " << path.size();
   }
@@ -145,7 +145,7 @@ TEST(BrannockDeleteRootedKey, PathThatHasNoAnsiFormIsAFailureBeforeTheRegistry) 
                                    std::wstring(L"Applications\0Pellory.exe", 25)}) {
     FakeKeys keys;
     try {
-      modMainRemoveReg::DeleteRootedKey(keys, path);
+      keyRemoval::DeleteRootedKey(keys, path);
       ADD_FAILURE() << "no failure for a path of length " << path.size();
     } catch (const Failure& failure) {
       EXPECT_EQ(failure.Number(), 1113);
@@ -155,13 +155,13 @@ TEST(BrannockDeleteRootedKey, PathThatHasNoAnsiFormIsAFailureBeforeTheRegistry) 
 }
 
 TEST(BrannockFailureMessage, IsFiveLinesExactly) {
-  EXPECT_EQ(modMainRemoveReg::FailureMessage(53, L"File not found"),
+  EXPECT_EQ(keyRemoval::FailureMessage(53, L"File not found"),
             ExpectedMessage(L"53: File not found"));
-  EXPECT_EQ(modMainRemoveReg::FailureMessage(0, L""), ExpectedMessage(L"0: "));
-  EXPECT_EQ(modMainRemoveReg::FailureMessage(-7, L"x"), ExpectedMessage(L"-7: x"));
-  EXPECT_EQ(modMainRemoveReg::FailureMessage(std::numeric_limits<std::int32_t>::min(), L"y"),
+  EXPECT_EQ(keyRemoval::FailureMessage(0, L""), ExpectedMessage(L"0: "));
+  EXPECT_EQ(keyRemoval::FailureMessage(-7, L"x"), ExpectedMessage(L"-7: x"));
+  EXPECT_EQ(keyRemoval::FailureMessage(std::numeric_limits<std::int32_t>::min(), L"y"),
             ExpectedMessage(L"-2147483648: y"));
-  const std::wstring message = modMainRemoveReg::FailureMessage(1, L"z");
+  const std::wstring message = keyRemoval::FailureMessage(1, L"z");
   EXPECT_EQ(message.back(), L'.');
 }
 

@@ -122,7 +122,8 @@ TEST(Texts, LongNamesAreCutInTheMiddleKeepingTheirEnd) {
   // Long words leave the name less room, so that they stay within the balloon's two lines; the
   // name's end is always shown.
   const auto& install = ActionTable()[3];
-  const auto missing = DescribeOutcome(install, name, {ToolRun::End::Exited, 4});
+  const auto missing =
+      Describe(HandlerFor(install, name), install, name, {ToolRun::End::Exited, 4}, L"");
   EXPECT_EQ(missing.text, L"The entry point DllRegisterServer or DllInstall was not found in " +
                               std::wstring(18, L'n') + L"\u2026_library.dll.");
   const auto unreadable =
@@ -149,43 +150,46 @@ TEST(Outcome, ExitCodesAreReportedInPlainWords) {
   const auto& reg = ActionTable()[0];
   const auto& inst = ActionTable()[3];
   using End = ToolRun::End;
+  using enum balloon::IconRole;
   struct Case {
     const CommandAction& action;
     ToolRun run;
-    std::wstring_view text, icon;
+    std::wstring_view text;
+    balloon::IconRole icon;
   };
   const Case cases[] = {
-      {reg, {End::Exited, 0}, L"a.dll has been registered.", L"i"},
-      {reg, {End::Exited, 1}, L"RegSvr32 rejected its arguments for a.dll.", L"x"},
-      {reg, {End::Exited, 2}, L"OLE could not be started, so a.dll was not processed.", L"x"},
+      {reg, {End::Exited, 0}, L"a.dll has been registered.", Information},
+      {reg, {End::Exited, 1}, L"RegSvr32 rejected its arguments for a.dll.", Error},
+      {reg, {End::Exited, 2}, L"OLE could not be started, so a.dll was not processed.", Error},
       {reg,
        {End::Exited, 3},
        L"a.dll could not be loaded (missing, or not a module for this system).",
-       L"x"},
-      {reg, {End::Exited, 4}, L"The entry point DllRegisterServer was not found in a.dll.", L"x"},
+       Error},
+      {reg, {End::Exited, 4}, L"The entry point DllRegisterServer was not found in a.dll.", Error},
       {inst,
        {End::Exited, 5},
        L"DllRegisterServer or DllInstall in a.dll reported a failure.",
-       L"x"},
-      {reg, {End::Exited, 7}, L"RegSvr32 failed on a.dll with exit code 7.", L"x"},
+       Error},
+      {reg, {End::Exited, 7}, L"RegSvr32 failed on a.dll with exit code 7.", Error},
       {reg,
        {End::Exited, 0xC0000005},
        L"RegSvr32 failed on a.dll with exit code 0xC0000005.",
-       L"x"},
+       Error},
       {reg,
        {End::TimedOut, 0},
        L"RegSvr32 did not finish on a.dll within 30 seconds; the outcome is unknown.",
-       L"!"},
+       Warning},
   };
   for (const auto& c : cases) {
-    const auto report = DescribeOutcome(c.action, L"a.dll", c.run);
+    const auto report = Describe(HandlerFor(c.action, L"a.dll"), c.action, L"a.dll", c.run, L"");
     EXPECT_EQ(report.text, c.text);
     EXPECT_EQ(report.icon, c.icon);
   }
 }
 
 TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
-  const auto spec = MakeBalloonSpec({L"m", L"i"}, {1024 * 15.0, 768 * 15.0});
+  using balloon::IconRole;
+  const auto spec = MakeBalloonSpec({L"m", IconRole::Information}, {1024 * 15.0, 768 * 15.0});
   EXPECT_EQ(spec.sTitle, L"Pellory");
   EXPECT_EQ(spec.sText, L"m");
   EXPECT_EQ(spec.lPosX, 15360 - 5100);
@@ -194,14 +198,14 @@ TEST(Outcome, BalloonSpecSitsOnTheBottomRight) {
   EXPECT_TRUE(spec.bShowClose);
   EXPECT_EQ(spec.lAutoCloseAfter, 2500);
   // Failures and unknown outcomes stay longer, to be read.
-  for (const auto icon : {L"x", L"!"})
+  for (const auto icon : {IconRole::Error, IconRole::Warning})
     EXPECT_EQ(MakeBalloonSpec({L"m", icon}, {}).lAutoCloseAfter, 8000);
   EXPECT_EQ(spec.lHeight, 1000);
   EXPECT_EQ(spec.lWidth, 5000);
   EXPECT_EQ(spec.sFont, L"Tahoma");
   EXPECT_EQ(spec.sRTFFilename, L"");
   // At 120 DPI twips per pixel are 12, and whole twips are passed on.
-  const auto hi = MakeBalloonSpec({L"m", L"i"}, {1366 * 12.0, 768 * 12.0});
+  const auto hi = MakeBalloonSpec({L"m", IconRole::Information}, {1366 * 12.0, 768 * 12.0});
   EXPECT_EQ(hi.lPosX, 16392 - 5100);
 }
 
@@ -223,7 +227,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
   for (const auto& c : cases) {
     FakePlatform platform;
     platform.token = Token::Limited;  // nor do they ask for administrator rights
-    const auto outcome = Main(c.line, platform);
+    const auto outcome = modMain::Run(c.line, platform);
     EXPECT_FALSE(outcome.balloonShown);
     EXPECT_EQ(outcome.exitStatus, c.status);
     EXPECT_TRUE(platform.calls.empty()) << "something was launched";
@@ -236,7 +240,7 @@ TEST(StartUp, BadLinesShowOneBoxAndLaunchNothing) {
 
 TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister C:\\x\\a.ocx", ok);
+  auto outcome = modMain::Run(L"/unregister C:\\x\\a.ocx", ok);
   // The balloon is loaded while the tool runs, and shown only once it has ended.
   const std::vector<std::wstring> expected{L"start RegSvr32 \"C:\\x\\a.ocx\" /s /u", L"prepare",
                                            L"wait 30000"};
@@ -250,14 +254,14 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
 
   FakePlatform failed;
   failed.result = {ToolRun::End::Exited, 5};
-  outcome = Main(L"/register a.dll", failed);
+  outcome = modMain::Run(L"/register a.dll", failed);
   ASSERT_EQ(failed.balloons.size(), 1u);
   EXPECT_EQ(failed.balloons[0].sIcon, L"x");
   EXPECT_EQ(outcome.exitStatus, 5);
 
   FakePlatform hung;
   hung.result = {ToolRun::End::TimedOut, 0};
-  outcome = Main(L"/register a.dll", hung);
+  outcome = modMain::Run(L"/register a.dll", hung);
   ASSERT_EQ(hung.balloons.size(), 1u);
   EXPECT_EQ(hung.balloons[0].sIcon, L"!");
   EXPECT_EQ(outcome.exitStatus, 1);
@@ -266,7 +270,7 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
   FakePlatform noBalloon;
   noBalloon.result = {ToolRun::End::Exited, 4};
   noBalloon.balloonFails = true;
-  outcome = Main(L"/register a.dll", noBalloon);
+  outcome = modMain::Run(L"/register a.dll", noBalloon);
   EXPECT_FALSE(outcome.balloonShown);
   EXPECT_EQ(outcome.exitStatus, 4);
   ASSERT_EQ(noBalloon.boxes.size(), 1u);
@@ -275,7 +279,7 @@ TEST(StartUp, RegistrationWaitsForTheToolAndReportsItsOutcome) {
 
   FakePlatform missing;
   missing.startError = L"C:\\windows\\system32\\regsvr32.exe: gone";
-  outcome = Main(L"/register a.dll", missing);
+  outcome = modMain::Run(L"/register a.dll", missing);
   EXPECT_FALSE(outcome.balloonShown);
   EXPECT_TRUE(missing.balloons.empty());
   EXPECT_EQ(missing.calls.size(), 1u) << "waited for a tool that never started";
@@ -340,7 +344,7 @@ TEST(StartUp, OnlyALimitedTokenAsksOnceForACopyWithAdministratorRights) {
     platform.relaunchedCopy = c.copy;
     platform.result = c.run;
     platform.elevateError = c.startFailure;
-    const auto outcome = Main(c.line, platform);
+    const auto outcome = modMain::Run(c.line, platform);
     // Exactly the text it was given, in the same folder; then only the wait, however long.
     std::vector<std::wstring> relaunch{L"elevate runas C:\\P\\Pellory.exe [" +
                                        std::wstring(c.line) + L"] in C:\\cwd"};
@@ -355,33 +359,34 @@ TEST(StartUp, OnlyALimitedTokenAsksOnceForACopyWithAdministratorRights) {
 }
 
 TEST(OtherKinds, OnlyRegisterAndUnregisterOfTypeLibrariesAndProgramsBypassTheTool) {
+  using Kind = Handler::Kind;
   struct Case {
     std::wstring_view line;
-    Handler handler;
+    Kind kind;
   };
   const Case cases[] = {
-      {L"/register C:\\x\\a.tlb", Handler::TypeLibrary},
-      {L"/unregister \"C:\\x\\A.TLB\"", Handler::TypeLibrary},
-      {L"/register C:\\x\\s.Exe", Handler::Server},
+      {L"/register C:\\x\\a.tlb", Kind::TypeLibrary},
+      {L"/unregister \"C:\\x\\A.TLB\"", Kind::TypeLibrary},
+      {L"/register C:\\x\\s.Exe", Kind::Server},
       // Windows opens s.exe for this name.
-      {L"/unregister \"C:\\x\\s.exe. \"", Handler::Server},
-      {L"/install C:\\x\\a.tlb", Handler::Tool},
-      {L"/uninstall C:\\x\\s.exe", Handler::Tool},
-      {L"/installonly C:\\x\\s.exe", Handler::Tool},
-      {L"/register C:\\x\\a.tlb.dll", Handler::Tool},
-      {L"/register C:\\x.exe\\a.ocx", Handler::Tool},
-      {L"/register C:\\x\\atlb", Handler::Tool},
+      {L"/unregister \"C:\\x\\s.exe. \"", Kind::Server},
+      {L"/install C:\\x\\a.tlb", Kind::Tool},
+      {L"/uninstall C:\\x\\s.exe", Kind::Tool},
+      {L"/installonly C:\\x\\s.exe", Kind::Tool},
+      {L"/register C:\\x\\a.tlb.dll", Kind::Tool},
+      {L"/register C:\\x.exe\\a.ocx", Kind::Tool},
+      {L"/register C:\\x\\atlb", Kind::Tool},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
     const auto r = AsRegistration(ParseCommandLine(c.line));
-    EXPECT_EQ(HandlerFor(*r.action, r.request.path), c.handler);
+    EXPECT_EQ(HandlerFor(*r.action, r.request.path).kind, c.kind);
   }
 }
 
 TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister \"lib\\a.tlb\"", ok);
+  auto outcome = modMain::Run(L"/unregister \"lib\\a.tlb\"", ok);
   const std::vector<std::wstring> calls{
       L"start program C:\\P\\Pellory.exe as \"C:\\P\\Pellory.exe\" /typelib-unregister "
       L"\"C:\\cwd\\lib\\a.tlb\"",
@@ -392,14 +397,11 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
   EXPECT_EQ(ok.balloons[0].sIcon, L"i");
   EXPECT_EQ(outcome.exitStatus, 0);
 
-  // The second process does the work, shows nothing and ends with the routine's HRESULT.
-  FakePlatform second;
-  second.token = Token::Limited;
-  second.result.exitCode = 0x8002801D;
-  outcome = Main(L"/typelib-register \"C:\\x y\\a.tlb\"", second);
-  EXPECT_EQ(second.calls, std::vector<std::wstring>{L"register library C:\\x y\\a.tlb"});
-  EXPECT_TRUE(second.balloons.empty() && second.boxes.empty());
-  EXPECT_EQ(outcome.exitStatus, static_cast<int>(0x8002801D));
+  // The second process takes its file and direction from the line the first one writes.
+  const auto second = TypeLibraryWorkOf(L"/typelib-register \"C:\\x y\\a.tlb\"");
+  ASSERT_TRUE(second.has_value());
+  EXPECT_FALSE(second->unregister);
+  EXPECT_EQ(second->fullPath, L"C:\\x y\\a.tlb");
 
   // A loader's crash first (0x80000003 is also an old HRESULT with system words of its own), then
   // the system's words, then ours for the usual errors, then the number.
@@ -434,17 +436,22 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        {End::TimedOut, 0},
        L"a.tlb did not finish loading within 30 seconds and was stopped; the outcome is unknown.",
        L"!"},
+      {L"/register a.tlb",
+       {End::Failed, 0, 6},
+       L"Waiting for the work on a.tlb failed, so the outcome is unknown: The handle is invalid.",
+       L"!"},
   };
   for (const auto& c : cases) {
     FakePlatform failed;
     failed.result = c.run;
-    outcome = Main(c.line, failed);
+    outcome = modMain::Run(c.line, failed);
     ASSERT_EQ(failed.balloons.size(), 1u);
     EXPECT_EQ(failed.balloons[0].sText, c.text);
     EXPECT_EQ(failed.balloons[0].sIcon, c.icon);
     EXPECT_EQ(outcome.exitStatus, c.run.end == End::Exited ? static_cast<int>(c.run.exitCode) : 1);
-    // A second process that hangs is ours to stop; the tool and servers are not.
-    EXPECT_EQ(failed.calls.back() == L"stop", c.run.end == End::TimedOut);
+    // A second process that hangs, or is lost track of, is ours to stop; the tool and servers
+    // are not.
+    EXPECT_EQ(failed.calls.back() == L"stop", c.run.end != End::Exited);
   }
 
   // Only the line the first process writes is taken for an internal one: a full path of a type
@@ -453,23 +460,23 @@ TEST(OtherKinds, TypeLibrariesAreLoadedInASecondPelloryProcess) {
        {L"/typelib-register", L"/typelib-register ", L"/typelib-register \"\"",
         L"/typelib-registerx C:\\a.tlb", L"/typelib-register a.tlb", L"/typelib-register C:a.tlb",
         L"/typelib-register C:\\x\\a.dll", L"/typelib-unregister \"C:\\a\"b.tlb\""}) {
+    EXPECT_FALSE(TypeLibraryWorkOf(line).has_value());
     EXPECT_TRUE(std::holds_alternative<UnknownArgument>(ParseCommandLine(line)));
   }
-  EXPECT_TRUE(std::holds_alternative<TypeLibraryWork>(
-      ParseCommandLine(L"/typelib-unregister \\\\server\\share\\a.TLB")));
+  EXPECT_TRUE(TypeLibraryWorkOf(L"/typelib-unregister \\\\server\\share\\a.TLB")->unregister);
 }
 
 TEST(OtherKinds, AnUnresolvablePathGoesToTheToolAsTyped) {
   FakePlatform unresolved;
   unresolved.noFullPath = true;
-  Main(L"/register a.exe", unresolved);
+  modMain::Run(L"/register a.exe", unresolved);
   const std::vector<std::wstring> calls{L"start RegSvr32 \"a.exe\" /s", L"prepare", L"wait 30000"};
   EXPECT_EQ(unresolved.calls, calls);
 }
 
 TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
   FakePlatform ok;
-  auto outcome = Main(L"/unregister bin\\s.exe", ok);
+  auto outcome = modMain::Run(L"/unregister bin\\s.exe", ok);
   const std::vector<std::wstring> calls{
       L"check C:\\cwd\\bin\\s.exe",
       L"start program C:\\cwd\\bin\\s.exe as \"C:\\cwd\\bin\\s.exe\" /UnregServer", L"prepare",
@@ -512,7 +519,7 @@ TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
     FakePlatform platform;
     platform.server = c.check;
     platform.result = c.run;
-    outcome = Main(L"/register s.exe", platform);
+    outcome = modMain::Run(L"/register s.exe", platform);
     EXPECT_EQ(platform.calls.size() > 1, c.check.kind == Kind::SelfRegistering);
     ASSERT_EQ(platform.balloons.size(), 1u);
     EXPECT_EQ(platform.balloons[0].sText, c.text);
@@ -522,7 +529,7 @@ TEST(OtherKinds, OnlyAProgramThatRegistersItselfIsStarted) {
 
   FakePlatform missing;
   missing.startError = L"C:\\cwd\\s.exe: bad image";
-  outcome = Main(L"/register s.exe", missing);
+  outcome = modMain::Run(L"/register s.exe", missing);
   EXPECT_TRUE(missing.balloons.empty());
   ASSERT_EQ(missing.boxes.size(), 1u);
   EXPECT_TRUE(missing.boxes[0].text.starts_with(L"s.exe could not be started, so nothing was"));

@@ -151,15 +151,12 @@ TEST(SetBalloon, DefaultsEmptyTextRichTextFileAndUnknownIcon) {
   EXPECT_EQ(withFile.calls, expectedWithFile);
 }
 
-TEST(Shape, RegionAndBorderCornersFromTwips) {
-  EXPECT_EQ(RegionCorner(5000, 1000, 15, 15), (Corner{333, 67}));
-  EXPECT_EQ(BorderCorner(5000, 1000, 15, 15), (Corner{332, 66}));
-  EXPECT_EQ(RegionCorner(4680, 1920, 15, 15), (Corner{312, 128}));
+TEST(Shape, TwipsToWholePixels) {
+  EXPECT_EQ(TwipsToPixels(4680, 15), 312);
   // Halves go to the even neighbour.
-  EXPECT_EQ(RegionCorner(112.5, 97.5, 15, 15), (Corner{8, 6}));
+  EXPECT_EQ(TwipsToPixels(112.5, 15), 8);
+  EXPECT_EQ(TwipsToPixels(97.5, 15), 6);
   EXPECT_EQ(TwipsToPixels(10520, 15), 701);
-  // 120 DPI: 5000 / 12 = 416.67.
-  EXPECT_EQ(RegionCorner(5000, 1000, 12, 12), (Corner{417, 83}));
 }
 
 TEST(Layout, ControlsFollowTheClientSize) {
@@ -193,7 +190,8 @@ TEST(Layout, ScaledWithTheDpiKeepsEverythingInside) {
         Case{192, 667, 133, 34, 32, 32, 4, 50}}) {
     SCOPED_TRACE(c.dpi);
     const double tpp = 1440.0 / c.dpi;
-    ASSERT_EQ(RegionCorner(5000, 1000, tpp, tpp), (Corner{c.sw, c.sh}));
+    ASSERT_EQ(TwipsToPixels(5000, tpp), c.sw);
+    ASSERT_EQ(TwipsToPixels(1000, tpp), c.sh);
     const auto l = ComputeLayout(c.sw, c.sh, c.dpi);
     for (const Rect& r : {l.txtTip, l.lblX, l.imgX, l.imgDisplayIcon, l.lblTitle}) {
       EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.width > 0 && r.height > 0 &&
@@ -219,9 +217,9 @@ TEST(Layout, ScaledWithTheDpiKeepsEverythingInside) {
                 picture.left + picture.width <= close.left + close.width);
     // The border's outline lies one pixel inside the region, so at least half its pen shows on
     // every side; the corners follow the region's.
-    EXPECT_EQ(BorderCorner(5000, 1000, tpp, tpp), (Corner{c.sw - 1, c.sh - 1}));
-    EXPECT_EQ(Scale(kBorderWidth, c.dpi), c.pen);
-    EXPECT_EQ(Scale(kCornerEllipse, c.dpi), c.ellipse);
+    EXPECT_EQ(l.border, (Rect{0, 0, c.sw - 1, c.sh - 1}));
+    EXPECT_EQ(l.pen, c.pen);
+    EXPECT_EQ(l.ellipse, c.ellipse);
   }
   // One rounding everywhere: halves away from zero.
   EXPECT_EQ(Scale(1, 144), 2);

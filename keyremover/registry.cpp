@@ -1,6 +1,6 @@
-#include "Module2.h"
+#include "registry.h"
 
-namespace Module2 {
+namespace registry {
 
 namespace {
 
@@ -30,4 +30,4 @@ void DeleteKeyUnderRoot(KeyDeleter& keys, std::int32_t lRootKey, std::wstring sS
   static_cast<void>(keys.DeleteKey(lRootKey, ToAnsi(sSubKey)));
 }
 
-}  // namespace Module2
+}  // namespace registry

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-namespace Module2 {
+namespace registry {
 
 // The classes root's predefined handle value 0x80000000, carried as a signed 32-bit number.
 inline constexpr std::int32_t kClassesRoot = static_cast<std::int32_t>(0x80000000u);
@@ -39,4 +39,4 @@ std::string ToAnsi(const std::wstring& sText);
 // Deletes the one key sSubKey below lRootKey; whatever the registry answers is ignored.
 void DeleteKeyUnderRoot(KeyDeleter& keys, std::int32_t lRootKey, std::wstring sSubKey);
 
-}  // namespace Module2
+}  // namespace registry

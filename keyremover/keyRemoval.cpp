@@ -1,8 +1,8 @@
-#include "modMainRemoveReg.h"
+#include "keyRemoval.h"
 
 #include <new>
 
-namespace modMainRemoveReg {
+namespace keyRemoval {
 
 namespace {
 
@@ -30,8 +30,8 @@ std::wstring RemoveAll(const std::wstring& sText, std::wstring_view sWhat) {
 
 }  // namespace
 
-void DeleteRootedKey(Module2::KeyDeleter& keys, const std::wstring& sKeyPath) {
-  Module2::DeleteKeyUnderRoot(keys, Module2::kClassesRoot, RemoveAll(sKeyPath, kRootPrefix));
+void DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath) {
+  registry::DeleteKeyUnderRoot(keys, registry::kClassesRoot, RemoveAll(sKeyPath, kRootPrefix));
 }
 
 std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescription) {
@@ -50,14 +50,14 @@ std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescripti
   return message;
 }
 
-void Main(Module2::KeyDeleter& keys, Notifier& notifier) {
+void Run(registry::KeyDeleter& keys, Notifier& notifier) {
   std::wstring message;
   try {
     for (const std::wstring_view path : ShellVerbKeyList) {
       DeleteRootedKey(keys, std::wstring(path));
     }
     return;
-  } catch (const Module2::Failure& failure) {
+  } catch (const registry::Failure& failure) {
     message = FailureMessage(failure.Number(), failure.Description());
   } catch (const std::bad_alloc&) {
     message = FailureMessage(kNotEnoughMemory, kNotEnoughMemoryText);
@@ -66,4 +66,4 @@ void Main(Module2::KeyDeleter& keys, Notifier& notifier) {
   notifier.Show(message);
 }
 
-}  // namespace modMainRemoveReg
+}  // namespace keyRemoval

@@ -1,4 +1,4 @@
-// Start-up module of Brannock: walks the key list and reports a failure of the walk.
+// Brannock's key removal: the list of keys, the walk over it and the message of a failed walk.
 #pragma once
 
 #include <array>
@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "Module2.h"
+#include "registry.h"
 
-namespace modMainRemoveReg {
+namespace keyRemoval {
 
 // The keys the installer made, each after every listed key beneath it, so that each one is
 // empty by the time its turn comes.
@@ -43,12 +43,12 @@ class Notifier {
 };
 
 // Deletes one key of the list below the classes root.
-void DeleteRootedKey(Module2::KeyDeleter& keys, const std::wstring& sKeyPath);
+void DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath);
 
 // The five-line text shown when the walk fails.
 std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescription);
 
 // The whole run: deletes the listed keys in order; a failure stops the walk and is shown once.
-void Main(Module2::KeyDeleter& keys, Notifier& notifier);
+void Run(registry::KeyDeleter& keys, Notifier& notifier);
 
-}  // namespace modMainRemoveReg
+}  // namespace keyRemoval
