@@ -124,15 +124,11 @@ std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* nam
 }
 
 void CreateKey(const std::wstring& path, const std::wstring& value, const std::wstring& name) {
-  UniqueHkey key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            key.put(), nullptr),
-            ERROR_SUCCESS);
-  if (value.empty()) return;
-  ASSERT_EQ(RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), name.empty() ? nullptr : name.c_str(),
+                            REG_SZ, value.c_str(),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS)
+      << Narrow(path);
 }
 
 std::wstring FreshFolder(const std::wstring& name) {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,7 +58,8 @@ bool KeyExists(const std::wstring& path);
 // below HKEY_LOCAL_MACHINE when PATH starts with "Software".
 std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* name = nullptr,
                                     REGSAM view = 0);
-// Creates the key PATH below the classes root, with the string value NAME if VALUE is given.
+// Creates the key PATH below the classes root with the string value NAME (default: the key's
+// default value).
 void CreateKey(const std::wstring& path, const std::wstring& value = {},
                const std::wstring& name = {});
 
@@ -78,9 +78,6 @@ struct Rgb {
   int r = 0, g = 0, b = 0;
   bool operator==(const Rgb&) const = default;
 };
-inline std::ostream& operator<<(std::ostream& out, Rgb c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
 // Close enough to tell colours apart despite font smoothing and dithering.
 bool Near(Rgb a, Rgb b, int tolerance = 8);
 // The whole X screen, asked of the X server itself: Wine's GDI cannot read it back reliably.
