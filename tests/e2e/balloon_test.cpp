@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -55,13 +54,9 @@ Process StartTip(const std::wstring& args = L"10260 10520 a.dll has been registe
   return Start(L"tiphost.exe", args);
 }
 
-// The right edge of Pellory's balloon: 5100 twips in from the screen's, plus its width.
-LONG RightEdge() {
-  const HDC dc = GetDC(nullptr);
-  const double tpp = 1440.0 / GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  return std::lround((GetSystemMetrics(SM_CXSCREEN) * tpp - 5100) / tpp) + 333;
-}
+// The right edge of Pellory's balloons at 96 DPI: 5100 twips (340 pixels) in from the screen's,
+// 333 pixels wide.
+LONG RightEdge() { return GetSystemMetrics(SM_CXSCREEN) - 7; }
 
 // The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
 template <class Pick>
