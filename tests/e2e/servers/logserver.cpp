@@ -1,7 +1,7 @@
 // Stand-in COM server for the end-to-end tests: every entry point appends its name to a log
-// beside the DLL, so a test can tell which calls regsvr32 made. Variants by definition:
-// LOGSERVER_FAIL (register/unregister fail), LOGSERVER_NO_INSTALL (no DllInstall),
-// LOGSERVER_HANG (register never returns in time).
+// beside the DLL, so a test can tell which calls regsvr32 made. A copy's name picks a fault: one
+// named "fail..." reports a failure, one named "hang..." does not return in time. Built also
+// with a .def that leaves out DllInstall.
 #include <windows.h>
 #include <objbase.h>
 #include <olectl.h>
@@ -10,44 +10,35 @@
 
 namespace {
 
-#ifdef LOGSERVER_FAIL
-constexpr HRESULT kRegisterResult = E_FAIL;
-#else
-constexpr HRESULT kRegisterResult = S_OK;
-#endif
+bool NamedAs(const wchar_t* prefix) {
+  const std::wstring self = testlog::ModulePath();
+  return self.substr(self.find_last_of(L'\\') + 1).starts_with(prefix);
+}
+
+HRESULT Registered() { return NamedAs(L"fail") ? E_FAIL : S_OK; }
 
 }  // namespace
 
 STDAPI DllRegisterServer() {
   testlog::Log(L"DllRegisterServer");
   testlog::LogParent();
-#ifdef LOGSERVER_HANG
-  Sleep(120000);
-#endif
-  return kRegisterResult;
+  if (NamedAs(L"hang")) Sleep(120000);
+  return Registered();
 }
 
 STDAPI DllUnregisterServer() {
   testlog::Log(L"DllUnregisterServer");
-  return kRegisterResult;
+  return Registered();
 }
 
-#ifndef LOGSERVER_NO_INSTALL
-extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, LPCWSTR pszCmdLine) {
-  std::wstring line = bInstall ? L"DllInstall 1" : L"DllInstall 0";
-  if (pszCmdLine && *pszCmdLine) line += std::wstring(L" ") + pszCmdLine;
-  testlog::Log(line);
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, LPCWSTR) {
+  testlog::Log(bInstall ? L"DllInstall 1" : L"DllInstall 0");
   return S_OK;
 }
-#endif
 
 STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* ppv) {
-  testlog::Log(L"DllGetClassObject");
-  if (ppv) *ppv = nullptr;
+  *ppv = nullptr;
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() {
-  testlog::Log(L"DllCanUnloadNow");
-  return S_OK;
-}
+STDAPI DllCanUnloadNow() { return S_OK; }

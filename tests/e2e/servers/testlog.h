@@ -21,16 +21,13 @@ inline std::wstring ModulePath() {
 
 // Opened and closed per call, so the log is complete even if the process is killed next.
 inline void Log(const std::wstring& line, const wchar_t* suffix = L".log") {
-  std::wstring text = line + L"\n";
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string utf8(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
-                      nullptr, nullptr);
+  std::string utf8(line.size() * 3 + 1, '\n');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                  utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr));
+  utf8 += '\n';
   const win32::unique_hfile file(CreateFileW((ModulePath() + suffix).c_str(), FILE_APPEND_DATA,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
@@ -38,7 +35,6 @@ inline void Log(const std::wstring& line, const wchar_t* suffix = L".log") {
 // Who started the process that loaded this module, in "<its own file>.parent".
 inline void LogParent() {
   const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;

@@ -1,0 +1,130 @@
+// The end-to-end driver's one layer: starting the built programs, reading their boxes, balloons
+// and logs, the registry, and what is really on the X screen.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <oleacc.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32/handle.h"
+
+namespace e2e {
+
+using UniqueKernelHandle = win32::unique_handle_k;
+using UniqueHkey = win32::unique_hkey;
+
+// A started program; one still running when its owner goes is terminated, so that a failed
+// test leaves nothing behind.
+class Process {
+ public:
+  Process() = default;
+  Process(HANDLE handle, DWORD id) : handle_(handle), id_(id) {}
+  Process(Process&&) noexcept = default;
+  Process& operator=(Process&&) noexcept = default;
+  ~Process();
+  HANDLE Handle() const { return handle_.get(); }
+  DWORD Id() const { return id_; }
+  explicit operator bool() const { return static_cast<bool>(handle_); }
+
+ private:
+  UniqueKernelHandle handle_;
+  DWORD id_ = 0;
+};
+
+std::string Narrow(const std::wstring& text);
+// Folder of the running e2e.exe, where the built programs are too; no trailing backslash.
+std::wstring BinDir();
+// Starts FILE (a name in BinDir, or a full path) with the argument text ARGS, in DIR if given,
+// with TOKEN if given; fails the test if it cannot.
+Process Start(const std::wstring& file, const std::wstring& args = {}, const std::wstring& dir = {},
+              HANDLE token = nullptr);
+// Exit code once the process has ended, or nothing if it still runs after timeoutMs.
+std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 10000);
+std::vector<HWND> VisibleWindows(DWORD pid);
+// A visible top-level window of class CLS of PROCESS; nullptr if the process ends first.
+HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutMs = 15000);
+// The processes that process PID started and that still run.
+std::vector<DWORD> ChildrenOf(DWORD pid);
+
+bool KeyExists(const std::wstring& path);
+// The string value NAME (default: the key's default value) of PATH below the classes root, or
+// below HKEY_LOCAL_MACHINE when PATH starts with "Software".
+std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* name = nullptr,
+                                    REGSAM view = 0);
+// Creates the key PATH below the classes root with the string value NAME (default: the key's
+// default value).
+void CreateKey(const std::wstring& path, const std::wstring& value = {},
+               const std::wstring& name = {});
+
+// A fresh, empty folder of this name in the prefix's temp folder.
+std::wstring FreshFolder(const std::wstring& name);
+// Copies a built file into FOLDER under NAME, whole or its first BYTES; the copy's full path.
+std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
+                        const std::wstring& name, size_t bytes = 0);
+// The lines a test server or planted file logged beside FILE, in order; empty when it never ran.
+std::vector<std::string> LogOf(const std::wstring& file, const wchar_t* suffix = L".log");
+// Plants a regsvr32.exe and every system library the programs load in FOLDER; none may run.
+std::vector<std::wstring> Plant(const std::wstring& folder);
+void ExpectNoneRan(const std::vector<std::wstring>& planted);
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+// Close enough to tell colours apart despite font smoothing and dithering.
+bool Near(Rgb a, Rgb b, int tolerance = 8);
+// The whole X screen, asked of the X server itself: Wine's GDI cannot read it back reliably.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> pixels;  // rows of r, g, b
+  Rgb At(int x, int y) const;
+};
+Screenshot CaptureScreen();
+void SaveScreenPng(const std::wstring& path);
+
+enum class Icon { None, Information, Error, Other };
+// Which icon lies in R of the screen: blue for information, red for an error.
+Icon IconIn(const Screenshot& shot, RECT r);
+
+// PROCESS's message box, read and closed with OK; fails the test unless it is captioned
+// "Pellory" with a single OK.
+struct Box {
+  std::wstring text;
+  Icon icon = Icon::None;
+};
+Box ExpectBox(const Process& process);
+
+HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
+// A window's text, asked of the window itself, in whatever process it lives.
+std::wstring TextOf(HWND window);
+std::wstring MessageText(HWND balloon);
+// A click on the form's own area, as the window manager would deliver it.
+void ClickForm(HWND balloon);
+// Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
+// reads its icon, closes it with a click and waits for the exit.
+struct BalloonRun {
+  std::wstring text;
+  Icon icon = Icon::None;
+  std::optional<DWORD> status;
+};
+BalloonRun CloseBalloon(const Process& process);
+
+struct ReleaseCom {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+using AccessiblePtr = std::unique_ptr<IAccessible, ReleaseCom>;
+// What a screen reader says for CHILD of OBJECT: its name and its role.
+struct Spoken {
+  std::wstring name;
+  LONG role = -1;
+};
+Spoken SpokenOf(IAccessible* object, LONG child = CHILDID_SELF);
+
+}  // namespace e2e
