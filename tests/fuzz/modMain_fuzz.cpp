@@ -1,6 +1,6 @@
 // libFuzzer target over Pellory's command line: parsing, quoting, NAME and the whole start-up
-// decision behind a recording platform. Every input must keep the invariants below; a broken
-// one aborts with the line that broke it, so that libFuzzer keeps the input.
+// decision behind the recording platform. A broken invariant aborts with the line that broke
+// it, so that libFuzzer keeps the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -80,146 +80,90 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
 
 bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// What every report shows of NAME however long: its end, with the extension.
-std::wstring NameEnd(const std::wstring& name) {
-  return name.substr(name.size() - std::min<std::size_t>(name.size(), 11));
-}
-
-// What the tool may do: each ending and the statuses that have their own words; nothing set
-// stands for a tool that cannot be started.
-struct ToolCase {
-  ToolRun run;
-  std::optional<std::wstring> startError;
-};
-const std::vector<ToolCase>& ToolCases() {
-  using End = ToolRun::End;
-  static const std::vector<ToolCase> cases = {
-      {{End::Exited, 0}, {}},   {{End::Exited, 1}, {}},    {{End::Exited, 3}, {}},
-      {{End::Exited, 5}, {}},   {{End::Exited, 7}, {}},    {{End::Exited, 0xC0000005}, {}},
-      {{End::TimedOut, 0}, {}}, {{End::Failed, 0, 6}, {}}, {{}, L"no tool"},
-  };
-  return cases;
-}
-
-// A line that is refused launches nothing, shows one box and gives its status.
-void CheckRefused(const std::wstring& line, const std::wstring& text, BoxIcon icon, int status) {
-  FakePlatform platform;
-  platform.token = Token::Limited;  // which makes no difference to it
+// A refused line launches nothing, asks for no rights, shows one box and gives its status.
+void CheckRefused(const std::wstring& line, const std::wstring& text, const wchar_t* icon,
+                  int status) {
+  FakePlatform platform(L"limited");
   const Outcome outcome = Run(line, platform);
   CHECK(platform.calls.empty(), line);
-  CHECK(platform.balloons.empty(), line);
-  CHECK(platform.boxes.size() == 1, line);
-  CHECK(platform.boxes[0].text == text, line);
-  CHECK(platform.boxes[0].icon == icon, line);
-  CHECK(!outcome.balloonShown && outcome.exitStatus == status, line);
-}
-
-// Type libraries and self-registering programs: only register and unregister reach them, a
-// type library goes to Pellory's second process, and a program is started only once it said it
-// registers itself; both by their full path, as one argument.
-void CheckOtherKind(const std::wstring& line, const CommandAction& action, Handler::Kind kind,
-                    std::wstring_view inner, const std::wstring& name) {
-  CHECK(!action.serverSwitch.empty(), line);
-  FakePlatform probe;
-  const std::wstring full = *probe.FullPath(std::wstring(inner));
-  if (kind == Handler::Kind::TypeLibrary) {
-    const std::wstring childLine = TypeLibraryCommandLine(probe.OwnPath(), action, full);
-    const auto args = SplitArguments(childLine);
-    CHECK(args.size() == 3 && args[2] == full, line);
-    // The second process takes exactly this file, in the same direction.
-    const std::wstring_view childArgs = ArgumentsOf(childLine);
-    const auto work = TypeLibraryWorkOf(childArgs);
-    CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
-    FakePlatform platform;
-    platform.result = {ToolRun::End::Exited, 0x80029C4A};
-    const Outcome outcome = Run(line, platform);
-    CHECK(platform.calls.size() == 3, line);
-    CHECK(platform.calls[0] == L"start program " + probe.OwnPath() + L" as " + childLine, line);
-    CHECK(platform.balloons.size() == 1 && platform.balloons[0].sIcon == L"x", line);
-    CHECK(outcome.exitStatus == static_cast<int>(0x80029C4A), line);
-    return;
-  }
-  const std::wstring serverLine = ServerCommandLine(action, full);
-  CHECK(SplitArguments(serverLine) ==
-            (std::vector<std::wstring>{full, std::wstring(action.serverSwitch)}),
+  CHECK(platform.told == std::vector<std::wstring>{L"box " + std::wstring(icon) + L" " + text},
         line);
-  for (const auto kind : {ServerCheck::Kind::SelfRegistering, ServerCheck::Kind::NotSelfRegistering,
-                          ServerCheck::Kind::Unreadable}) {
-    FakePlatform platform;
-    platform.server.kind = kind;
-    const Outcome outcome = Run(line, platform);
-    CHECK(!platform.calls.empty() && platform.calls[0] == L"check " + full, line);
-    const bool started = platform.calls.size() > 1;
-    CHECK(started == (kind == ServerCheck::Kind::SelfRegistering), line);
-    if (started) CHECK(platform.calls[1] == L"start program " + full + L" as " + serverLine, line);
-    CHECK(platform.balloons.size() == 1, line);
-    CHECK(platform.balloons[0].sText.find(NameEnd(name)) != std::wstring::npos, line);
-    CHECK(outcome.exitStatus == (started ? 0 : 1), line);
-  }
+  CHECK(!outcome.balloonShown && outcome.exitStatus == status, line);
 }
 
 void CheckRegistration(const std::wstring& line, const CommandAction& action,
                        std::wstring_view inner) {
   const Command command = ParseCommandLine(line);
   const auto* registration = std::get_if<Registration>(&command);
-  CHECK(registration != nullptr, line);
-  CHECK(registration->action == &action, line);
-
-  const std::wstring& quoted = registration->request.quotedPath;
-  CHECK(quoted.size() >= 2 && quoted.front() == L'"' && quoted.back() == L'"', line);
-  CHECK(quoted.find(L'"', 1) == quoted.size() - 1, line);
-  CHECK(std::wstring_view(quoted).substr(1, quoted.size() - 2) == inner, line);
-
-  // NAME is the last piece of the path: never empty, no quote, no backslash or slash.
+  CHECK(registration != nullptr && registration->action == &action, line);
+  CHECK(registration->request.quotedPath == L"\"" + std::wstring(inner) + L"\"", line);
+  // NAME is the last piece of the path: never empty, so no quote, backslash or slash.
   const std::wstring& name = registration->request.name;
-  CHECK(!name.empty() && name.find_first_of(L"\"\\/") == std::wstring::npos, line);
-  CHECK(name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
+  CHECK(!name.empty() && name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
 
   // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
-  FakePlatform limited;
-  limited.token = Token::Limited;
+  FakePlatform limited(L"limited");
   Run(line, limited);
-  CHECK(limited.calls.size() == 2 && limited.calls[0] == L"elevate runas " + limited.OwnPath() +
-                                                             L" [" + line + L"] in C:\\cwd",
+  CHECK(limited.calls.size() == 2 &&
+            limited.calls[0] == L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd",
         line);
 
-  const Handler::Kind kind = HandlerFor(action, inner).kind;
-  if (kind != Handler::Kind::Tool) {
-    CheckOtherKind(line, action, kind, inner, name);
-    return;
+  // Whoever does the work gets exactly the full path, or the tool the path as typed, as one
+  // argument; the type-library process takes back exactly that file, in the same direction.
+  const std::wstring full = L"C:\\cwd\\" + std::wstring(inner);
+  const Handler::Kind kind = HandlerFor(action, full).kind;
+  std::wstring start;
+  if (kind == Handler::Kind::TypeLibrary) {
+    const std::wstring child = TypeLibraryCommandLine(L"C:\\P\\Pellory.exe", action, full);
+    const auto args = SplitArguments(child);
+    CHECK(args.size() == 3 && args[2] == full, line);
+    const auto work = TypeLibraryWorkOf(ArgumentsOf(child));
+    CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
+    start = L"start program C:\\P\\Pellory.exe as " + child;
+  } else if (kind == Handler::Kind::Server) {
+    CHECK(!action.serverSwitch.empty(), line);
+    const std::wstring server = ServerCommandLine(action, full);
+    CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}), line);
+    start = L"start program " + full + L" as " + server;
+  } else {
+    const std::wstring tool = ToolCommandLine(action, registration->request);
+    std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
+    for (auto& sw : SplitArguments(action.toolSwitches)) expected.push_back(sw);
+    CHECK(SplitArguments(tool) == expected, line);
+    start = L"start " + tool;
   }
-  // The tool must receive exactly the path as one argument, then the action's own switches.
-  const std::wstring toolLine = ToolCommandLine(action, registration->request);
-  std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
-  for (auto& sw : SplitArguments(action.toolSwitches)) expected.push_back(sw);
-  CHECK(SplitArguments(toolLine) == expected, line);
 
-  for (const ToolCase& tool : ToolCases()) {
-    FakePlatform platform;
-    platform.result = tool.run;
-    platform.startError = tool.startError;
+  // Every report names the file by its end, and only a real success says so with the
+  // information icon; a program is started only once it said it registers itself.
+  const std::wstring end = name.substr(name.size() - std::min<std::size_t>(name.size(), 11));
+  for (const auto* setup : {L"", L"exit=1", L"exit=3", L"exit=5", L"exit=7", L"exit=0xC0000005",
+                            L"timeout", L"lost=6", L"nostart", L"notself", L"unreadable"}) {
+    FakePlatform platform(setup);
     const Outcome outcome = Run(line, platform);
-    const ToolRun& run = tool.run;
-    if (tool.startError) {
-      CHECK(platform.calls == std::vector<std::wstring>{L"start " + toolLine}, line);
-      CHECK(platform.balloons.empty() && platform.boxes.size() == 1, line);
-      CHECK(platform.boxes[0].icon == BoxIcon::Error && outcome.exitStatus == 1, line);
+    const auto& calls = platform.calls;
+    const auto& told = platform.told;
+    const std::size_t checked = kind == Handler::Kind::Server;
+    CHECK(!checked || calls[0] == L"check " + full, line);
+    CHECK(told.size() == 1, line);
+    if (checked && (platform.Has(L"notself") || platform.Has(L"unreadable"))) {
+      CHECK(calls.size() == 1 && told[0].starts_with(L"x ") && outcome.exitStatus == 1, line);
+      CHECK(told[0].find(end) != std::wstring::npos, line);
       continue;
     }
-    const std::vector<std::wstring> calls{L"start " + toolLine, L"prepare",
-                                          L"wait " + std::to_wstring(kToolTimeoutMs)};
-    CHECK(platform.calls == calls, line);
-    CHECK(platform.boxes.empty() && platform.balloons.size() == 1, line);
-    const balloon::BalloonSpec& shown = platform.balloons[0];
-    // Every report names the file, and only a real success says so with the information icon.
-    CHECK(shown.sText.find(NameEnd(name)) != std::wstring::npos, line);
-    const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
-    CHECK((shown.sIcon == L"i") == success, line);
-    CHECK(outcome.balloonShown, line);
-    CHECK(outcome.exitStatus == (success                           ? 0
-                                 : run.end == ToolRun::End::Exited ? static_cast<int>(run.exitCode)
-                                                                   : 1),
+    CHECK(calls.size() > checked && calls[checked] == start, line);
+    if (platform.Has(L"nostart")) {
+      CHECK(calls.size() == checked + 1 && told[0].starts_with(L"box x "), line);
+      CHECK(!outcome.balloonShown && outcome.exitStatus == 1, line);
+      continue;
+    }
+    CHECK(calls.size() >= checked + 3 && calls[checked + 1] == L"prepare" &&
+              calls[checked + 2] == L"wait " + std::to_wstring(kToolTimeoutMs),
           line);
+    CHECK(told[0].find(end) != std::wstring::npos, line);
+    const bool ended = !platform.Has(L"timeout") && !platform.Value(L"lost");
+    const int status = ended ? static_cast<int>(platform.Value(L"exit")) : 1;
+    CHECK(told[0].starts_with(L"i ") == (ended && status == 0), line);
+    CHECK(outcome.balloonShown && outcome.exitStatus == status, line);
   }
 }
 
@@ -236,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(line.ends_with(args) && (args.empty() || !Blank(args.front())), line);
 
   if (line.empty()) {
-    CheckRefused(line, UsageText(), BoxIcon::Information, 0);
+    CheckRefused(line, UsageText(), L"i", 0);
     return 0;
   }
   // Pellory's second process: its switch, then a path that cannot end the argument early.
@@ -256,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (!match) {
-    CheckRefused(line, UnknownArgumentText(), BoxIcon::Information, 1);
+    CheckRefused(line, UnknownArgumentText(), L"i", 1);
     return 0;
   }
   // Blanks and tabs around the path are dropped.
@@ -267,11 +211,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
   if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);
   if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) {
-    CheckRefused(line, MissingPathText(*match), BoxIcon::Information, 1);
+    CheckRefused(line, MissingPathText(*match), L"i", 1);
   } else if (inner.find(L'"') != std::wstring_view::npos) {
-    CheckRefused(line, QuoteInPathText(path), BoxIcon::Error, 1);
+    CheckRefused(line, QuoteInPathText(path), L"x", 1);
   } else if (inner.back() == L'\\' || inner.back() == L'/') {
-    CheckRefused(line, SeparatorAtEndText(path), BoxIcon::Error, 1);
+    CheckRefused(line, SeparatorAtEndText(path), L"x", 1);
   } else {
     CheckRegistration(line, *match, inner);
   }
