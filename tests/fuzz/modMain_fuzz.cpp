@@ -16,21 +16,12 @@ namespace {
 
 using namespace modMain;
 
-[[noreturn]] void Fail(const char* what, const std::wstring& line) {
-  std::fprintf(stderr, "invariant broken: %s\nline (%zu characters): ", what, line.size());
-  for (const wchar_t c : line) {
-    if (c >= 0x20 && c < 0x7F) {
-      std::fputc(static_cast<int>(c), stderr);
-    } else {
-      std::fprintf(stderr, "\\x{%X}", static_cast<unsigned>(c));
-    }
+// libFuzzer keeps the input that aborts, and shows it.
+#define CHECK(condition)                                        \
+  if (!(condition)) {                                           \
+    std::fprintf(stderr, "invariant broken: %s\n", #condition); \
+    std::abort();                                               \
   }
-  std::fputc('\n', stderr);
-  std::abort();
-}
-
-#define CHECK(condition, line) \
-  if (!(condition)) Fail(#condition, line)
 
 // Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
 // A command line ends at its first zero, so it never holds one.
@@ -50,28 +41,21 @@ std::wstring Decode(const std::uint8_t* data, std::size_t size) {
 // The arguments a Windows program's C runtime (or CommandLineToArgvW) makes of a command line.
 std::vector<std::wstring> SplitArguments(std::wstring_view line) {
   std::vector<std::wstring> args;
-  std::size_t i = 0;
-  for (;;) {
+  for (std::size_t i = 0;;) {
     while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
     if (i == line.size()) return args;
     std::wstring arg;
-    bool quoted = false;
-    while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+    for (bool quoted = false;
+         i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'));) {
       std::size_t slashes = 0;
       while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
-      if (i < line.size() && line[i] == L'"') {
-        arg.append(slashes / 2, L'\\');
-        if (slashes % 2) {
-          arg.push_back(L'"');
-        } else {
-          quoted = !quoted;
-        }
-        ++i;
-      } else {
-        arg.append(slashes, L'\\');
-        if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-          arg.push_back(line[i++]);
-        }
+      // Before a quote, each pair of backslashes is one and an odd one escapes the quote.
+      const bool quote = i < line.size() && line[i] == L'"';
+      arg.append(quote ? slashes / 2 : slashes, L'\\');
+      if (quote && slashes % 2 == 0) {
+        quoted = !quoted, ++i;
+      } else if (i < line.size() && (quote || quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+        arg.push_back(line[i++]);
       }
     }
     args.push_back(std::move(arg));
@@ -85,28 +69,26 @@ void CheckRefused(const std::wstring& line, const std::wstring& text, const wcha
                   int status) {
   FakePlatform platform(L"limited");
   const Outcome outcome = Run(line, platform);
-  CHECK(platform.calls.empty(), line);
-  CHECK(platform.told == std::vector<std::wstring>{L"box " + std::wstring(icon) + L" " + text},
-        line);
-  CHECK(!outcome.balloonShown && outcome.exitStatus == status, line);
+  CHECK(platform.calls.empty());
+  CHECK(platform.told == std::vector<std::wstring>{L"box " + std::wstring(icon) + L" " + text});
+  CHECK(!outcome.balloonShown && outcome.exitStatus == status);
 }
 
 void CheckRegistration(const std::wstring& line, const CommandAction& action,
                        std::wstring_view inner) {
   const Command command = ParseCommandLine(line);
   const auto* registration = std::get_if<Registration>(&command);
-  CHECK(registration != nullptr && registration->action == &action, line);
-  CHECK(registration->request.quotedPath == L"\"" + std::wstring(inner) + L"\"", line);
+  CHECK(registration != nullptr && registration->action == &action);
+  CHECK(registration->request.quotedPath == L"\"" + std::wstring(inner) + L"\"");
   // NAME is the last piece of the path: never empty, so no quote, backslash or slash.
   const std::wstring& name = registration->request.name;
-  CHECK(!name.empty() && name == inner.substr(inner.find_last_of(L"\\/") + 1), line);
+  CHECK(!name.empty() && name == inner.substr(inner.find_last_of(L"\\/") + 1));
 
   // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
   FakePlatform limited(L"limited");
   Run(line, limited);
   CHECK(limited.calls.size() == 2 &&
-            limited.calls[0] == L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd",
-        line);
+        limited.calls[0] == L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd");
 
   // Whoever does the work gets exactly the full path, or the tool the path as typed, as one
   // argument; the type-library process takes back exactly that file, in the same direction.
@@ -116,20 +98,20 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   if (kind == Handler::Kind::TypeLibrary) {
     const std::wstring child = TypeLibraryCommandLine(L"C:\\P\\Pellory.exe", action, full);
     const auto args = SplitArguments(child);
-    CHECK(args.size() == 3 && args[2] == full, line);
+    CHECK(args.size() == 3 && args[2] == full);
     const auto work = TypeLibraryWorkOf(ArgumentsOf(child));
-    CHECK(work && work->fullPath == full && work->unregister == action.unregisters, line);
+    CHECK(work && work->fullPath == full && work->unregister == action.unregisters);
     start = L"start program C:\\P\\Pellory.exe as " + child;
   } else if (kind == Handler::Kind::Server) {
-    CHECK(!action.serverSwitch.empty(), line);
+    CHECK(!action.serverSwitch.empty());
     const std::wstring server = ServerCommandLine(action, full);
-    CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}), line);
+    CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}));
     start = L"start program " + full + L" as " + server;
   } else {
     const std::wstring tool = ToolCommandLine(action, registration->request);
     std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
     for (auto& sw : SplitArguments(action.toolSwitches)) expected.push_back(sw);
-    CHECK(SplitArguments(tool) == expected, line);
+    CHECK(SplitArguments(tool) == expected);
     start = L"start " + tool;
   }
 
@@ -143,27 +125,26 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
     const auto& calls = platform.calls;
     const auto& told = platform.told;
     const std::size_t checked = kind == Handler::Kind::Server;
-    CHECK(!checked || calls[0] == L"check " + full, line);
-    CHECK(told.size() == 1, line);
+    CHECK(!checked || calls[0] == L"check " + full);
+    CHECK(told.size() == 1);
     if (checked && (platform.Has(L"notself") || platform.Has(L"unreadable"))) {
-      CHECK(calls.size() == 1 && told[0].starts_with(L"x ") && outcome.exitStatus == 1, line);
-      CHECK(told[0].find(end) != std::wstring::npos, line);
+      CHECK(calls.size() == 1 && told[0].starts_with(L"x ") && outcome.exitStatus == 1);
+      CHECK(told[0].find(end) != std::wstring::npos);
       continue;
     }
-    CHECK(calls.size() > checked && calls[checked] == start, line);
+    CHECK(calls.size() > checked && calls[checked] == start);
     if (platform.Has(L"nostart")) {
-      CHECK(calls.size() == checked + 1 && told[0].starts_with(L"box x "), line);
-      CHECK(!outcome.balloonShown && outcome.exitStatus == 1, line);
+      CHECK(calls.size() == checked + 1 && told[0].starts_with(L"box x "));
+      CHECK(!outcome.balloonShown && outcome.exitStatus == 1);
       continue;
     }
     CHECK(calls.size() >= checked + 3 && calls[checked + 1] == L"prepare" &&
-              calls[checked + 2] == L"wait " + std::to_wstring(kToolTimeoutMs),
-          line);
-    CHECK(told[0].find(end) != std::wstring::npos, line);
+          calls[checked + 2] == L"wait " + std::to_wstring(kToolTimeoutMs));
+    CHECK(told[0].find(end) != std::wstring::npos);
     const bool ended = !platform.Has(L"timeout") && !platform.Value(L"lost");
     const int status = ended ? static_cast<int>(platform.Value(L"exit")) : 1;
-    CHECK(told[0].starts_with(L"i ") == (ended && status == 0), line);
-    CHECK(outcome.balloonShown && outcome.exitStatus == status, line);
+    CHECK(told[0].starts_with(L"i ") == (ended && status == 0));
+    CHECK(outcome.balloonShown && outcome.exitStatus == status);
   }
 }
 
@@ -174,10 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The argument text survives the program's name in front of it, bar leading blanks.
   const std::wstring trimmed = line.substr(std::min(line.find_first_not_of(L" \t"), line.size()));
-  CHECK(ArgumentsOf(L"\"C:\\Program Files\\P\\Pellory.exe\" " + line) == trimmed, line);
-  CHECK(ArgumentsOf(L"Pellory.exe\t" + line) == trimmed, line);
+  CHECK(ArgumentsOf(L"\"C:\\Program Files\\P\\Pellory.exe\" " + line) == trimmed);
+  CHECK(ArgumentsOf(L"Pellory.exe\t" + line) == trimmed);
   const std::wstring_view args = ArgumentsOf(line);
-  CHECK(line.ends_with(args) && (args.empty() || !Blank(args.front())), line);
+  CHECK(line.ends_with(args) && (args.empty() || !Blank(args.front())));
 
   if (line.empty()) {
     CheckRefused(line, UsageText(), L"i", 0);
@@ -187,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto work = TypeLibraryWorkOf(line)) {
     const std::wstring_view internal =
         work->unregister ? L"/typelib-unregister " : L"/typelib-register ";
-    CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos, line);
+    CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos);
     return 0;
   }
   // A switch counts only when a blank, a tab or the end follows it; then at most one can match.
@@ -195,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& action : ActionTable()) {
     const auto n = action.switchText.size();
     if (line.starts_with(action.switchText) && (line.size() == n || Blank(line[n]))) {
-      CHECK(match == nullptr, line);
+      CHECK(match == nullptr);
       match = &action;
     }
   }
