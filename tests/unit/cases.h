@@ -30,6 +30,17 @@ inline std::wstring Unescape(const std::string& field) {
   return out;
 }
 
+// TEXT's parts between SEPARATORs; none of an empty text.
+inline std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator) {
+  std::vector<std::wstring> parts;
+  for (std::size_t at = 0, end = 0; !text.empty() && end != std::wstring::npos;
+       at = end + separator.size()) {
+    end = text.find(separator, at);
+    parts.push_back(text.substr(at, end - at));
+  }
+  return parts;
+}
+
 inline std::vector<std::vector<std::wstring>> Cases(const std::string& name) {
   std::ifstream in(std::string(PELLORY_SOURCE_DIR) + "/tests/unit/cases/" + name + ".tsv");
   std::vector<std::vector<std::wstring>> rows;

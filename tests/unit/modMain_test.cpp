@@ -8,22 +8,13 @@ using namespace modMain;
 
 namespace {
 
-std::vector<std::wstring> Split(const std::wstring& joined) {
-  std::vector<std::wstring> parts;
-  for (std::size_t at = 0, bar = 0; !joined.empty() && bar != std::wstring::npos; at = bar + 3) {
-    bar = joined.find(L" | ", at);
-    parts.push_back(joined.substr(at, bar - at));
-  }
-  return parts;
-}
-
 TEST(Pellory, EachLineLaunchesWhatItShouldAndTellsTheOutcome) {
   for (const auto& c : Cases("run")) {
     SCOPED_TRACE(testing::Message() << c[0] << " [" << c[1] << "]");
     FakePlatform platform(c[1]);
     const Outcome outcome = modMain::Run(c[0], platform);
-    EXPECT_EQ(platform.calls, Split(c[2]));
-    auto told = Split(c[3]);
+    EXPECT_EQ(platform.calls, Split(c[2], L" | "));
+    auto told = Split(c[3], L" | ");
     if (told.size() == 1 && told[0].ends_with(L"...") && platform.told.size() == 1 &&
         platform.told[0].starts_with(told[0].substr(0, told[0].size() - 3))) {
       told = platform.told;

@@ -10,13 +10,6 @@ using namespace balloon;
 
 namespace {
 
-std::vector<std::wstring> List(const std::wstring& text, wchar_t separator = L',') {
-  std::vector<std::wstring> items;
-  std::wistringstream in(text);
-  for (std::wstring item; std::getline(in, item, separator);) items.push_back(item);
-  return items;
-}
-
 // The enumerator NAME stands for, by its place among NAMES.
 template <class Enum>
 Enum Named(const std::wstring& name, const std::vector<std::wstring>& names) {
@@ -27,7 +20,7 @@ Enum Named(const std::wstring& name, const std::vector<std::wstring>& names) {
 
 std::wstring Picture(IconKind icon) {
   return std::wstring(icon.style == IconStyle::Newer ? L"newer " : L"classic ") +
-         List(L"information,error,warning")[static_cast<int>(icon.role)];
+         Split(L"information,error,warning", L",")[static_cast<int>(icon.role)];
 }
 
 std::wstring Text(const Rect& r) {
@@ -130,14 +123,14 @@ TEST(Balloon, LayoutScalesWithTheDpiAndKeepsEverythingInside) {
 }
 
 TEST(Balloon, WhatClosesAndWhatPresses) {
-  const auto sources = List(L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle");
-  const auto events = List(L"Click,DblClick,MouseDown,MouseUp,Tick");
+  const auto sources = Split(L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle", L",");
+  const auto events = Split(L"Click,DblClick,MouseDown,MouseUp,Tick", L",");
   for (const auto& c : Cases("events")) {
-    const auto expected = Named<Reaction>(c[4], List(L"None,Hide,ShowPressed,ShowReleased"));
-    for (const auto& source : List(c[0]))
-      for (const auto& event : List(c[1]))
-        for (const auto& button : List(c[2]))
-          for (const auto& shown : List(c[3])) {
+    const auto expected = Named<Reaction>(c[4], Split(L"None,Hide,ShowPressed,ShowReleased", L","));
+    for (const auto& source : Split(c[0], L","))
+      for (const auto& event : Split(c[1], L","))
+        for (const auto& button : Split(c[2], L","))
+          for (const auto& shown : Split(c[3], L",")) {
             EXPECT_EQ(React(Named<Source>(source, sources), Named<Event>(event, events),
                             std::stoi(button), shown == L"yes"),
                       expected)
@@ -147,22 +140,16 @@ TEST(Balloon, WhatClosesAndWhatPresses) {
 }
 
 TEST(Balloon, ThePointerHoldsTheAutoCloseDelay) {
-  // A 2500 ms delay from 0; the pointer comes at HOLD and leaves at RELEASE.
-  struct Case {
-    std::uint64_t hold, release;
-    std::uint32_t closesIn;
-  };
-  for (const Case c : {Case{200, 4200, 2300}, Case{2000, 2100, 1000}, Case{3000, 3500, 1000}}) {
-    SCOPED_TRACE(c.hold);
+  for (const auto& c : Cases("autoclose")) {
+    const auto at = [&](int i) { return std::stoull(c[i]); };
     AutoCloseClock clock(2500, 0);
-    clock.Hold(c.hold);
-    clock.Hold(c.hold + 50);  // a second look while held changes nothing
+    clock.Hold(at(0));
+    clock.Hold(at(0) + 50);  // a second look while held changes nothing
     EXPECT_TRUE(clock.Held());
-    EXPECT_EQ(clock.Release(c.release), c.closesIn);
+    EXPECT_EQ(clock.Release(at(1)), at(2));
     EXPECT_FALSE(clock.Held());
-    // Held again, it keeps what the first release left, down to the floor.
-    clock.Hold(c.release + 500);
-    EXPECT_EQ(clock.Release(c.release + 900), std::max<std::uint32_t>(c.closesIn - 500, 1000));
+    clock.Hold(at(3));
+    EXPECT_EQ(clock.Release(at(4)), at(5));
   }
 }
 
