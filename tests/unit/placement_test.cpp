@@ -23,6 +23,7 @@ TEST(Placement, LowestFreePlaceAboveThoseShown) {
       {"stacked", 1024, 768, {At(0, 0), At(0, 1)}, At(0, 2)},
       {"a freed place is reused", 1024, 768, {At(0, 2), At(0, 0)}, At(0, 1)},
       {"a balloon elsewhere", 1024, 768, {At(0, 0), {900, 650, 50, 10}}, At(0, 2)},
+      {"one just beside", 1024, 768, {{634, 701, 50, 10}, {684, 691, 50, 10}}, At(0, 0)},
       {"the next column", 1024, 768, full, At(1, 0)},
       {"no room for a second column", 400, 768, narrow, At(0, 0, 400)},
       {"no room for one balloon", 300, 50, {At(0, 0, 300, 50)}, At(0, 0, 300, 50)},
