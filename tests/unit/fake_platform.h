@@ -2,11 +2,12 @@
 // user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
 // world behaves: limited, standard (the token), copy (this is the copy with administrator
 // rights), exit=N, timeout, lost=N (how a started program ends), nostart, notself, unreadable,
-// declined, noelevate, nofull, noballoon.
+// declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -66,6 +67,11 @@ class FakePlatform final : public modMain::Platform {
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
     if (Has(L"noballoon")) throw std::runtime_error("no balloon");
     told.push_back(spec.sIcon + L" " + spec.sText);
+    std::wostringstream shape;
+    shape << spec.sTitle << L" at " << spec.lPosX << L"," << spec.lPosY << L" " << spec.lWidth
+          << L"x" << spec.lHeight << L" in " << spec.sFont << (spec.bShowClose ? L" closable" : L"")
+          << L" for " << spec.lAutoCloseAfter << L" ms" << spec.sRTFFilename;
+    if (Has(L"shape")) told.push_back(shape.str());
   }
 
   std::vector<std::wstring> calls;

@@ -38,20 +38,4 @@ TEST(Pellory, ReadsTheProgramsOwnLines) {
   }
 }
 
-TEST(Pellory, TheBalloonSitsOnTheBottomRightAndBadNewsStaysLonger) {
-  const auto fields = [](const balloon::BalloonSpec& s) {
-    return std::tie(s.sTitle, s.sText, s.lPosX, s.lPosY, s.sIcon, s.bShowClose, s.lAutoCloseAfter,
-                    s.lHeight, s.lWidth, s.sFont, s.sRTFFilename);
-  };
-  using enum balloon::IconRole;
-  for (const auto& [icon, code, shownFor] :
-       {std::tuple{Information, L"i", 2500}, {Error, L"x", 8000}, {Warning, L"!", 8000}}) {
-    // At 120 DPI twips per pixel are 12, and whole twips are passed on.
-    const auto spec = MakeBalloonSpec({L"m", icon}, {1366 * 12.0, 768 * 12.0});
-    const balloon::BalloonSpec expected{L"Pellory", L"m", 16392 - 5100, 9216 - 1000, code, true,
-                                        shownFor,   1000, 5000,         L"Tahoma",   L""};
-    EXPECT_EQ(fields(spec), fields(expected));
-  }
-}
-
 }  // namespace

@@ -111,6 +111,7 @@ TEST(Balloon, LayoutScalesWithTheDpi) {
   EXPECT_EQ(TwipsToPixels(5000, 1440.0 / 168), 583);
   EXPECT_EQ(Scale(1, 144), 2);
   EXPECT_EQ(Scale(-1, 144), -2);
+  EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));  // edges, not sizes
   EXPECT_EQ(FontPixels(825, 96), 11);
 }
 
