@@ -2,13 +2,8 @@
 // decision behind the recording platform. A broken invariant aborts with the line that broke
 // it, so that libFuzzer keeps the input.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "frontend/modMain.h"
 #include "tests/unit/fake_platform.h"
@@ -39,15 +34,16 @@ std::wstring Decode(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
+bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
 // The arguments a Windows program's C runtime (or CommandLineToArgvW) makes of a command line.
 std::vector<std::wstring> SplitArguments(std::wstring_view line) {
   std::vector<std::wstring> args;
   for (std::size_t i = 0;;) {
-    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+    while (i < line.size() && Blank(line[i])) ++i;
     if (i == line.size()) return args;
     std::wstring arg;
-    for (bool quoted = false;
-         i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'));) {
+    for (bool quoted = false; i < line.size() && (quoted || !Blank(line[i]));) {
       std::size_t slashes = 0;
       while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
       // Before a quote, each pair of backslashes is one and an odd one escapes the quote.
@@ -55,15 +51,13 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
       arg.append(quote ? slashes / 2 : slashes, L'\\');
       if (quote && slashes % 2 == 0) {
         quoted = !quoted, ++i;
-      } else if (i < line.size() && (quote || quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+      } else if (i < line.size() && (quote || quoted || !Blank(line[i]))) {
         arg.push_back(line[i++]);
       }
     }
     args.push_back(std::move(arg));
   }
 }
-
-bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // A refused line launches nothing, asks for no rights, shows one box and gives its status.
 void CheckRefused(const std::wstring& line, const std::wstring& text, const wchar_t* icon,

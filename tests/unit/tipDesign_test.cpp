@@ -68,20 +68,21 @@ class RecordingForm final : public TipForm {
 
 TEST(Balloon, SetBalloonRunsItsStepsInOrder) {
   for (const auto& c : Cases("setballoon")) {
-    BalloonSpec spec;
-    spec.sTitle = c[0];
-    spec.sText = c[1];
-    spec.sIcon = c[4];
-    spec.bShowClose = c[5] == L"yes";
-    for (const auto& [field, value] : {std::pair{&spec.lPosX, c[2]},
-                                       {&spec.lPosY, c[3]},
-                                       {&spec.lAutoCloseAfter, c[6]},
-                                       {&spec.lHeight, c[7]},
-                                       {&spec.lWidth, c[8]}}) {
-      if (!value.empty()) *field = std::stoi(value);
-    }
-    if (!c[9].empty()) spec.sFont = c[9];
-    spec.sRTFFilename = c[10];
+    const BalloonSpec d;  // an empty field keeps the default
+    const auto n = [&](int i, std::int32_t other) {
+      return c[i].empty() ? other : std::stoi(c[i]);
+    };
+    const BalloonSpec spec{c[0],
+                           c[1],
+                           n(2, d.lPosX),
+                           n(3, d.lPosY),
+                           c[4],
+                           c[5] == L"yes",
+                           n(6, d.lAutoCloseAfter),
+                           n(7, d.lHeight),
+                           n(8, d.lWidth),
+                           c[9].empty() ? d.sFont : c[9],
+                           c[10]};
     RecordingForm form;
     SetBalloon(form, spec);
     EXPECT_EQ(form.calls, c[11]);
