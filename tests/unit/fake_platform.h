@@ -1,41 +1,37 @@
-// A platform for Pellory's start-up procedure that records what it is asked to do, shared by
-// the unit tests and the fuzzer.
+// A platform for Pellory's start-up procedure that records what it is asked to do and what the
+// user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
+// world behaves: limited, standard (the token), copy (this is the copy with administrator
+// rights), exit=N, timeout, lost=N (how a started program ends), nostart, notself, unreadable,
+// declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "frontend/modMain.h"
 
-// A started program whose run ends as RUN says; waits and stops go into CALLS.
-class FakeChild final : public modMain::Child {
- public:
-  FakeChild(std::vector<std::wstring>& calls, modMain::ToolRun run) : calls_(calls), run_(run) {}
-  modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
-    calls_.push_back(L"wait " + std::to_wstring(timeoutMs));
-    return run_;
-  }
-  void Stop() override { calls_.push_back(L"stop"); }
-
- private:
-  std::vector<std::wstring>& calls_;
-  modMain::ToolRun run_;
-};
-
 class FakePlatform final : public modMain::Platform {
  public:
+  explicit FakePlatform(const std::wstring& setup = L"") : setup_(L" " + setup + L" ") {}
+
+  bool Has(const std::wstring& word) const { return setup_.find(L" " + word + L" ") != npos; }
+  std::uint32_t Value(const std::wstring& key) const {
+    const auto at = setup_.find(L" " + key + L"=");
+    return at == npos ? 0 : std::stoul(setup_.substr(at + key.size() + 2), nullptr, 0);
+  }
+
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
-    boxes.push_back({text, icon});
+    told.push_back((icon == modMain::BoxIcon::Error ? L"box x " : L"box i ") + text);
   }
   modMain::Started StartTool(const std::wstring& commandLine) override {
-    calls.push_back(L"start " + commandLine);
-    return Start(startError);
+    return Start(L"start " + commandLine, Has(L"nostart"));
   }
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
-    if (noFullPath) return std::nullopt;
+    if (Has(L"nofull")) return std::nullopt;
     return L"C:\\cwd\\" + path;
   }
   std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
@@ -46,47 +42,67 @@ class FakePlatform final : public modMain::Platform {
   }
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     calls.push_back(L"check " + fullPath);
-    return server;
+    using enum modMain::ServerCheck::Kind;
+    if (Has(L"unreadable")) return {Unreadable, L"Access denied."};
+    return {Has(L"notself") ? NotSelfRegistering : SelfRegistering, {}};
   }
   modMain::Started StartProgram(const std::wstring& fullPath,
                                 const std::wstring& commandLine) override {
-    calls.push_back(L"start program " + fullPath + L" as " + commandLine);
-    return Start(startError);
+    return Start(L"start program " + fullPath + L" as " + commandLine, Has(L"nostart"));
   }
   void PrepareBalloon() override { calls.push_back(L"prepare"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
-  modMain::Token TokenKind() override { return token; }
-  bool IsRelaunchedCopy() override { return relaunchedCopy; }
+  modMain::Token TokenKind() override {
+    using enum modMain::Token;
+    return Has(L"limited") ? Limited : Has(L"standard") ? Standard : Full;
+  }
+  bool IsRelaunchedCopy() override { return Has(L"copy"); }
   std::wstring CurrentFolder() override { return L"C:\\cwd"; }
-  modMain::Started StartElevated(const modMain::Relaunch& request) override {
-    calls.push_back(L"elevate " + request.verb + L" " + request.program + L" [" +
-                    request.arguments + L"] in " + request.folder);
-    if (elevateError) return {nullptr, *elevateError};
-    return Start({});
+  modMain::Started StartElevated(const modMain::Relaunch& r) override {
+    const std::wstring call =
+        L"elevate " + r.verb + L" " + r.program + L" [" + r.arguments + L"] in " + r.folder;
+    if (Has(L"declined")) return Start(call, true, {modMain::kDeclined, L"Cancelled."});
+    return Start(call, Has(L"noelevate"), {2, L"Not found."});
   }
   void ShowBalloon(const balloon::BalloonSpec& spec) override {
-    if (balloonFails) throw std::runtime_error("no balloon");
-    balloons.push_back(spec);
+    if (Has(L"noballoon")) throw std::runtime_error("no balloon");
+    told.push_back(spec.sIcon + L" " + spec.sText);
+    std::wostringstream shape;
+    shape << spec.sTitle << L" at " << spec.lPosX << L"," << spec.lPosY << L" " << spec.lWidth
+          << L"x" << spec.lHeight << L" in " << spec.sFont << (spec.bShowClose ? L" closable" : L"")
+          << L" for " << spec.lAutoCloseAfter << L" ms" << spec.sRTFFilename;
+    if (Has(L"shape")) told.push_back(shape.str());
   }
 
-  modMain::Started Start(const std::optional<std::wstring>& error) {
-    if (error) return {nullptr, {2, *error}};
-    return {std::make_unique<FakeChild>(calls, result), {}};
-  }
-
-  struct Box {
-    std::wstring text;
-    modMain::BoxIcon icon;
-  };
-  std::vector<Box> boxes;
   std::vector<std::wstring> calls;
-  std::vector<balloon::BalloonSpec> balloons;
-  modMain::ToolRun result;
-  std::optional<std::wstring> startError;  // set: the tool or server cannot be started
-  modMain::ServerCheck server{modMain::ServerCheck::Kind::SelfRegistering, {}};
-  bool balloonFails = false;
-  bool noFullPath = false;
-  modMain::Token token = modMain::Token::Full;
-  bool relaunchedCopy = false;
-  std::optional<modMain::StartFailure> elevateError;  // set: the copy cannot be started
+  std::vector<std::wstring> told;  // balloons as "ICON TEXT", boxes as "box ICON TEXT"
+
+ private:
+  static constexpr auto npos = std::wstring::npos;
+
+  // A program whose run ends as the setup says; waits and stops go into CALLS.
+  class Child final : public modMain::Child {
+   public:
+    explicit Child(FakePlatform& p) : p_(p) {}
+    modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
+      p_.calls.push_back(L"wait " + std::to_wstring(timeoutMs));
+      using enum modMain::ToolRun::End;
+      if (p_.Has(L"timeout")) return {TimedOut, 0};
+      return p_.Value(L"lost") ? modMain::ToolRun{Failed, 0, p_.Value(L"lost")}
+                               : modMain::ToolRun{Exited, p_.Value(L"exit")};
+    }
+    void Stop() override { p_.calls.push_back(L"stop"); }
+
+   private:
+    FakePlatform& p_;
+  };
+
+  modMain::Started Start(const std::wstring& call, bool fails,
+                         modMain::StartFailure why = {2, L"gone"}) {
+    calls.push_back(call);
+    if (fails) return {nullptr, why};
+    return {std::make_unique<Child>(*this), {}};
+  }
+
+  std::wstring setup_;
 };

@@ -14,32 +14,22 @@ Rect At(int column, int row, int screenWidth = 1024, int screenHeight = 768) {
   return {screenWidth - 340 - 337 * column, screenHeight - 67 - 71 * row, 333, 67};
 }
 
-// The ten places a 768-pixel screen has in a column.
-std::vector<Rect> FullColumn(int screenWidth) {
-  std::vector<Rect> column;
-  for (int row = 0; row < 10; ++row) column.push_back(At(0, row, screenWidth));
-  return column;
-}
-
 TEST(Placement, LowestFreePlaceAboveThoseShown) {
-  struct Case {
-    const char* what;
-    int width, height;
-    std::vector<Rect> taken;
-    Rect expected;
-  };
-  const Case cases[] = {
+  // The ten places a 768-pixel screen has in a column.
+  std::vector<Rect> full, narrow;
+  for (int row = 0; row < 10; ++row) full.push_back(At(0, row)), narrow.push_back(At(0, row, 400));
+  const std::tuple<const char*, int, int, std::vector<Rect>, Rect> cases[] = {
       {"alone", 1024, 768, {}, At(0, 0)},
       {"stacked", 1024, 768, {At(0, 0), At(0, 1)}, At(0, 2)},
       {"a freed place is reused", 1024, 768, {At(0, 2), At(0, 0)}, At(0, 1)},
       {"a balloon elsewhere", 1024, 768, {At(0, 0), {900, 650, 50, 10}}, At(0, 2)},
-      {"the next column", 1024, 768, FullColumn(1024), At(1, 0)},
-      {"no room for a second column", 400, 768, FullColumn(400), At(0, 0, 400)},
+      {"one just beside", 1024, 768, {{634, 701, 50, 10}, {684, 691, 50, 10}}, At(0, 0)},
+      {"the next column", 1024, 768, full, At(1, 0)},
+      {"no room for a second column", 400, 768, narrow, At(0, 0, 400)},
       {"no room for one balloon", 300, 50, {At(0, 0, 300, 50)}, At(0, 0, 300, 50)},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(PlaceBalloon(At(0, 0, c.width, c.height), c.width, c.height, c.taken), c.expected);
+  for (const auto& [what, width, height, taken, expected] : cases) {
+    EXPECT_EQ(PlaceBalloon(At(0, 0, width, height), width, height, taken), expected) << what;
   }
 }
 
