@@ -41,7 +41,8 @@ void Mouse(POINT at, DWORD buttons = 0) {
     Sleep(60);
   }
 }
-constexpr DWORD kClick = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP;
+constexpr DWORD kClick = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP,
+                kRight = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_RIGHTUP;
 
 POINT At(HWND balloon, int x, int y) {
   RECT r;
@@ -50,9 +51,7 @@ POINT At(HWND balloon, int x, int y) {
 }
 
 // A balloon from the test host, like Pellory's but open until clicked.
-Process StartTip(const std::wstring& args = L"10260 10520 a.dll has been registered.") {
-  return Start(L"tiphost.exe", args);
-}
+const std::wstring kTip = L"10260 10520 a.dll has been registered.";
 
 // The right edge of Pellory's balloons at 96 DPI: 5100 twips (340 pixels) in from the screen's,
 // 333 pixels wide.
@@ -81,17 +80,17 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   const auto s = [dpi](int value) { return MulDiv(value, dpi, 96); };
+  const auto size = [](RECT r) { return std::pair<int, int>(r.right - r.left, r.bottom - r.top); };
   SCOPED_TRACE(std::to_string(dpi) + " DPI");
   Mouse({0, 0});
-  auto tip = StartTip(L"750 1500 a.dll");
+  auto tip = Start(L"tiphost.exe", L"750 1500 a.dll");
   const HWND balloon = ExpectBalloon(tip);
   ASSERT_NE(balloon, nullptr);
   Sleep(150);
   RECT r;
   GetWindowRect(balloon, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  EXPECT_EQ(w, MulDiv(5000, dpi, 1440));
-  EXPECT_EQ(h, MulDiv(1000, dpi, 1440));
+  const auto [w, h] = size(r);
+  EXPECT_EQ(size(r), std::pair(MulDiv(5000, dpi, 1440), MulDiv(1000, dpi, 1440)));
   const POINT o{r.left, r.top};
   SaveScreenPng(BinDir() + L"\\balloon-" + std::to_wstring(dpi) + L".png");
   for (const bool covered : {false, true}) {
@@ -119,8 +118,7 @@ TEST(Balloon, ScaledToTheScreenDpi) {
     // The close button whole, at its scaled size, on the strip, with the cross centred on it.
     const RECT button = Around(shot, o, {w - s(40), 0, w, strip.bottom + s(4)},
                                [](Rgb c) { return c.r - std::max(c.g, c.b) > 60; });
-    EXPECT_EQ(button.right - button.left, s(16));
-    EXPECT_EQ(button.bottom - button.top, s(16));
+    EXPECT_EQ(size(button), std::pair(s(16), s(16)));
     EXPECT_LE(button.bottom, strip.bottom);
     const RECT cross =
         Around(shot, o, button, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; });
@@ -130,8 +128,7 @@ TEST(Balloon, ScaledToTheScreenDpi) {
     // The information icon, blue, at its scaled size.
     const RECT icon = Around(shot, o, {s(9), strip.top + 1, s(30), strip.bottom},
                              [](Rgb c) { return !Near(c, kStrip, 24) && !Near(c, kBlack, 30); });
-    EXPECT_EQ(icon.right - icon.left, s(16));
-    EXPECT_EQ(icon.bottom - icon.top, s(16));
+    EXPECT_EQ(size(icon), std::pair(s(16), s(16)));
     EXPECT_EQ(IconIn(shot, {o.x + icon.left, o.y + icon.top, o.x + icon.right, o.y + icon.bottom}),
               Icon::Information);
     // The border on every side, at least half its scaled pen; round corners.
@@ -183,15 +180,11 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
       {"message area, double", {150, 40}, {150, 40}, kClick | kClick << 8, true},
       {"cross, released on the strip", {313, 11}, {100, 9}, kClick, false},
       {"form, released off the balloon", {3, 40}, {-300, -300}, kClick, false},
-      {"cross, right button",
-       {313, 11},
-       {313, 11},
-       MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_RIGHTUP,
-       false},
+      {"cross, right button", {313, 11}, {313, 11}, kRight, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    auto tip = StartTip();
+    auto tip = Start(L"tiphost.exe", kTip);
     const HWND balloon = ExpectBalloon(tip);
     for (DWORD buttons = c.buttons; buttons; buttons >>= 8) {
       Mouse(At(balloon, c.down.x, c.down.y), buttons & 0x2A);  // the downs
@@ -211,7 +204,7 @@ void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DW
 TEST(Balloon, ScreenReadersHearItOnceAndCanPressItsCloseButton) {
   const HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr,
                                              HearAlert, 0, 0, WINEVENT_OUTOFCONTEXT);
-  auto tip = StartTip();
+  auto tip = Start(L"tiphost.exe", kTip);
   const HWND balloon = ExpectBalloon(tip);
   Pump(300);
   IAccessible* heard = nullptr;
@@ -302,11 +295,8 @@ TEST(Balloon, ManyRunsAtOnceStackTheirBalloons) {
   const UniqueKernelHandle lock(abandoned);
   const auto folder = FreshFolder(L"many");
   std::vector<Process> runs;
-  std::vector<std::wstring> texts;
   for (size_t i = 0; i < 8; ++i) {
     const std::wstring name = i == 2 ? L"fail.dll" : L"a" + std::to_wstring(i) + L".dll";
-    texts.push_back(i == 2 ? L"DllRegisterServer in fail.dll reported a failure."
-                           : name + L" has been registered.");
     const auto dll = CopyServer(L"logserver.dll", folder, name);
     runs.push_back(Start((i % 2 ? other : L"") + L"Pellory.exe", L"/register " + dll));
   }
@@ -333,7 +323,9 @@ TEST(Balloon, ManyRunsAtOnceStackTheirBalloons) {
     SCOPED_TRACE(i);
     const RECT& r = places[i];
     ASSERT_TRUE(GetWindowRect(balloons[i], &places[i])) << "not every balloon was shown at once";
-    EXPECT_EQ(MessageText(balloons[i]), texts[i]);
+    EXPECT_EQ(MessageText(balloons[i]),
+              i == 2 ? L"DllRegisterServer in fail.dll reported a failure."
+                     : L"a" + std::to_wstring(i) + L".dll has been registered.");
     EXPECT_EQ(IconIn(shot, {r.left + 10, r.top + 2, r.left + 26, r.top + 18}),
               i == 2 ? Icon::Error : Icon::Information);
     EXPECT_EQ(r.right, RightEdge()) << "not in the column";

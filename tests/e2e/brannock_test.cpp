@@ -48,10 +48,8 @@ TEST(Brannock, DeletesItsKeysAndNothingElse) {
   }
   EXPECT_TRUE(KeyExists(L"dllfile\\shell\\Keep\\command") && KeyExists(L"Applications"));
   ExpectNoneRan(planted);
-  for (const std::wstring key : {L"ocxfile\\shell\\Keep", L"exefile\\shell\\Keep",
-                                 L"tlbfile\\shell\\Keep", L"dllfile\\shell\\Keep"}) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-  }
+  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"})
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (type + L"\\shell\\Keep").c_str());
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "win32/system.h"
 
@@ -58,17 +58,13 @@ std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs) {
   return code;
 }
 
-namespace {
-
-BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
+static BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
   auto& [pid, found] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   if (owner == pid && IsWindowVisible(window)) found.push_back(window);
   return TRUE;
 }
-
-}  // namespace
 
 std::vector<HWND> VisibleWindows(DWORD pid) {
   std::pair<DWORD, std::vector<HWND>> search{pid, {}};
@@ -107,12 +103,12 @@ std::vector<DWORD> ChildrenOf(DWORD pid) {
 }
 
 bool KeyExists(const std::wstring& path) {
-  UniqueHkey key;
+  win32::unique_hkey key;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* name, REGSAM view) {
-  UniqueHkey key;
+  win32::unique_hkey key;
   wchar_t value[1024];
   DWORD size = sizeof(value);
   if (RegOpenKeyExW(path.starts_with(L"Software") ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT,
@@ -134,26 +130,19 @@ void CreateKey(const std::wstring& path, const std::wstring& value, const std::w
 std::wstring FreshFolder(const std::wstring& name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring root = std::wstring(temp) + L"pellory-e2e", folder = root + L"\\" + name;
-  CreateDirectoryW(root.c_str(), nullptr);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-    DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-  }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  const std::wstring folder = std::wstring(temp) + L"pellory-e2e\\" + name;
+  std::error_code ignored;  // what a stray process still holds stays
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder, ignored);
   return folder;
 }
 
 std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
                         const std::wstring& name, size_t bytes) {
-  std::ifstream in((BinDir() + L"\\" + server).c_str(), std::ios::binary);
-  std::string content{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_FALSE(content.empty()) << "no " << Narrow(server);
-  if (bytes) content.resize(bytes);
   const std::wstring target = folder + L"\\" + name;
-  std::ofstream(target.c_str(), std::ios::binary) << content;
+  EXPECT_TRUE(CopyFileW((BinDir() + L"\\" + server).c_str(), target.c_str(), FALSE))
+      << "no " << Narrow(server);
+  if (bytes) std::filesystem::resize_file(target, bytes);
   return target;
 }
 
@@ -189,11 +178,9 @@ Rgb Screenshot::At(int x, int y) const {
   return {p[0], p[1], p[2]};
 }
 
-namespace {
-
 // Runs ImageMagick's import on the root window into TARGET ("format:windows path"), through
 // Wine's own ways to run a Unix program and to name a file for it.
-void Import(const std::wstring& format, const std::wstring& path) {
+static void Import(const std::wstring& format, const std::wstring& path) {
   using Spawn = LONG(WINAPI*)(char* const argv[], int wait);
   using UnixName = char*(CDECL*)(LPCWSTR dosName);
   static const auto spawn = reinterpret_cast<Spawn>(reinterpret_cast<void (*)()>(
@@ -210,12 +197,8 @@ void Import(const std::wstring& format, const std::wstring& path) {
   ASSERT_EQ(spawn(argv, 1), 0) << "import failed";
 }
 
-}  // namespace
-
 Screenshot CaptureScreen() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring file = std::wstring(temp) + L"pellory-screen.ppm";
+  const std::wstring file = BinDir() + L"\\screen.ppm";
   Import(L"ppm", file);
   std::ifstream in(file.c_str(), std::ios::binary);
   Screenshot shot;
@@ -257,14 +240,12 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-Box ExpectBox(const Process& process) {
+BalloonRun ExpectBox(const Process& process) {
   const HWND window = WaitForWindow(process, L"#32770");
-  if (!window) {
-    ADD_FAILURE() << "no message box appeared";
-    return {};
-  }
+  EXPECT_NE(window, nullptr) << "no message box appeared";
+  if (!window) return {};
   Sleep(200);  // painted, before its icon is looked at
-  Box box{TextOf(GetDlgItem(window, 0xFFFF)), Icon::None};
+  BalloonRun box{TextOf(GetDlgItem(window, 0xFFFF)), Icon::None, {}};
   std::vector<std::wstring> buttons;
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (!IsWindowVisible(child)) continue;
@@ -279,6 +260,7 @@ Box ExpectBox(const Process& process) {
   EXPECT_EQ(TextOf(window), L"Pellory");
   EXPECT_EQ(buttons, std::vector<std::wstring>{L"OK"});
   PostMessageW(window, WM_COMMAND, IDOK, 0);
+  box.status = WaitExit(process);
   return box;
 }
 
@@ -338,7 +320,5 @@ int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
   // Balloons are read through the accessibility interfaces as screen readers do, over COM.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  return result;
+  return RUN_ALL_TESTS();
 }

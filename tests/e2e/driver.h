@@ -18,7 +18,6 @@
 namespace e2e {
 
 using UniqueKernelHandle = win32::unique_handle_k;
-using UniqueHkey = win32::unique_hkey;
 
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.
@@ -76,7 +75,6 @@ void ExpectNoneRan(const std::vector<std::wstring>& planted);
 
 struct Rgb {
   int r = 0, g = 0, b = 0;
-  bool operator==(const Rgb&) const = default;
 };
 // Close enough to tell colours apart despite font smoothing and dithering.
 bool Near(Rgb a, Rgb b, int tolerance = 8);
@@ -93,13 +91,15 @@ enum class Icon { None, Information, Error, Other };
 // Which icon lies in R of the screen: blue for information, red for an error.
 Icon IconIn(const Screenshot& shot, RECT r);
 
-// PROCESS's message box, read and closed with OK; fails the test unless it is captioned
-// "Pellory" with a single OK.
-struct Box {
+// What a run showed: its box's or balloon's text and icon, and its exit status.
+struct BalloonRun {
   std::wstring text;
   Icon icon = Icon::None;
+  std::optional<DWORD> status;
 };
-Box ExpectBox(const Process& process);
+// PROCESS's message box, read and closed with OK, and the exit; fails the test unless it is
+// captioned "Pellory" with a single OK.
+BalloonRun ExpectBox(const Process& process);
 
 HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
 // A window's text, asked of the window itself, in whatever process it lives.
@@ -109,11 +109,6 @@ std::wstring MessageText(HWND balloon);
 void ClickForm(HWND balloon);
 // Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
 // reads its icon, closes it with a click and waits for the exit.
-struct BalloonRun {
-  std::wstring text;
-  Icon icon = Icon::None;
-  std::optional<DWORD> status;
-};
 BalloonRun CloseBalloon(const Process& process);
 
 struct ReleaseCom {
