@@ -13,11 +13,7 @@ namespace {
 using namespace modMain;
 
 // libFuzzer keeps the input that aborts, and shows it.
-#define CHECK(condition)                                        \
-  if (!(condition)) {                                           \
-    std::fprintf(stderr, "invariant broken: %s\n", #condition); \
-    std::abort();                                               \
-  }
+#define CHECK(c) ((c) ? void() : (std::fprintf(stderr, "invariant broken: %s\n", #c), std::abort()))
 
 // Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
 // A command line ends at its first zero, so it never holds one.
@@ -98,7 +94,6 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
     CHECK(work && work->fullPath == full && work->unregister == action.unregisters);
     start = L"start program C:\\P\\Pellory.exe as " + child;
   } else if (kind == Handler::Kind::Server) {
-    CHECK(!action.serverSwitch.empty());
     const std::wstring server = ServerCommandLine(action, full);
     CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}));
     start = L"start program " + full + L" as " + server;
@@ -170,8 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Blanks and tabs around the path are dropped.
   std::wstring_view path = std::wstring_view(line).substr(match->switchText.size());
-  while (!path.empty() && Blank(path.front())) path.remove_prefix(1);
-  while (!path.empty() && Blank(path.back())) path.remove_suffix(1);
+  path = path.substr(std::min(path.find_first_not_of(L" \t"), path.size()));
+  path = path.substr(0, path.find_last_not_of(L" \t") + 1);
   std::wstring_view inner = path;
   if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
   if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);

@@ -72,17 +72,9 @@ TEST(Balloon, SetBalloonRunsItsStepsInOrder) {
     const auto n = [&](int i, std::int32_t other) {
       return c[i].empty() ? other : std::stoi(c[i]);
     };
-    const BalloonSpec spec{c[0],
-                           c[1],
-                           n(2, d.lPosX),
-                           n(3, d.lPosY),
-                           c[4],
-                           c[5] == L"yes",
-                           n(6, d.lAutoCloseAfter),
-                           n(7, d.lHeight),
-                           n(8, d.lWidth),
-                           c[9].empty() ? d.sFont : c[9],
-                           c[10]};
+    const BalloonSpec spec(c[0], c[1], n(2, d.lPosX), n(3, d.lPosY), c[4], c[5] == L"yes",
+                           n(6, d.lAutoCloseAfter), n(7, d.lHeight), n(8, d.lWidth),
+                           c[9].empty() ? d.sFont : c[9], c[10]);
     RecordingForm form;
     SetBalloon(form, spec);
     EXPECT_EQ(form.calls, c[11]);
