@@ -35,10 +35,7 @@ class RecordingForm final : public TipForm {
  public:
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
   void SetMessageText(const std::wstring& t) override { Log(L"text " + (text_ = t)); }
-  void LoadMessageFile(const std::wstring& p) override {
-    Log(L"file " + p);
-    text_ = L" Two\r\n\r\nlines\r\n";
-  }
+  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p), text_ = kFile; }
   void MoveTwips(std::int32_t x, std::int32_t y) override {
     Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
   }
@@ -63,6 +60,7 @@ class RecordingForm final : public TipForm {
 
  private:
   void Log(const std::wstring& s) { calls += (calls.empty() ? L"" : L" | ") + s; }
+  static constexpr auto kFile = L" Two\r\n\r\nlines\r\n";
   std::wstring text_ = L"txtTip\r\n";
 };
 
