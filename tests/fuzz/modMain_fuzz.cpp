@@ -13,22 +13,16 @@ namespace {
 using namespace modMain;
 
 // libFuzzer keeps the input that aborts, and shows it.
-#define CHECK(condition)                                        \
-  if (!(condition)) {                                           \
-    std::fprintf(stderr, "invariant broken: %s\n", #condition); \
-    std::abort();                                               \
-  }
+#define CHECK(c) ((c) ? void() : (std::fprintf(stderr, "invariant broken: %s\n", #c), std::abort()))
 
 // Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
 // A command line ends at its first zero, so it never holds one.
 std::wstring Decode(const std::uint8_t* data, std::size_t size) {
   std::wstring text;
   for (std::size_t i = 0; i < size; ++i) {
-    wchar_t c = data[i];
-    if (data[i] == 0xFF && i + 2 < size) {
-      c = static_cast<wchar_t>(data[i + 1] | data[i + 2] << 8);
-      i += 2;
-    }
+    const bool wide = data[i] == 0xFF && i + 2 < size;
+    const wchar_t c = wide ? static_cast<wchar_t>(data[i + 1] | data[i + 2] << 8) : data[i];
+    i += wide ? 2 : 0;
     if (c != 0) text.push_back(c);
   }
   return text;
@@ -93,12 +87,11 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   if (kind == Handler::Kind::TypeLibrary) {
     const std::wstring child = TypeLibraryCommandLine(L"C:\\P\\Pellory.exe", action, full);
     const auto args = SplitArguments(child);
-    CHECK(args.size() == 3 && args[2] == full);
     const auto work = TypeLibraryWorkOf(ArgumentsOf(child));
-    CHECK(work && work->fullPath == full && work->unregister == action.unregisters);
+    CHECK(args.size() == 3 && args[2] == full && work && work->fullPath == full &&
+          work->unregister == action.unregisters);
     start = L"start program C:\\P\\Pellory.exe as " + child;
   } else if (kind == Handler::Kind::Server) {
-    CHECK(!action.serverSwitch.empty());
     const std::wstring server = ServerCommandLine(action, full);
     CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}));
     start = L"start program " + full + L" as " + server;
@@ -150,9 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Pellory's second process: its switch, then a path that cannot end the argument early.
   if (const auto work = TypeLibraryWorkOf(line)) {
-    const std::wstring_view internal =
-        work->unregister ? L"/typelib-unregister " : L"/typelib-register ";
-    CHECK(line.starts_with(internal) && work->fullPath.find(L'"') == std::wstring::npos);
+    CHECK(line.starts_with(work->unregister ? L"/typelib-unregister " : L"/typelib-register ") &&
+          work->fullPath.find(L'"') == std::wstring::npos);
     return 0;
   }
   // A switch counts only when a blank, a tab or the end follows it; then at most one can match.
@@ -170,8 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Blanks and tabs around the path are dropped.
   std::wstring_view path = std::wstring_view(line).substr(match->switchText.size());
-  while (!path.empty() && Blank(path.front())) path.remove_prefix(1);
-  while (!path.empty() && Blank(path.back())) path.remove_suffix(1);
+  path = path.substr(std::min(path.find_first_not_of(L" \t"), path.size()));
+  path = path.substr(0, path.find_last_not_of(L" \t") + 1);
   std::wstring_view inner = path;
   if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
   if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);

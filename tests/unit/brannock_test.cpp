@@ -14,10 +14,11 @@ namespace {
 
 using registry::Failure;
 
-// Records each deletion below the classes root; can raise a failure at one call, before it
-// reaches the registry.
-class FakeKeys : public registry::KeyDeleter {
+// Records each deletion below the classes root and what is shown; can raise a failure at one
+// call, before it reaches the registry.
+class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
  public:
+  void Show(const std::wstring& sPrompt) override { shown += sPrompt + L"|"; }
   std::int32_t DeleteKey(std::int32_t lRootKey, const std::string& sSubKey) override {
     if (++attempts == failAt) {
       if (outOfMemory) throw std::bad_alloc();
@@ -29,16 +30,11 @@ class FakeKeys : public registry::KeyDeleter {
   }
 
   std::vector<std::wstring> deleted;
+  std::wstring shown;
   std::int32_t status = 0;
   int attempts = 0;
   int failAt = 0;
   bool outOfMemory = false;
-};
-
-class FakeNotifier : public keyRemoval::Notifier {
- public:
-  void Show(const std::wstring& sPrompt) override { shown += sPrompt + L"|"; }
-  std::wstring shown;
 };
 
 TEST(Brannock, DeletesEachKeyBelowTheClassesRoot) {
@@ -64,12 +60,11 @@ TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
     keys.status = std::stoi(c[0]);
     keys.failAt = std::stoi(c[1]);
     keys.outOfMemory = c[2] == L"memory";
-    FakeNotifier notifier;
-    keyRemoval::Run(keys, notifier);
+    keyRemoval::Run(keys, keys);
     const int tried = keys.failAt ? keys.failAt : 20;
     EXPECT_EQ(keys.deleted, std::vector(all.begin(), all.begin() + tried - (keys.failAt > 0)));
     EXPECT_EQ(keys.attempts, tried);
-    EXPECT_EQ(notifier.shown, c[3].empty() ? L"" : c[3] + L"|");
+    EXPECT_EQ(keys.shown, c[3].empty() ? L"" : c[3] + L"|");
   }
   const std::wstring lowest = keyRemoval::FailureMessage(-2147483647 - 1, L"");
   EXPECT_NE(lowest.find(L"\r\n-2147483648: \r\n"), std::wstring::npos);

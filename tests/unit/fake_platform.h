@@ -81,20 +81,17 @@ class FakePlatform final : public modMain::Platform {
   static constexpr auto npos = std::wstring::npos;
 
   // A program whose run ends as the setup says; waits and stops go into CALLS.
-  class Child final : public modMain::Child {
-   public:
-    explicit Child(FakePlatform& p) : p_(p) {}
+  struct Child final : modMain::Child {
+    explicit Child(FakePlatform& owner) : p(owner) {}
     modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
-      p_.calls.push_back(L"wait " + std::to_wstring(timeoutMs));
+      p.calls.push_back(L"wait " + std::to_wstring(timeoutMs));
       using enum modMain::ToolRun::End;
-      if (p_.Has(L"timeout")) return {TimedOut, 0};
-      return p_.Value(L"lost") ? modMain::ToolRun{Failed, 0, p_.Value(L"lost")}
-                               : modMain::ToolRun{Exited, p_.Value(L"exit")};
+      if (p.Has(L"timeout")) return {TimedOut, 0};
+      return p.Value(L"lost") ? modMain::ToolRun{Failed, 0, p.Value(L"lost")}
+                              : modMain::ToolRun{Exited, p.Value(L"exit")};
     }
-    void Stop() override { p_.calls.push_back(L"stop"); }
-
-   private:
-    FakePlatform& p_;
+    void Stop() override { p.calls.push_back(L"stop"); }
+    FakePlatform& p;
   };
 
   modMain::Started Start(const std::wstring& call, bool fails,

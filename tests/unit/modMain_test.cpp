@@ -27,14 +27,10 @@ TEST(Pellory, EachLineLaunchesWhatItShouldAndTellsTheOutcome) {
 
 TEST(Pellory, ReadsTheProgramsOwnLines) {
   for (const auto& c : Cases("lines")) {
-    SCOPED_TRACE(testing::Message() << c[1]);
-    if (c[0] == L"arguments") {
-      EXPECT_EQ(ArgumentsOf(c[1]), c[2]);
-      continue;
-    }
     const auto work = TypeLibraryWorkOf(c[1]);
-    EXPECT_EQ(work ? (work->unregister ? L"unregister " : L"register ") + work->fullPath : L"",
-              c[2]);
+    const std::wstring typeLibrary =
+        work ? (work->unregister ? L"unregister " : L"register ") + work->fullPath : L"";
+    EXPECT_EQ(c[0] == L"arguments" ? std::wstring(ArgumentsOf(c[1])) : typeLibrary, c[2]) << c[1];
   }
 }
 

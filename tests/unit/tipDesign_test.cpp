@@ -35,10 +35,7 @@ class RecordingForm final : public TipForm {
  public:
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
   void SetMessageText(const std::wstring& t) override { Log(L"text " + (text_ = t)); }
-  void LoadMessageFile(const std::wstring& p) override {
-    Log(L"file " + p);
-    text_ = L" Two\r\n\r\nlines\r\n";
-  }
+  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p), text_ = kFile; }
   void MoveTwips(std::int32_t x, std::int32_t y) override {
     Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
   }
@@ -63,6 +60,7 @@ class RecordingForm final : public TipForm {
 
  private:
   void Log(const std::wstring& s) { calls += (calls.empty() ? L"" : L" | ") + s; }
+  static constexpr auto kFile = L" Two\r\n\r\nlines\r\n";
   std::wstring text_ = L"txtTip\r\n";
 };
 
@@ -72,17 +70,9 @@ TEST(Balloon, SetBalloonRunsItsStepsInOrder) {
     const auto n = [&](int i, std::int32_t other) {
       return c[i].empty() ? other : std::stoi(c[i]);
     };
-    const BalloonSpec spec{c[0],
-                           c[1],
-                           n(2, d.lPosX),
-                           n(3, d.lPosY),
-                           c[4],
-                           c[5] == L"yes",
-                           n(6, d.lAutoCloseAfter),
-                           n(7, d.lHeight),
-                           n(8, d.lWidth),
-                           c[9].empty() ? d.sFont : c[9],
-                           c[10]};
+    const BalloonSpec spec(c[0], c[1], n(2, d.lPosX), n(3, d.lPosY), c[4], c[5] == L"yes",
+                           n(6, d.lAutoCloseAfter), n(7, d.lHeight), n(8, d.lWidth),
+                           c[9].empty() ? d.sFont : c[9], c[10]);
     RecordingForm form;
     SetBalloon(form, spec);
     EXPECT_EQ(form.calls, c[11]);
