@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "samples/comserver/imports.h"
+#include "tests/e2e/imports.h"
 #include "win32/system.h"
 
 namespace {

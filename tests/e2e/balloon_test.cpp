@@ -195,6 +195,18 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
   }
 }
 
+// Without the rich-text control no balloon can be made, and a second try names that cause again.
+TEST(Balloon, ASetUpThatFailedIsTriedAgain) {
+  const wchar_t* key = L"Software\\Wine\\AppDefaults\\tiphost.exe";
+  RegSetKeyValueW(HKEY_CURRENT_USER, (key + std::wstring(L"\\DllOverrides")).c_str(), L"msftedit",
+                  REG_SZ, L"", sizeof(wchar_t));  // disabled
+  auto tip = Start(L"tiphost.exe", kTip);
+  const auto box = ExpectBox(tip);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+  const auto first = box.text.substr(0, box.text.find(L'\n') + 1);
+  EXPECT_TRUE(first.starts_with(L"msftedit: ") && box.text == first + first) << Narrow(box.text);
+}
+
 // The alerts a screen reader hears, from any process.
 std::vector<HWND> alerts;
 void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
