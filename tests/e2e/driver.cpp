@@ -12,11 +12,12 @@
 
 namespace e2e {
 
-Process::~Process() {
-  if (handle_ && WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT) {
-    TerminateProcess(handle_.get(), 1);
-    WaitForSingleObject(handle_.get(), 5000);
+void EndAndClose(HANDLE process) {
+  if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
   }
+  CloseHandle(process);
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -43,7 +44,7 @@ Process Start(const std::wstring& file, const std::wstring& args, const std::wst
   if (!CreateProcessAsUserW(token, path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                             nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
     ADD_FAILURE() << "could not start " << Narrow(path);
-    return {};
+    return Process();
   }
   CloseHandle(info.hThread);
   return Process(info.hProcess, info.dwProcessId);
@@ -58,18 +59,14 @@ std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs) {
   return code;
 }
 
-static BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
-  auto& [pid, found] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == pid && IsWindowVisible(window)) found.push_back(window);
-  return TRUE;
-}
-
 std::vector<HWND> VisibleWindows(DWORD pid) {
-  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
-  EnumWindows(&CollectVisible, reinterpret_cast<LPARAM>(&search));
-  return search.second;
+  std::vector<HWND> found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, nullptr, nullptr));) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && IsWindowVisible(window)) found.push_back(window);
+  }
+  return found;
 }
 
 std::wstring ClassName(HWND window) {
@@ -300,6 +297,12 @@ BalloonRun CloseBalloon(const Process& process) {
   Sleep(150);  // painted
   RECT r;
   GetWindowRect(balloon, &r);
+  // Alone, 333 by 67 pixels, 340 in from the screen's right edge and on its bottom one; on top,
+  // with no taskbar button, and leaving the focus where it was.
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_TRUE(r.left == w - 340 && r.top == h - 67 && r.right == w - 7 && r.bottom == h);
+  const LONG_PTR ex = GetWindowLongPtrW(balloon, GWL_EXSTYLE);
+  EXPECT_TRUE((ex & WS_EX_TOPMOST) && (ex & WS_EX_TOOLWINDOW) && GetForegroundWindow() != balloon);
   BalloonRun run{MessageText(balloon),
                  IconIn(CaptureScreen(), {r.left + 10, r.top + 2, r.left + 26, r.top + 18}),
                  {}};

@@ -21,19 +21,13 @@ using UniqueKernelHandle = win32::unique_handle_k;
 
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.
-class Process {
- public:
-  Process() = default;
-  Process(HANDLE handle, DWORD id) : handle_(handle), id_(id) {}
-  Process(Process&&) noexcept = default;
-  Process& operator=(Process&&) noexcept = default;
-  ~Process();
+void EndAndClose(HANDLE process);
+struct Process {
+  explicit Process(HANDLE handle = nullptr, DWORD id = 0) : handle_(handle), id_(id) {}
   HANDLE Handle() const { return handle_.get(); }
   DWORD Id() const { return id_; }
   explicit operator bool() const { return static_cast<bool>(handle_); }
-
- private:
-  UniqueKernelHandle handle_;
+  win32::unique_handle<HANDLE, &EndAndClose> handle_;
   DWORD id_ = 0;
 };
 

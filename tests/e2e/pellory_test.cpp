@@ -3,56 +3,33 @@
 // libraries), then what a line cannot say: type libraries' entries, a missing tool, elevation.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "driver.h"
+#include "tests/unit/cases.h"
 
 namespace {
 
 using namespace e2e;
 
-struct Row {
-  std::wstring name, file, args, shows, icon, status, calls, text;
-};
-void PrintTo(const Row& row, std::ostream* out) { *out << Narrow(row.name); }
+using Row = std::vector<std::wstring>;  // name, files, args, shows, icon, status, calls, text
 
 // Placeholders the case file names in lines of their own ({name}, then the text).
-std::vector<std::pair<std::wstring, std::wstring>> names;
+std::vector<Row> names;
 
-std::vector<Row> ReadRows() {
-  std::ifstream in((BinDir() + L"\\pellory.tsv").c_str());
+std::vector<Row> Rows() {
   std::vector<Row> rows;
-  if (!in) rows.push_back({L"NoCaseFile", {}, {}, {}, {}, {}, {}, {}});
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::wstring> f;
-    for (size_t at = 0, tab = 0; at <= line.size(); at = tab + 1) {
-      tab = std::min(line.find('\t', at), line.size());
-      std::wstring field(tab - at, L'\0');
-      field.resize(MultiByteToWideChar(CP_UTF8, 0, line.data() + at, static_cast<int>(tab - at),
-                                       field.data(), static_cast<int>(field.size())));
-      f.push_back(field == L"-" ? L"" : field);
-    }
-    f.resize(8);
-    if (f[0].starts_with(L'{'))
-      names.emplace_back(f[0], f[1]);
-    else
-      rows.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]});
-  }
+  for (auto& row : Cases("pellory")) (row[0].starts_with(L'{') ? names : rows).push_back(row);
   return rows;
 }
 
 std::wstring Expand(std::wstring text, const std::wstring& dir) {
   auto all = names;
-  all.insert(all.end(), {{L"{dir}", dir}, {L"{nl}", L"\r\n"}});
-  for (const auto& [from, to] : all) {
-    for (size_t at; (at = text.find(from)) != std::wstring::npos;)
-      text.replace(at, from.size(), to);
-  }
-  for (size_t at; (at = text.find(L"{u")) != std::wstring::npos;) {
-    text.replace(at, 7, 1, static_cast<wchar_t>(std::stoi(text.substr(at + 2, 4), nullptr, 16)));
+  all.push_back({L"{dir}", dir});
+  for (const auto& name : all) {
+    for (size_t at; (at = text.find(name[0])) != std::wstring::npos;)
+      text.replace(at, name[0].size(), name[1]);
   }
   return text;
 }
@@ -81,40 +58,38 @@ class PelloryCase : public testing::TestWithParam<Row> {
 
 TEST_P(PelloryCase, Run) {
   const Row& c = GetParam();
-  const auto dir = FreshFolder(L"case " + c.name + L" \u00f1\u00fa");
+  const auto dir = FreshFolder(L"case " + c[0] + L" \u00f1\u00fa");
   const auto planted = Plant(dir);
   std::wstring file;
-  if (const auto to = c.file.find(L'>'); to != std::wstring::npos) {
-    const auto source = c.file.substr(0, to);
+  if (const auto to = c[1].find(L'>'); to != std::wstring::npos) {
+    const auto source = c[1].substr(0, to);
     const auto bytes = source.find(L'@');
-    file = CopyServer(source.substr(0, bytes), dir, c.file.substr(to + 1),
+    file = CopyServer(source.substr(0, bytes), dir, c[1].substr(to + 1),
                       bytes == std::wstring::npos ? 0 : std::stoul(source.substr(bytes + 1)));
   }
-  auto args = Expand(c.args, dir);
+  auto args = Expand(c[2], dir);
   if (const auto at = args.find(L"{long}"); at != std::wstring::npos) {
     // 32,767 characters with the closing zero; one long word, the hardest to lay out.
     args.replace(at, 6, 32766 - 3 - pellory_.size() - (args.size() - 6), L'x');
   }
   auto pellory = Start(pellory_, args, dir);
-  const BalloonRun run = c.shows == L"box" ? ExpectBox(pellory) : CloseBalloon(pellory);
+  const BalloonRun run = c[3] == L"box" ? ExpectBox(pellory) : CloseBalloon(pellory);
   // A tool that hangs outlives Pellory.
   for (const DWORD tool : ChildrenOf(pellory.Id()))
     Process(OpenProcess(PROCESS_ALL_ACCESS, 0, tool), tool);
-  EXPECT_PRED2(Matches, Expand(c.text, dir), run.text);
-  EXPECT_EQ(run.icon, c.icon == L"i"   ? Icon::Information
-                      : c.icon == L"x" ? Icon::Error
-                                       : Icon::Other);
-  EXPECT_EQ(run.status, std::stoul(c.status, nullptr, 0));
+  EXPECT_PRED2(Matches, Expand(c[7], dir), run.text);
+  EXPECT_EQ(run.icon, c[4] == L"i" ? Icon::Information : c[4] == L"x" ? Icon::Error : Icon::Other);
+  EXPECT_EQ(run.status, std::stoul(c[5], nullptr, 0));
   std::string calls;
   for (const auto& line : file.empty() ? std::vector<std::string>{} : LogOf(file))
     calls += (calls.empty() ? "" : "|") + line;
-  EXPECT_EQ(calls, Narrow(Expand(c.calls, dir)));
+  EXPECT_EQ(calls, Narrow(Expand(c[6], dir)));
   ExpectNoneRan(planted);
   ExpectNoneRan(planted_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PelloryCase, testing::ValuesIn(ReadRows()),
-                         [](const auto& row) { return Narrow(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, PelloryCase, testing::ValuesIn(Rows()),
+                         [](const auto& row) { return Narrow(row.param[0]); });
 
 TEST(Pellory, TypeLibrariesAreEnteredUnderTheirPlatformByFullPath) {
   const std::wstring key = L"TypeLib\\{6B1E2C3A-5D4F-4E8B-9A71-2C3D4E5F6A7B}\\2.5";

@@ -1,6 +1,6 @@
-// Case tables kept as data: tests/unit/cases/NAME.tsv, one case a line, its fields between tabs.
-// A line starting with # is a comment; a field "-" is empty. {tab}, {sp}, {crlf}, {U+XXXX} and
-// {cN} (N copies of c) stand for what is hard to see or to type.
+// Case tables kept as data: NAME.tsv in the test's case folder, one case a line, its fields between
+// tabs. A line starting with # is a comment; a field "-" is empty. {tab}, {sp}, {crlf}, {U+XXXX}
+// and {cN} (N copies of c) stand for what is hard to see or to type.
 #pragma once
 
 #include <cctype>
@@ -42,7 +42,7 @@ inline std::vector<std::wstring> Split(const std::wstring& text, const std::wstr
 }
 
 inline std::vector<std::vector<std::wstring>> Cases(const std::string& name) {
-  std::ifstream in(std::string(PELLORY_SOURCE_DIR) + "/tests/unit/cases/" + name + ".tsv");
+  std::ifstream in(std::string(PELLORY_CASES_DIR) + "/" + name + ".tsv");
   std::vector<std::vector<std::wstring>> rows;
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
