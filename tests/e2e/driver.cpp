@@ -272,12 +272,6 @@ std::wstring MessageText(HWND balloon) {
   return area ? TextOf(area) : L"<no message area>";
 }
 
-void ClickForm(HWND balloon) {
-  // Left of the message area, below the strip: the form itself.
-  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
-  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
-}
-
 Spoken SpokenOf(IAccessible* object, LONG child) {
   Spoken spoken;
   VARIANT id{}, role{};
@@ -310,7 +304,9 @@ BalloonRun CloseBalloon(const Process& process) {
   AccessibleObjectFromWindow(balloon, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                              reinterpret_cast<void**>(&object));
   EXPECT_EQ(SpokenOf(AccessiblePtr(object).get()).name, L"Pellory: " + run.text);
-  ClickForm(balloon);
+  // A click left of the message area, below the strip: on the form itself.
+  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
+  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
   run.status = WaitExit(process);
   return run;
 }

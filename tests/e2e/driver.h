@@ -99,8 +99,6 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
 // A window's text, asked of the window itself, in whatever process it lives.
 std::wstring TextOf(HWND window);
 std::wstring MessageText(HWND balloon);
-// A click on the form's own area, as the window manager would deliver it.
-void ClickForm(HWND balloon);
 // Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
 // reads its icon, closes it with a click and waits for the exit.
 BalloonRun CloseBalloon(const Process& process);

@@ -15,11 +15,7 @@
 namespace {
 decltype(&DestroyWindow) destroyWindow = nullptr;
 int failedDestroys = 0;
-BOOL WINAPI WatchedDestroy(HWND window) {
-  const BOOL destroyed = destroyWindow(window);
-  failedDestroys += destroyed ? 0 : 1;
-  return destroyed;
-}
+BOOL WINAPI WatchedDestroy(HWND window) { return destroyWindow(window) || (++failedDestroys, 0); }
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
