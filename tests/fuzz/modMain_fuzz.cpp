@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "frontend/modMain.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -14,19 +13,6 @@ using namespace modMain;
 
 // libFuzzer keeps the input that aborts, and shows it.
 #define CHECK(c) ((c) ? void() : (std::fprintf(stderr, "invariant broken: %s\n", #c), std::abort()))
-
-// Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
-// A command line ends at its first zero, so it never holds one.
-std::wstring Decode(const std::uint8_t* data, std::size_t size) {
-  std::wstring text;
-  for (std::size_t i = 0; i < size; ++i) {
-    const bool wide = data[i] == 0xFF && i + 2 < size;
-    const wchar_t c = wide ? static_cast<wchar_t>(data[i + 1] | data[i + 2] << 8) : data[i];
-    i += wide ? 2 : 0;
-    if (c != 0) text.push_back(c);
-  }
-  return text;
-}
 
 bool Blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
@@ -54,13 +40,11 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
 }
 
 // A refused line launches nothing, asks for no rights, shows one box and gives its status.
-void CheckRefused(const std::wstring& line, const std::wstring& text, const wchar_t* icon,
-                  int status) {
+void CheckRefused(const std::wstring& line, const std::wstring& box, int status) {
   FakePlatform platform(L"limited");
   const Outcome outcome = Run(line, platform);
-  CHECK(platform.calls.empty());
-  CHECK(platform.told == std::vector<std::wstring>{L"box " + std::wstring(icon) + L" " + text});
-  CHECK(!outcome.balloonShown && outcome.exitStatus == status);
+  CHECK(platform.calls.empty() && !outcome.balloonShown && outcome.exitStatus == status);
+  CHECK(platform.told == std::vector{L"box " + box});
 }
 
 void CheckRegistration(const std::wstring& line, const CommandAction& action,
@@ -76,8 +60,8 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
   FakePlatform limited(L"limited");
   Run(line, limited);
-  CHECK(limited.calls.size() == 2 &&
-        limited.calls[0] == L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd");
+  CHECK(limited.calls ==
+        L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd | wait 4294967295");
 
   // Whoever does the work gets exactly the full path, or the tool the path as typed, as one
   // argument; the type-library process takes back exactly that file, in the same direction.
@@ -94,7 +78,7 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   } else if (kind == Handler::Kind::Server) {
     const std::wstring server = ServerCommandLine(action, full);
     CHECK(SplitArguments(server) == (std::vector{full, std::wstring(action.serverSwitch)}));
-    start = L"start program " + full + L" as " + server;
+    start = L"check " + full + L" | start program " + full + L" as " + server;
   } else {
     const std::wstring tool = ToolCommandLine(action, registration->request);
     std::vector<std::wstring> expected = {L"RegSvr32", std::wstring(inner)};
@@ -106,17 +90,14 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   // Every report names the file by its end, and only a real success says so with the
   // information icon; a program is started only once it said it registers itself.
   const std::wstring end = name.substr(name.size() - std::min<std::size_t>(name.size(), 11));
-  const bool checked = kind == Handler::Kind::Server;
   for (const auto* setup :
        {L"", L"exit=5", L"exit=0xC0000005", L"timeout", L"lost=6", L"notself", L"unreadable"}) {
     FakePlatform platform(setup);
     const Outcome outcome = Run(line, platform);
-    const bool refused = checked && (platform.Has(L"notself") || platform.Has(L"unreadable"));
-    std::vector<std::wstring> calls;
-    if (checked) calls.push_back(L"check " + full);
-    if (!refused) calls.insert(calls.end(), {start, L"prepare", L"wait 30000"});
-    CHECK(platform.calls.size() >= calls.size() &&
-          std::equal(calls.begin(), calls.end(), platform.calls.begin()));
+    const bool refused =
+        kind == Handler::Kind::Server && (platform.Has(L"notself") || platform.Has(L"unreadable"));
+    CHECK(refused ? platform.calls == L"check " + full
+                  : platform.calls.starts_with(start + L" | prepare | wait 30000"));
     const bool ended = !platform.Has(L"timeout") && !platform.Value(L"lost");
     const int status = refused || !ended ? 1 : static_cast<int>(platform.Value(L"exit"));
     CHECK(platform.told.size() == 1 && platform.told[0].find(end) != std::wstring::npos);
@@ -125,11 +106,8 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::wstring line = Decode(data, size);
-
+// One command line against the model above.
+void Check(const std::wstring& line) {
   // The argument text survives the program's name in front of it, bar leading blanks.
   const std::wstring trimmed = line.substr(std::min(line.find_first_not_of(L" \t"), line.size()));
   CHECK(ArgumentsOf(L"\"C:\\Program Files\\P\\Pellory.exe\" " + line) == trimmed);
@@ -137,29 +115,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::wstring_view args = ArgumentsOf(line);
   CHECK(line.ends_with(args) && (args.empty() || !Blank(args.front())));
 
-  if (line.empty()) {
-    CheckRefused(line, UsageText(), L"i", 0);
-    return 0;
-  }
+  if (line.empty()) return CheckRefused(line, L"i " + UsageText(), 0);
   // Pellory's second process: its switch, then a path that cannot end the argument early.
   if (const auto work = TypeLibraryWorkOf(line)) {
     CHECK(line.starts_with(work->unregister ? L"/typelib-unregister " : L"/typelib-register ") &&
           work->fullPath.find(L'"') == std::wstring::npos);
-    return 0;
+    return;
   }
-  // A switch counts only when a blank, a tab or the end follows it; then at most one can match.
+  // A switch counts only when a blank, a tab or the end follows it.
   const CommandAction* match = nullptr;
   for (const auto& action : ActionTable()) {
     const auto n = action.switchText.size();
-    if (line.starts_with(action.switchText) && (line.size() == n || Blank(line[n]))) {
-      CHECK(match == nullptr);
+    if (line.starts_with(action.switchText) && (line.size() == n || Blank(line[n])))
       match = &action;
-    }
   }
-  if (!match) {
-    CheckRefused(line, UnknownArgumentText(), L"i", 1);
-    return 0;
-  }
+  if (!match) return CheckRefused(line, L"i " + UnknownArgumentText(), 1);
   // Blanks and tabs around the path are dropped.
   std::wstring_view path = std::wstring_view(line).substr(match->switchText.size());
   path = path.substr(std::min(path.find_first_not_of(L" \t"), path.size()));
@@ -167,14 +137,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::wstring_view inner = path;
   if (!inner.empty() && inner.front() == L'"') inner.remove_prefix(1);
   if (!inner.empty() && inner.back() == L'"') inner.remove_suffix(1);
-  if (inner.find_first_not_of(L" \t") == std::wstring_view::npos) {
-    CheckRefused(line, MissingPathText(*match), L"i", 1);
-  } else if (inner.find(L'"') != std::wstring_view::npos) {
-    CheckRefused(line, QuoteInPathText(path), L"x", 1);
-  } else if (inner.back() == L'\\' || inner.back() == L'/') {
-    CheckRefused(line, SeparatorAtEndText(path), L"x", 1);
-  } else {
-    CheckRegistration(line, *match, inner);
+  if (inner.find_first_not_of(L" \t") == std::wstring_view::npos)
+    return CheckRefused(line, L"i " + MissingPathText(*match), 1);
+  if (inner.find(L'"') != std::wstring_view::npos)
+    return CheckRefused(line, L"x " + QuoteInPathText(path), 1);
+  if (inner.back() == L'\\' || inner.back() == L'/')
+    return CheckRefused(line, L"x " + SeparatorAtEndText(path), 1);
+  CheckRegistration(line, *match, inner);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Bytes as UTF-16 code units: one byte each, and 0xFF followed by two bytes for any other unit.
+  // A command line ends at its first zero, so it never holds one.
+  std::wstring line;
+  for (std::size_t i = 0; i < size; ++i) {
+    const bool wide = data[i] == 0xFF && i + 2 < size;
+    const wchar_t c = wide ? static_cast<wchar_t>(data[i + 1] | data[i + 2] << 8) : data[i];
+    i += wide ? 2 : 0;
+    if (c != 0) line.push_back(c);
   }
+  Check(line);
   return 0;
 }

@@ -31,8 +31,7 @@ class FakePlatform final : public modMain::Platform {
     return Start(L"start " + commandLine, Has(L"nostart"));
   }
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
-    if (Has(L"nofull")) return std::nullopt;
-    return L"C:\\cwd\\" + path;
+    return Has(L"nofull") ? std::nullopt : std::optional(L"C:\\cwd\\" + path);
   }
   std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
   std::wstring SystemText(std::uint32_t code) override {
@@ -41,7 +40,7 @@ class FakePlatform final : public modMain::Platform {
     return code == 0x80000003 ? L"One or more arguments are invalid." : L"";
   }
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
-    calls.push_back(L"check " + fullPath);
+    Call(L"check " + fullPath);
     using enum modMain::ServerCheck::Kind;
     if (Has(L"unreadable")) return {Unreadable, L"Access denied."};
     return {Has(L"notself") ? NotSelfRegistering : SelfRegistering, {}};
@@ -50,7 +49,7 @@ class FakePlatform final : public modMain::Platform {
                                 const std::wstring& commandLine) override {
     return Start(L"start program " + fullPath + L" as " + commandLine, Has(L"nostart"));
   }
-  void PrepareBalloon() override { calls.push_back(L"prepare"); }
+  void PrepareBalloon() override { Call(L"prepare"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
   modMain::Token TokenKind() override {
     using enum modMain::Token;
@@ -74,31 +73,31 @@ class FakePlatform final : public modMain::Platform {
     if (Has(L"shape")) told.push_back(shape.str());
   }
 
-  std::vector<std::wstring> calls;
+  std::wstring calls;              // " | " between
   std::vector<std::wstring> told;  // balloons as "ICON TEXT", boxes as "box ICON TEXT"
 
  private:
   static constexpr auto npos = std::wstring::npos;
 
+  void Call(const std::wstring& what) { calls += (calls.empty() ? L"" : L" | ") + what; }
+
   // A program whose run ends as the setup says; waits and stops go into CALLS.
   struct Child final : modMain::Child {
     explicit Child(FakePlatform& owner) : p(owner) {}
     modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
-      p.calls.push_back(L"wait " + std::to_wstring(timeoutMs));
+      p.Call(L"wait " + std::to_wstring(timeoutMs));
       using enum modMain::ToolRun::End;
-      if (p.Has(L"timeout")) return {TimedOut, 0};
-      return p.Value(L"lost") ? modMain::ToolRun{Failed, 0, p.Value(L"lost")}
-                              : modMain::ToolRun{Exited, p.Value(L"exit")};
+      const auto lost = p.Value(L"lost");
+      return {p.Has(L"timeout") ? TimedOut : lost ? Failed : Exited, p.Value(L"exit"), lost};
     }
-    void Stop() override { p.calls.push_back(L"stop"); }
+    void Stop() override { p.Call(L"stop"); }
     FakePlatform& p;
   };
 
   modMain::Started Start(const std::wstring& call, bool fails,
                          modMain::StartFailure why = {2, L"gone"}) {
-    calls.push_back(call);
-    if (fails) return {nullptr, why};
-    return {std::make_unique<Child>(*this), {}};
+    Call(call);
+    return {fails ? nullptr : std::make_unique<Child>(*this), why};
   }
 
   std::wstring setup_;

@@ -1,4 +1,3 @@
-#include "frontend/modMain.h"
 #include "tests/unit/cases.h"
 #include "tests/unit/fake_platform.h"
 
@@ -13,14 +12,12 @@ TEST(Pellory, EachLineLaunchesWhatItShouldAndTellsTheOutcome) {
     SCOPED_TRACE(testing::Message() << c[0] << " [" << c[1] << "]");
     FakePlatform platform(c[1]);
     const Outcome outcome = modMain::Run(c[0], platform);
-    EXPECT_EQ(platform.calls, Split(c[2], L" | "));
-    auto told = Split(c[3], L" | ");
-    if (told.size() == 1 && told[0].ends_with(L"...") && platform.told.size() == 1 &&
-        platform.told[0].starts_with(told[0].substr(0, told[0].size() - 3))) {
-      told = platform.told;
-    }
-    EXPECT_EQ(platform.told, told);
-    EXPECT_EQ(outcome.balloonShown, !told.empty() && !told[0].starts_with(L"box"));
+    EXPECT_EQ(platform.calls, c[2]);
+    auto& told = platform.told;  // one report, of which "..." may end the expected start
+    if (c[3].ends_with(L"...") && told.size() == 1)
+      told[0] = told[0].substr(0, c[3].size() - 3) + L"...";
+    EXPECT_EQ(told, Split(c[3], L" | "));
+    EXPECT_EQ(outcome.balloonShown, !c[3].empty() && !c[3].starts_with(L"box"));
     EXPECT_EQ(outcome.exitStatus, static_cast<int>(std::stoul(c[4], nullptr, 0)));
   }
 }

@@ -1,3 +1,4 @@
+#include "balloon/placement.h"
 #include "balloon/tipDesign.h"
 #include "tests/unit/cases.h"
 
@@ -10,12 +11,27 @@ using namespace balloon;
 
 namespace {
 
-// The enumerator NAME stands for, by its place among NAMES.
+// The enumerator NAME stands for, by its place among NAMES (between commas).
 template <class Enum>
-Enum Named(const std::wstring& name, const std::vector<std::wstring>& names) {
+Enum Named(const std::wstring& name, const std::wstring& list) {
+  const auto names = Split(list, L",");
   const auto at = std::ranges::find(names, name);
   if (at == names.end()) throw std::invalid_argument("no such name in a case");
   return static_cast<Enum>(at - names.begin());
+}
+
+std::wostream& operator<<(std::wostream& out, const Rect& r) {
+  return out << r.left << ',' << r.top << ',' << r.width << ',' << r.height;
+}
+
+// Rects as the tables write them: left,top,width,height, blank between.
+std::vector<Rect> Rects(const std::wstring& text) {
+  std::wistringstream in(text);
+  std::vector<Rect> rects;
+  wchar_t comma;
+  for (Rect r; in >> r.left >> comma >> r.top >> comma >> r.width >> comma >> r.height;)
+    rects.push_back(r);
+  return rects;
 }
 
 std::wstring Picture(IconKind icon) {
@@ -36,19 +52,15 @@ class RecordingForm final : public TipForm {
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
   void SetMessageText(const std::wstring& t) override { Log(L"text " + (text_ = t)); }
   void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p), text_ = kFile; }
-  void MoveTwips(std::int32_t x, std::int32_t y) override {
-    Log(L"move " + std::to_wstring(x) + L"," + std::to_wstring(y));
-  }
+  void MoveTwips(int x, int y) override { Log(L"move " + N(x) + L"," + N(y)); }
   void ShowIconPicture(IconKind icon) override { Log(L"icon " + Picture(icon)); }
   void HideDisplayIcon() override { Log(L"hide icon"); }
   int DisplayIconLeft() const override { return 8; }
-  void SetTitleLeft(int left) override { Log(L"title left " + std::to_wstring(left)); }
+  void SetTitleLeft(int left) override { Log(L"title left " + N(left)); }
   void SetCloseVisible(bool v) override { Log(v ? L"close shown" : L"close hidden"); }
-  void SetAutoClose(std::int32_t ms, bool on) override {
-    Log(L"timer " + std::to_wstring(ms) + (on ? L" on" : L" off"));
-  }
-  void SetWidthTwips(std::int32_t w) override { Log(L"width " + std::to_wstring(w)); }
-  void SetHeightTwips(std::int32_t h) override { Log(L"height " + std::to_wstring(h)); }
+  void SetAutoClose(int ms, bool on) override { Log(L"timer " + N(ms) + (on ? L" on" : L" off")); }
+  void SetWidthTwips(int w) override { Log(L"width " + N(w)); }
+  void SetHeightTwips(int h) override { Log(L"height " + N(h)); }
   void RoundCorners() override { Log(L"round"); }
   void SetFormFontFace(const std::wstring& f) override { Log(L"form face " + f); }
   void SetMessageFontFace(const std::wstring& f) override { Log(L"text face " + f); }
@@ -60,6 +72,7 @@ class RecordingForm final : public TipForm {
 
  private:
   void Log(const std::wstring& s) { calls += (calls.empty() ? L"" : L" | ") + s; }
+  static std::wstring N(int n) { return std::to_wstring(n); }
   static constexpr auto kFile = L" Two\r\n\r\nlines\r\n";
   std::wstring text_ = L"txtTip\r\n";
 };
@@ -67,9 +80,7 @@ class RecordingForm final : public TipForm {
 TEST(Balloon, SetBalloonRunsItsStepsInOrder) {
   for (const auto& c : Cases("setballoon")) {
     const BalloonSpec d;  // an empty field keeps the default
-    const auto n = [&](int i, std::int32_t other) {
-      return c[i].empty() ? other : std::stoi(c[i]);
-    };
+    const auto n = [&](int i, int other) { return c[i].empty() ? other : std::stoi(c[i]); };
     const BalloonSpec spec(c[0], c[1], n(2, d.lPosX), n(3, d.lPosY), c[4], c[5] == L"yes",
                            n(6, d.lAutoCloseAfter), n(7, d.lHeight), n(8, d.lWidth),
                            c[9].empty() ? d.sFont : c[9], c[10]);
@@ -83,15 +94,12 @@ TEST(Balloon, LayoutScalesWithTheDpi) {
   for (const auto& c : Cases("layout")) {
     const int dpi = std::stoi(c[0]);
     const auto l = ComputeLayout(std::stoi(c[1]), std::stoi(c[2]), dpi);
-    std::wostringstream row, expected;
-    row << c[0] << '\t' << c[1] << '\t' << c[2];
+    std::wostringstream row;
     for (const Rect& r : {l.lblTitle, l.imgDisplayIcon, l.imgX, l.lblX, l.txtTip, l.border,
-                          Centred(l.imgX, PictureSize(l.imgX.width))}) {
-      row << '\t' << r.left << ',' << r.top << ',' << r.width << ',' << r.height;
-    }
-    row << '\t' << l.pen << '\t' << l.ellipse;
-    for (const auto& field : c) expected << (&field == &c[0] ? L"" : L"\t") << field;
-    EXPECT_EQ(row.str(), expected.str());
+                          Centred(l.imgX, PictureSize(l.imgX.width))})
+      row << r << '\t';
+    row << l.pen << '\t' << l.ellipse;
+    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 3, c.end())) << c[0] << " dpi";
     // The title strip holds a line of its font, about 1.2 em in these faces.
     EXPECT_GE(l.lblTitle.height * 4, FontPixels(design::kTitlePointsX100, dpi) * 5);
   }
@@ -107,19 +115,18 @@ TEST(Balloon, LayoutScalesWithTheDpi) {
 }
 
 TEST(Balloon, WhatClosesAndWhatPresses) {
-  const auto sources = Split(L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle", L",");
-  const auto events = Split(L"Click,DblClick,MouseDown,MouseUp,Tick", L",");
+  const std::wstring sources = L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle";
+  const std::wstring events = L"Click,DblClick,MouseDown,MouseUp,Tick";
   for (const auto& c : Cases("events")) {
-    const auto expected = Named<Reaction>(c[4], Split(L"None,Hide,ShowPressed,ShowReleased", L","));
+    const auto expected = Named<Reaction>(c[4], L"None,Hide,ShowPressed,ShowReleased");
     for (const auto& source : Split(c[0], L","))
       for (const auto& event : Split(c[1], L","))
         for (const auto& button : Split(c[2], L","))
-          for (const auto& shown : Split(c[3], L",")) {
+          for (const auto& shown : Split(c[3], L","))
             EXPECT_EQ(React(Named<Source>(source, sources), Named<Event>(event, events),
                             std::stoi(button), shown == L"yes"),
                       expected)
                 << source << " " << event << " " << button << " " << shown;
-          }
   }
 }
 
@@ -134,6 +141,14 @@ TEST(Balloon, ThePointerHoldsTheAutoCloseDelay) {
     EXPECT_FALSE(clock.Held());
     clock.Hold(at(3));
     EXPECT_EQ(clock.Release(at(4)), at(5));
+  }
+}
+
+TEST(Placement, LowestFreePlaceAboveThoseShown) {
+  for (const auto& c : Cases("placement")) {
+    std::wostringstream place;
+    place << PlaceBalloon(Rects(c[3])[0], std::stoi(c[1]), std::stoi(c[2]), Rects(c[4]));
+    EXPECT_EQ(place.str(), c[5]) << c[0];
   }
 }
 
