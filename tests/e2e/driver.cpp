@@ -143,10 +143,10 @@ std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
   return target;
 }
 
-std::vector<std::string> LogOf(const std::wstring& file, const wchar_t* suffix) {
+std::string LogOf(const std::wstring& file, const wchar_t* suffix) {
   std::ifstream in((file + suffix).c_str());
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::string lines;
+  for (std::string line; std::getline(in, line);) lines += (lines.empty() ? "" : "|") + line;
   return lines;
 }
 
@@ -161,7 +161,7 @@ std::vector<std::wstring> Plant(const std::wstring& folder) {
 }
 
 void ExpectNoneRan(const std::vector<std::wstring>& planted) {
-  for (const auto& file : planted) EXPECT_EQ(LogOf(file).size(), 0u) << Narrow(file) << " ran";
+  for (const auto& file : planted) EXPECT_EQ(LogOf(file), "") << Narrow(file) << " ran";
 }
 
 bool Near(Rgb a, Rgb b, int tolerance) {

@@ -17,8 +17,6 @@
 
 namespace e2e {
 
-using UniqueKernelHandle = win32::unique_handle_k;
-
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.
 void EndAndClose(HANDLE process);
@@ -61,8 +59,9 @@ std::wstring FreshFolder(const std::wstring& name);
 // Copies a built file into FOLDER under NAME, whole or its first BYTES; the copy's full path.
 std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
                         const std::wstring& name, size_t bytes = 0);
-// The lines a test server or planted file logged beside FILE, in order; empty when it never ran.
-std::vector<std::string> LogOf(const std::wstring& file, const wchar_t* suffix = L".log");
+// The lines a test server or planted file logged beside FILE, in order and split by |; empty
+// when it never ran.
+std::string LogOf(const std::wstring& file, const wchar_t* suffix = L".log");
 // Plants a regsvr32.exe and every system library the programs load in FOLDER; none may run.
 std::vector<std::wstring> Plant(const std::wstring& folder);
 void ExpectNoneRan(const std::vector<std::wstring>& planted);

@@ -9,20 +9,13 @@
 #include "testlog.h"
 
 namespace {
-
-bool NamedAs(const wchar_t* prefix) {
-  const std::wstring self = testlog::ModulePath();
-  return self.substr(self.find_last_of(L'\\') + 1).starts_with(prefix);
-}
-
-HRESULT Registered() { return NamedAs(L"fail") ? E_FAIL : S_OK; }
-
+HRESULT Registered() { return testlog::NamedAs(L"fail") ? E_FAIL : S_OK; }
 }  // namespace
 
 STDAPI DllRegisterServer() {
   testlog::Log(L"DllRegisterServer");
   testlog::LogParent();
-  if (NamedAs(L"hang")) Sleep(120000);
+  if (testlog::NamedAs(L"hang")) Sleep(120000);
   return Registered();
 }
 

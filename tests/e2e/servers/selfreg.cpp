@@ -10,7 +10,5 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   testlog::Log(GetCommandLineW());
   testlog::Log(L"show " + std::to_wstring(show));
-  const std::wstring self = testlog::ModulePath();
-  const std::wstring name = self.substr(self.find_last_of(L'\\') + 1);
-  return name.starts_with(L"fail") ? 7 : 0;
+  return testlog::NamedAs(L"fail") ? 7 : 0;
 }

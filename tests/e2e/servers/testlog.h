@@ -19,6 +19,12 @@ inline std::wstring ModulePath() {
   return win32::ModulePath(reinterpret_cast<HMODULE>(&__ImageBase));
 }
 
+// Whether this module's file name starts with PREFIX: a copy's name picks how it behaves.
+inline bool NamedAs(const wchar_t* prefix) {
+  const std::wstring self = ModulePath();
+  return self.substr(self.find_last_of(L'\\') + 1).starts_with(prefix);
+}
+
 // Opened and closed per call, so the log is complete even if the process is killed next.
 inline void Log(const std::wstring& line, const wchar_t* suffix = L".log") {
   std::string utf8(line.size() * 3 + 1, '\n');

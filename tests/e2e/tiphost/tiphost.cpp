@@ -21,11 +21,10 @@ BOOL WINAPI WatchedDestroy(HWND window) { return destroyWindow(window) || (++fai
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
   destroyWindow = reinterpret_cast<decltype(destroyWindow)>(e2e::ReplaceImport(
       GetModuleHandleW(nullptr), "DestroyWindow", reinterpret_cast<void (*)()>(&WatchedDestroy)));
-  balloon::BalloonSpec spec{L"Pellory", L"", 0, 0, L"i", true, 0, 1000, 5000, L"Tahoma", L""};
   wchar_t* text = args;
-  spec.lPosX = std::wcstol(text, &text, 10);
-  spec.lPosY = std::wcstol(text, &text, 10);
-  spec.sText = *text ? text + 1 : text;
+  const int x = std::wcstol(text, &text, 10), y = std::wcstol(text, &text, 10);
+  const balloon::BalloonSpec spec{
+      L"Pellory", *text ? text + 1 : text, x, y, L"i", true, 0, 1000, 5000, L"Tahoma", L""};
   std::unique_ptr<frmTip> tip;
   std::string failures;
   for (int tries = 0; !tip && tries < 2; ++tries) {
