@@ -292,7 +292,7 @@ BalloonRun CloseBalloon(const Process& process) {
   RECT r;
   GetWindowRect(balloon, &r);
   // Alone, 333 by 67 pixels, 340 in from the screen's right edge and on its bottom one; on top,
-  // with no taskbar button, and leaving the focus where it was.
+  // with no taskbar button, and not taking the focus.
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   EXPECT_TRUE(r.left == w - 340 && r.top == h - 67 && r.right == w - 7 && r.bottom == h);
   const LONG_PTR ex = GetWindowLongPtrW(balloon, GWL_EXSTYLE);
