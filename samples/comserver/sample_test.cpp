@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "tests/e2e/imports.h"
 #include "win32/system.h"
@@ -24,15 +25,6 @@ std::wstring ServerPath() {
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"PellorySample.dll";
 }
 
-std::string Narrow(const std::wstring& s) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr,
-                              nullptr);
-  std::string out(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
-
 // Runs regsvr32 with the given switches on the sample and returns its exit code.
 DWORD RegSvr32(const std::wstring& switches) {
   std::wstring cmd = L"regsvr32.exe " + switches + L" \"" + ServerPath() + L"\"";
@@ -41,13 +33,13 @@ DWORD RegSvr32(const std::wstring& switches) {
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                       &pi)) {
-    ADD_FAILURE() << "cannot start: " << Narrow(cmd);
+    ADD_FAILURE() << "cannot start: " << cmd;
     return ~0u;
   }
   const win32::unique_handle_k process(pi.hProcess), thread(pi.hThread);
   if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
     TerminateProcess(process.get(), 1);
-    ADD_FAILURE() << "timed out: " << Narrow(cmd);
+    ADD_FAILURE() << "timed out: " << cmd;
     return ~0u;
   }
   DWORD code = ~0u;
@@ -79,7 +71,7 @@ void ExpectRegistered() {
   auto server = ReadString(kClsidKey + L"\\InprocServer32", nullptr);
   ASSERT_TRUE(server.has_value()) << "no InprocServer32 key";
   EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, ServerPath().c_str(), -1, TRUE), CSTR_EQUAL)
-      << Narrow(*server);
+      << *server;
   EXPECT_EQ(ReadString(kClsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
   EXPECT_EQ(ReadString(L"Pellory.Sample\\CLSID", nullptr),
             L"{1A4B2F75-D296-4C37-8646-A4B431AED98C}");
@@ -114,25 +106,17 @@ void ExpectUnregistered() {
   EXPECT_FALSE(KeyExists(L"Pellory.Sample"));
 }
 
+// Registered and unregistered with each pair of switches, DllInstall's too; a second unregister
+// finds nothing to remove and still succeeds.
 TEST(SampleServer, RegisterCreateUnregister) {
-  ASSERT_EQ(RegSvr32(L"/s"), 0u);
-  ExpectRegistered();
-  ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
-  ExpectUnregistered();
-  // A second unregister finds nothing to remove and still succeeds.
+  for (const auto& [in, out] : {std::pair(L"/s", L"/s /u"), std::pair(L"/s /i", L"/s /i /u"),
+                                std::pair(L"/s /i /n", L"/s /u")}) {
+    ASSERT_EQ(RegSvr32(in), 0u);
+    ExpectRegistered();
+    ASSERT_EQ(RegSvr32(out), 0u);
+    ExpectUnregistered();
+  }
   EXPECT_EQ(RegSvr32(L"/s /u"), 0u);
-}
-
-// /i runs DllRegisterServer and DllInstall, /i /u both removals: each twice on the same keys.
-TEST(SampleServer, InstallThenUninstall) {
-  ASSERT_EQ(RegSvr32(L"/s /i"), 0u);
-  ExpectRegistered();
-  ASSERT_EQ(RegSvr32(L"/s /i /u"), 0u);
-  ExpectUnregistered();
-  ASSERT_EQ(RegSvr32(L"/s /i /n"), 0u);
-  ExpectRegistered();
-  ASSERT_EQ(RegSvr32(L"/s /u"), 0u);
-  ExpectUnregistered();
 }
 
 int allocationsToFail = 0;
