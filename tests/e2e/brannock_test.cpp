@@ -18,16 +18,13 @@ TEST(Brannock, DeletesItsKeysAndNothingElse) {
     }
     CreateKey(type + L"\\shell\\Keep\\command", L"keep.exe \"%1\"");
   }
-  for (const std::wstring key :
-       {L"Applications\\Pellory.exe\\shell\\open\\command",
-        L"Applications\\Pellory.exe\\shell\\open", L"Applications\\Pellory.exe\\shell"}) {
-    listed.push_back(key);
-    CreateKey(key);
-  }
+  const std::wstring app = L"Applications\\Pellory.exe";
+  listed.insert(listed.end(),
+                {app + L"\\shell\\open\\command", app + L"\\shell\\open", app + L"\\shell", app});
+  CreateKey(app + L"\\shell\\open\\command");
   // A verb that holds more than its command, and an entry that holds more than its chain, stay.
   CreateKey(L"ocxfile\\shell\\Register\\ddeexec", L"[open]");
-  CreateKey(L"Applications\\Pellory.exe\\SupportedTypes");
-  listed.push_back(L"Applications\\Pellory.exe");
+  CreateKey(app + L"\\SupportedTypes");
   const auto home = FreshFolder(L"brannock");
   const auto planted = Plant(home);
   const auto brannock = CopyServer(L"Brannock.exe", home, L"Brannock.exe");
@@ -36,12 +33,11 @@ TEST(Brannock, DeletesItsKeysAndNothingElse) {
     EXPECT_EQ(WaitForWindow(process, L"#32770", 10000), nullptr) << "Brannock showed a box";
     EXPECT_EQ(WaitExit(process, 0), 0u);
     for (const auto& key : listed) {
-      const bool holdsMore =
-          key == L"ocxfile\\shell\\Register" || key == L"Applications\\Pellory.exe";
+      const bool holdsMore = key == L"ocxfile\\shell\\Register" || key == app;
       EXPECT_EQ(KeyExists(key), extras && holdsMore) << Narrow(key);
     }
-    for (const std::wstring key :
-         {L"ocxfile\\shell\\Register\\ddeexec", L"Applications\\Pellory.exe\\SupportedTypes"}) {
+    for (const std::wstring& key :
+         {std::wstring(L"ocxfile\\shell\\Register\\ddeexec"), app + L"\\SupportedTypes"}) {
       EXPECT_EQ(KeyExists(key), extras) << Narrow(key);
       RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
     }

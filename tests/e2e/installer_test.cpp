@@ -59,10 +59,7 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   RemoveDirectoryW(first.c_str());
   RemoveDirectoryW(moved.c_str());
   // /D= comes last and unquoted.
-  const auto install = [&](const std::wstring& args) {
-    return WaitExit(Start(setup, args), 60000);
-  };
-  ASSERT_EQ(install(L"/S /D=" + first), 0u);
+  ASSERT_EQ(WaitExit(Start(setup, L"/S /D=" + first), 60000), 0u);
   ExpectInstalledIn(first);
 
   // A right-click on "Register" of a DLL, as the file manager runs it.
@@ -79,9 +76,9 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
   CreateKey(L"ocxfile\\shell\\Register\\command", L"stale");
   DeleteFileW((first + L"\\Brannock.exe").c_str());
-  ASSERT_EQ(install(L"/S"), 0u);
+  ASSERT_EQ(WaitExit(Start(setup, L"/S"), 60000), 0u);
   ExpectInstalledIn(first);
-  ASSERT_EQ(install(L"/S /D=" + moved), 0u);
+  ASSERT_EQ(WaitExit(Start(setup, L"/S /D=" + moved), 60000), 0u);
   ExpectInstalledIn(moved);
   EXPECT_EQ(GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
 
