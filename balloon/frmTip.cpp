@@ -237,8 +237,8 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
   // Its time counts from the moment it appears, however long it waited for its place; no
   // message is handled before it is shown.
   if (self->autoClose_) {
-    self->autoClose_.emplace(self->autoCloseMs_, GetTickCount64());
-    SetTimer(hwnd, kAutoCloseTimer, self->autoCloseMs_, nullptr);
+    self->autoClose_.emplace(self->autoClose_->Delay(), GetTickCount64());
+    SetTimer(hwnd, kAutoCloseTimer, self->autoClose_->Delay(), nullptr);
   }
   SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
                SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -678,7 +678,6 @@ void frmTip::SetCloseVisible(bool visible) {
 }
 
 void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
-  autoCloseMs_ = enabled ? static_cast<UINT>(intervalMs) : 0;
   if (enabled) {
     autoClose_.emplace(static_cast<std::uint32_t>(intervalMs), GetTickCount64());
     SetTimer(hwnd(), kAutoCloseTimer, static_cast<UINT>(intervalMs), nullptr);

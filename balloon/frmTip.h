@@ -94,7 +94,6 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   std::int32_t widthTwips_ = balloon::design::kClientWidth * 15;
   std::int32_t heightTwips_ = balloon::design::kClientHeight * 15;
   bool selfOwned_ = false;
-  UINT autoCloseMs_ = 0;  // 0: no timer
 
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};
@@ -119,7 +118,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
 
   std::optional<balloon::Source> captured_;  // where the left button went down
   bool tipPressed_ = false;
-  std::optional<balloon::AutoCloseClock> autoClose_;
+  std::optional<balloon::AutoCloseClock> autoClose_;  // none: it stays until clicked
   std::exception_ptr loadError_;
   balloon::TipAccessible accessible_{*this};
 };

@@ -157,7 +157,9 @@ Layout ComputeLayout(int scaleWidth, int scaleHeight, int dpi = kDesignDpi);
 inline constexpr std::uint32_t kLeastAfterPointerMs = 1000;
 class AutoCloseClock {
  public:
-  AutoCloseClock(std::uint32_t delayMs, std::uint64_t now) : deadline_(now + delayMs) {}
+  AutoCloseClock(std::uint32_t delayMs, std::uint64_t now)
+      : delay_(delayMs), deadline_(now + delayMs) {}
+  std::uint32_t Delay() const { return delay_; }
   bool Held() const { return held_; }
   // The pointer came onto the balloon.
   void Hold(std::uint64_t now);
@@ -165,6 +167,7 @@ class AutoCloseClock {
   std::uint32_t Release(std::uint64_t now);
 
  private:
+  std::uint32_t delay_;
   std::uint64_t deadline_;
   std::uint64_t left_ = 0;
   bool held_ = false;
