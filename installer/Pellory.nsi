@@ -1,6 +1,7 @@
-; Setup of Pellory: installs both 32-bit programs, puts the Register and Unregister verbs on the
-; context menu of COM files, and adds an uninstaller that lets Brannock take them out again.
-; The build passes VERSION, PELLORY_EXE, BRANNOCK_EXE, ICON and OUTFILE (see CMakeLists.txt).
+; Setup of Pellory: installs the two programs of one build, puts the Register and Unregister verbs
+; on the context menu of COM files, and adds an uninstaller that lets Brannock take them out again.
+; The build passes VERSION, ARCH (x64 or x86), PELLORY_EXE, BRANNOCK_EXE, ICON and OUTFILE (see
+; CMakeLists.txt).
 
 ; NSIS 3 setup programs and uninstallers restrict their own library search to the system folder
 ; before anything else runs; an older makensis would build ones that do not.
@@ -8,12 +9,22 @@
   !error "NSIS 3 or later is needed to build the setup program"
 !endif
 
-Unicode true
+!if ${ARCH} == x64
+  ; A 64-bit setup program, which 32-bit Windows itself refuses to start.
+  Target amd64-unicode
+  !define VIEW 64
+  !define OTHER_VIEW 32
+!else
+  Unicode true
+  !define VIEW 32
+  !define OTHER_VIEW 64
+!endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include x64.nsh
 
 !define PRODUCT "Pellory"
 !define PUBLISHER "Varnholt"
@@ -22,8 +33,12 @@ SetCompressor /SOLID lzma
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
-; 32-bit programs: on 64-bit Windows this is the (x86) folder.
-InstallDir "$PROGRAMFILES\${PRODUCT}"
+!if ${ARCH} == x64
+  InstallDir "$PROGRAMFILES64\${PRODUCT}"
+!else
+  ; 32-bit programs: on 64-bit Windows this is the (x86) folder.
+  InstallDir "$PROGRAMFILES\${PRODUCT}"
+!endif
 ; Running setup again proposes the folder of the installation it repairs.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
@@ -59,6 +74,18 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 ; The two verbs of one file type, each starting Pellory on the clicked file. The shield says that
 ; the verb may ask for administrator rights.
+; The programs and the uninstaller of the installation in FOLDER, unless it is this one; the folder
+; goes only when empty.
+!macro REMOVE_COPY FOLDER
+  ${If} ${FOLDER} != ""
+  ${AndIf} ${FOLDER} != $INSTDIR
+    Delete "${FOLDER}\Pellory.exe"
+    Delete "${FOLDER}\Brannock.exe"
+    Delete "${FOLDER}\${UNINSTALLER}"
+    RMDir "${FOLDER}"
+  ${EndIf}
+!macroend
+
 !macro VERBS TYPE
   WriteRegStr HKCR "${TYPE}\shell\Register\command" "" '${COMMAND} /register "%1"'
   WriteRegStr HKCR "${TYPE}\shell\Register" "HasLUAShield" ""
@@ -68,19 +95,25 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 Section "${PRODUCT}" SecMain
   SectionIn RO
-  ; Brannock is 32-bit and deletes in the 32-bit view, so the keys are written there too (the
-  ; file types' keys are shared by both views anyway).
-  SetRegView 32
+  ; The other build's installation goes with its list entry: both put the same verbs in place,
+  ; and one copy, one set of keys and one entry stay. On 32-bit Windows there is one view only.
+!if ${ARCH} == x86
+  ${If} ${RunningX64}
+!endif
+    SetRegView ${OTHER_VIEW}
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    !insertmacro REMOVE_COPY $0
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+!if ${ARCH} == x86
+  ${EndIf}
+!endif
+  ; Brannock deletes in its own build's view, so the keys are written there too (the file types'
+  ; keys are shared by both views anyway).
+  SetRegView ${VIEW}
 
   ; An earlier installation in another folder goes, so that one copy and one set of keys stay.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} $0 != $INSTDIR
-    Delete "$0\Pellory.exe"
-    Delete "$0\Brannock.exe"
-    Delete "$0\${UNINSTALLER}"
-    RMDir "$0"
-  ${EndIf}
+  !insertmacro REMOVE_COPY $0
 
   SetOutPath "$INSTDIR"
   ; /oname also keeps a build path beginning with a slash from reading as a switch.
@@ -109,7 +142,7 @@ Section "${PRODUCT}" SecMain
 SectionEnd
 
 Section "Uninstall"
-  SetRegView 32
+  SetRegView ${VIEW}
   ; Brannock takes the verbs and the Applications entry out; it must be done before its own file
   ; goes.
   ExecWait '"$INSTDIR\Brannock.exe"'

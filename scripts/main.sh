@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# The main job: builds Pellory, registers the bundled sample COM server with it under Wine,
-# shows the balloon and proves from the registry that the sample is registered.
+# The main job: builds both Windows builds, registers the bundled 64-bit sample COM server with
+# the 64-bit Pellory under Wine, shows the balloon and proves from the registry that the sample is
+# registered.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686
-
 . scripts/wine-env.sh
+wine_host
+for preset in mingw-x86_64 mingw-i686; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
 # On the user's own display when there is one; otherwise on Xvfb, with a screenshot.
 [ -n "${DISPLAY:-}" ] && export PELLORY_KEEP_DISPLAY=1
 trap wine_env_down EXIT
@@ -15,13 +19,14 @@ trap 'exit 143' INT TERM
 wine_env_up build
 
 clsid='{1A4B2F75-D296-4C37-8646-A4B431AED98C}'
-sample=$(winepath -w build/i686/bin/PellorySample.dll 2>/dev/null)
+sample=$(wine winepath -w build/x86_64/bin/PellorySample.dll 2>/dev/null)
 # Start from an unregistered sample, so that what the registry shows afterwards is Pellory's doing.
-wine reg delete "HKCR\\CLSID\\$clsid" /f >/dev/null 2>&1 || true
-wine reg delete 'HKCR\Pellory.Sample' /f >/dev/null 2>&1 || true
+# The 64-bit view, whichever loader runs reg.
+wine reg delete "HKCR\\CLSID\\$clsid" /f /reg:64 >/dev/null 2>&1 || true
+wine reg delete 'HKCR\Pellory.Sample' /f /reg:64 >/dev/null 2>&1 || true
 
 echo "Running: Pellory.exe /register $sample"
-wine build/i686/bin/Pellory.exe /register "$sample" &
+wine build/x86_64/bin/Pellory.exe /register "$sample" &
 pellory=$!
 for _ in $(seq 150); do
   xwininfo -root -tree 2>/dev/null | grep -q ' 333x67+' && break
@@ -37,6 +42,6 @@ wait "$pellory" || status=$?
 echo "Pellory ended with exit status $status once its balloon closed."
 
 echo "The registry now holds:"
-wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32"
-wine reg query 'HKCR\Pellory.Sample\CLSID'
+wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /reg:64
+wine reg query 'HKCR\Pellory.Sample\CLSID' /reg:64
 exit "$status"

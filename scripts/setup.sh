@@ -7,23 +7,26 @@ set -euo pipefail
 
 packages=(
   git procps cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 mingw-w64-tools
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+  binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick nsis
 )
 # What the scripts and the build run by name.
 programs=(
   git free cmake ctest ninja clang++ clang-format i686-w64-mingw32-gcc-posix
   x86_64-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
-  i686-w64-mingw32-objdump
+  i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump
   i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
   x86_64-w64-mingw32-widl makensis wine wineboot wineserver winepath Xvfb xwininfo import
 )
 # What they read or run by path. The fonts are copied into each Wine prefix; /usr/lib/wine/wine
-# is the 32-bit Wine loader, without which a 32-bit program does not start.
+# and wine64 are Wine's 32- and 64-bit loaders (a host that runs 64-bit code only gets the first
+# installed but cannot run it); NSIS's amd64 stubs make the 64-bit setup program.
 files=(
   /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
   /usr/share/wine/fonts/tahomabd.ttf /usr/share/wine/fonts/ms_sans_serif.ttf
-  /usr/lib/wine/wine /usr/bin/import /usr/src/googletest/CMakeLists.txt
+  /usr/lib/wine/wine /usr/lib/wine/wine64 /usr/share/nsis/Stubs/lzma_solid-amd64-unicode
+  /usr/share/nsis/Plugins/amd64-unicode/System.dll /usr/bin/import /usr/src/googletest/CMakeLists.txt
   /usr/i686-w64-mingw32/include/windows.h /usr/x86_64-w64-mingw32/include/windows.h
   /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
 )

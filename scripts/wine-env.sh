@@ -3,8 +3,43 @@
 # Usage: trap wine_env_down EXIT; wine_env_up BUILD_ROOT
 # A failed wine_env_up takes down what it started itself, too.
 
+# Whether this host runs 32-bit programs, decided once by trying Wine's 32-bit loader: some
+# kernels run 64-bit user code only, and there Debian's wine script still picks that loader, so
+# every Wine command fails with "Exec format error". PELLORY_HOST_32=no makes a host that can
+# behave as one that cannot. Every Wine command of the scripts goes through wine() below.
+wine_host() {
+  if [ -z "${PELLORY_HOST_SAID:-}" ]; then
+    local how="this host runs"
+    case ${PELLORY_HOST_32:-} in
+      yes | no) how="this host is taken to run (PELLORY_HOST_32=$PELLORY_HOST_32)" ;;
+      *)
+        PELLORY_HOST_32=no
+        if /usr/lib/wine/wine --version >/dev/null 2>&1; then PELLORY_HOST_32=yes; fi
+        ;;
+    esac
+    if [ "$PELLORY_HOST_32" = yes ]; then
+      echo "$how 32- and 64-bit code: both builds are run"
+    else
+      echo "$how 64-bit code only: the 32-bit programs are built and checked, not run"
+    fi
+    export PELLORY_HOST_SAID=1
+  fi
+  export PELLORY_HOST_32
+  # Wine starts a 64-bit program's children through WINELOADER.
+  [ "$PELLORY_HOST_32" = yes ] || export WINELOADER=/usr/lib/wine/wine64
+}
+
+wine() {
+  if [ "${PELLORY_HOST_32:-}" = no ]; then
+    /usr/lib/wine/wine64 "$@"
+  else
+    command wine "$@"
+  fi
+}
+
 wine_env_up() {
   local root=$1 shipped=/usr/share/wine/fonts face
+  wine_host
   # Checked before anything starts. Debian's Wine does not look into its own font folder; on
   # Windows these faces (Marlett, Tahoma, MS Sans Serif) live in the Windows font folder, so
   # they are copied there.
@@ -44,7 +79,7 @@ wine_env_up() {
     [ -n "${WINE_ENV_XVFB:-}" ] || { echo "wine-env: could not start Xvfb" >&2; return 1; }
   fi
   WINE_ENV_STARTED=1
-  if [ ! -f "$WINEPREFIX/system.reg" ] && ! wineboot -i >/dev/null 2>&1; then
+  if [ ! -f "$WINEPREFIX/system.reg" ] && ! wine wineboot -i >/dev/null 2>&1; then
     echo "wine-env: wineboot could not set up the prefix $WINEPREFIX" >&2
     wine_env_down
     return 1

@@ -32,6 +32,28 @@ std::wstring BinDir() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
+std::wstring OtherBinDir() {
+  return BinDir() + (sizeof(void*) == 8 ? L"\\..\\..\\i686\\bin\\" : L"\\..\\..\\x86_64\\bin\\");
+}
+
+bool Host32() {
+  const wchar_t* said = _wgetenv(L"PELLORY_HOST_32");
+  return !said || std::wstring_view(said) != L"no";
+}
+
+void NotRun(const std::string& why) {
+  const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::ofstream((BinDir() + L"\\not-run.txt").c_str(), std::ios::app)
+      << (sizeof(void*) * 8) << "-bit " << test->test_suite_name() << "." << test->name() << ": "
+      << why << "\n";
+}
+
+struct NotRunList : testing::EmptyTestEventListener {
+  void OnTestPartResult(const testing::TestPartResult& part) override {
+    if (part.skipped()) NotRun(part.message());
+  }
+};
+
 Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir,
               HANDLE token) {
   const std::wstring path = file.find(L'\\') == std::wstring::npos ? BinDir() + L"\\" + file : file;
@@ -137,8 +159,8 @@ std::wstring FreshFolder(const std::wstring& name) {
 std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
                         const std::wstring& name, size_t bytes) {
   const std::wstring target = folder + L"\\" + name;
-  EXPECT_TRUE(CopyFileW((BinDir() + L"\\" + server).c_str(), target.c_str(), FALSE))
-      << "no " << Narrow(server);
+  const auto source = server.find(L'\\') == std::wstring::npos ? BinDir() + L"\\" + server : server;
+  EXPECT_TRUE(CopyFileW(source.c_str(), target.c_str(), FALSE)) << "no " << Narrow(server);
   if (bytes) std::filesystem::resize_file(target, bytes);
   return target;
 }
@@ -317,6 +339,7 @@ BalloonRun CloseBalloon(const Process& process) {
 // gtest_main only offers main.
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new e2e::NotRunList);
   // Balloons are read through the accessibility interfaces as screen readers do, over COM.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   return RUN_ALL_TESTS();

@@ -32,6 +32,14 @@ struct Process {
 std::string Narrow(const std::wstring& text);
 // Folder of the running e2e.exe, where the built programs are too; no trailing backslash.
 std::wstring BinDir();
+// The other bitness's build folder, with its trailing backslash.
+std::wstring OtherBinDir();
+// Whether 32-bit programs run here (the scripts try Wine's 32-bit loader and say so): a 64-bit
+// driver starts none where they do not.
+bool Host32();
+// Names what the running test leaves out, and why, in not-run.txt beside the driver, which the
+// test command lists at its end; a skipped test is named there by itself.
+void NotRun(const std::string& why);
 // Starts FILE (a name in BinDir, or a full path) with the argument text ARGS, in DIR if given,
 // with TOKEN if given; fails the test if it cannot.
 Process Start(const std::wstring& file, const std::wstring& args = {}, const std::wstring& dir = {},
@@ -56,7 +64,8 @@ void CreateKey(const std::wstring& path, const std::wstring& value = {},
 
 // A fresh, empty folder of this name in the prefix's temp folder.
 std::wstring FreshFolder(const std::wstring& name);
-// Copies a built file into FOLDER under NAME, whole or its first BYTES; the copy's full path.
+// Copies a built file (a name in BinDir, or a full path) into FOLDER under NAME, whole or its first
+// BYTES; the copy's full path.
 std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
                         const std::wstring& name, size_t bytes = 0);
 // The lines a test server or planted file logged beside FILE, in order and split by |; empty

@@ -1,5 +1,6 @@
-// The setup program under Wine: the programs and verbs it installs, a verb at work, a repair, a
-// move, and an uninstall that takes out its own keys and files and leaves the rest alone.
+// The setup program under Wine: the programs and verbs it installs in place of the other build's,
+// a verb at work, a repair, a move, and an uninstall that takes out its own keys and files and
+// leaves the rest alone.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -50,17 +51,29 @@ void ExpectInstalledIn(const std::wstring& folder) {
 }
 
 TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
-  const std::wstring setup = BinDir() + L"\\Pellory-1.0.0.1-setup.exe";
-  if (GetFileAttributesW(setup.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    GTEST_SKIP() << "no setup program beside the driver (only the 32-bit build makes one)";
-  }
+  const bool x64 = sizeof(void*) == 8;
+  const std::wstring setup =
+      BinDir() + (x64 ? L"\\Pellory-1.0.0.1-x64-setup.exe" : L"\\Pellory-1.0.0.1-x86-setup.exe");
   CreateKey(L"dllfile\\shell\\Keep\\command", L"keep.exe \"%1\"");
-  const auto first = FreshFolder(L"setup first"), moved = FreshFolder(L"setup moved");
+  const auto first = FreshFolder(L"setup first"), moved = FreshFolder(L"setup moved"),
+             other = FreshFolder(L"setup other");
   RemoveDirectoryW(first.c_str());
   RemoveDirectoryW(moved.c_str());
+  // The other build installed first; this one takes its place and its list entry.
+  const REGSAM otherView = x64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  if (!x64 || Host32()) {
+    const auto otherSetup =
+        OtherBinDir() + (x64 ? L"Pellory-1.0.0.1-x86-setup.exe" : L"Pellory-1.0.0.1-x64-setup.exe");
+    ASSERT_EQ(WaitExit(Start(otherSetup, L"/S /D=" + other), 60000), 0u);
+    ASSERT_EQ(ValueOf(kEntry, L"InstallLocation", otherView), other);
+  } else {
+    NotRun("the 32-bit installation it replaces: this host runs 64-bit code only");
+  }
   // /D= comes last and unquoted.
   ASSERT_EQ(WaitExit(Start(setup, L"/S /D=" + first), 60000), 0u);
   ExpectInstalledIn(first);
+  EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation", otherView)) << "two list entries";
+  EXPECT_EQ(GetFileAttributesW((other + L"\\Pellory.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // A right-click on "Register" of a DLL, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"setup verb"), L"clicked server.dll");
