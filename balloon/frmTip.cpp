@@ -151,12 +151,16 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
 // Held from reading the places taken until this balloon is shown, so that processes started
 // together never pick the same one. A holder that died leaves it abandoned, which is ours then;
 // after a hung one the place is chosen all the same, at worst shared. Only the right to wait is
-// asked for: one made by an elevated Pellory grants a limited one no more than that.
+// asked for, which the lock grants every Pellory of the session, elevated or not. While it waits,
+// messages other programs send are answered (one that broadcasts must not hang on us); posted
+// ones wait, so that nothing happens to the hidden balloon before it is shown.
 class PlacesLock {
  public:
-  PlacesLock() : mutex_(CreateMutexExW(nullptr, kPlacesMutex, 0, SYNCHRONIZE)) {
+  PlacesLock() {
+    win32::SharedObjectSecurity security;
+    mutex_.reset(CreateMutexExW(security.get(), kPlacesMutex, 0, SYNCHRONIZE));
     if (!mutex_) return;
-    const DWORD got = WaitForSingleObject(mutex_.get(), kPlacesWaitMs);
+    const DWORD got = win32::WaitAnswering(mutex_.get(), kPlacesWaitMs, true);
     owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
   }
   ~PlacesLock() {
@@ -222,14 +226,15 @@ frmTip::~frmTip() {
 }
 
 void frmTip::Show(std::unique_ptr<frmTip> form) {
+  PlacesLock lock;
   const HWND hwnd = form->hwnd();
-  // Closed while hidden (WM_CLOSE, or a reader pressing its button): nothing would ever end the
-  // message loop, so the caller tells the outcome otherwise.
+  // Closed while hidden (WM_CLOSE, or a reader pressing its button), before or while it waited
+  // for its place: nothing would ever end the message loop, so the caller tells the outcome
+  // otherwise.
   if (!hwnd) throw std::runtime_error("the balloon was closed before it was shown");
   form->selfOwned_ = true;
   frmTip* self = form.release();
   ++shownForms;
-  PlacesLock lock;
   RECT alone;
   GetWindowRect(hwnd, &alone);
   const auto place = balloon::PlaceBalloon(FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),

@@ -251,8 +251,10 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     if (!form_) return Gone(child);
     POINT at{x, y};
     ScreenToClient(form_->Window(), &at);
+    // No id when the standard object cannot count its children: then the standard answer.
     const auto close = form_->CloseButton();
-    if (close && PtInRect(&*close, at)) return Number(*CloseId(), child);
+    const auto id = CloseId();
+    if (close && id && PtInRect(&*close, at)) return Number(*id, child);
     return standard_->accHitTest(x, y, child);
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {

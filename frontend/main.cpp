@@ -4,12 +4,14 @@
 // After windows.h, which they need.
 #include <objbase.h>
 #include <shellapi.h>
+#include <winnetwk.h>
 #include <tlhelp32.h>
 
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "balloon/frmTip.h"
 #include "balloon/modBalloon.h"
@@ -44,6 +46,7 @@ class ChildProcess final : public modMain::Child {
 
   modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
     using End = modMain::ToolRun::End;
+    if (!process_) return {End::Failed, 0, ERROR_INVALID_HANDLE};
     // Messages are answered meanwhile: a program that broadcasts to every window must not hang
     // on ours.
     const DWORD woke = win32::WaitAnswering(
@@ -99,6 +102,33 @@ class Win32Platform final : public modMain::Platform {
         return full;
       }
       full.resize(n);
+    }
+  }
+
+  bool FileExists(const std::wstring& fullPath) override {
+    if (GetFileAttributesW(fullPath.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  }
+
+  std::wstring UniversalPath(const std::wstring& fullPath) override {
+    // Only a drive letter can stand for a network share.
+    if (fullPath.size() < 3 || fullPath[1] != L':' || fullPath[2] != L'\\' ||
+        GetDriveTypeW(fullPath.substr(0, 3).c_str()) != DRIVE_REMOTE) {
+      return fullPath;
+    }
+    static const win32::SystemLibrary mpr(L"mpr.dll");
+    const auto universalName = mpr.Bind<decltype(::WNetGetUniversalNameW)>("WNetGetUniversalNameW");
+    if (!universalName) return fullPath;
+    std::vector<BYTE> info(1024);
+    for (DWORD size = static_cast<DWORD>(info.size());;) {
+      const DWORD result =
+          universalName(fullPath.c_str(), UNIVERSAL_NAME_INFO_LEVEL, info.data(), &size);
+      if (result == NO_ERROR) {
+        return reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(info.data())->lpUniversalName;
+      }
+      if (result != ERROR_MORE_DATA || size <= info.size()) return fullPath;
+      info.resize(size);
     }
   }
 
@@ -174,7 +204,11 @@ class Win32Platform final : public modMain::Platform {
 
   modMain::Started StartElevated(const modMain::Relaunch& request) override {
     const auto failure = [](DWORD code) { return NotStarted(code, comFiles::Explain(code)); };
-    mark_.reset(CreateEventW(nullptr, TRUE, FALSE, RelaunchMark(GetCurrentProcessId()).c_str()));
+    // The copy may be another account's (an administrator's name and password at the prompt);
+    // it only looks whether the mark is there.
+    win32::SharedObjectSecurity security;
+    mark_.reset(CreateEventExW(security.get(), RelaunchMark(GetCurrentProcessId()).c_str(),
+                               CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE));
     if (!mark_) return failure(GetLastError());
     // Only now, and only the system's own: most runs never need the shell.
     static const win32::SystemLibrary shell32(L"shell32.dll");
@@ -201,6 +235,8 @@ class Win32Platform final : public modMain::Platform {
     const DWORD error = GetLastError();
     if (com) coUninitialize();
     if (!started) return failure(error);
+    // The shell may hand back no process (the work went elsewhere): then the wait fails, and the
+    // user is told so.
     return Adopt(info.hProcess);
   }
 

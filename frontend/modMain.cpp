@@ -306,6 +306,8 @@ std::wstring ServerFailure(const CommandAction& action, const std::wstring& name
 // TYPE_E_REGISTRYACCESS.
 constexpr std::uint32_t kToolDenied[] = {5};
 constexpr std::uint32_t kComDenied[] = {0x80070005, 0x8002801C};
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), as the type-library loader reports a missing file.
+constexpr std::uint32_t kFileNotFound = 0x80070002;
 
 // Tried in order; the last takes every file.
 constexpr Handler kHandlers[] = {
@@ -444,11 +446,15 @@ bool DeniedAccess(const Handler& handler, const ToolRun& run) {
          std::ranges::find(handler.deniedAccess, run.exitCode) != handler.deniedAccess.end();
 }
 
-// A limited token: the copy with administrator rights does the work and shows the one balloon.
-Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& registration,
+// No administrator rights: the copy that has them does the work and shows the one balloon. It
+// gets the full path, and a mapped drive as its network path, since a program with administrator
+// rights does not see the drives the user mapped.
+Outcome RunElevated(const Registration& registration, const std::wstring& file,
                     Platform& platform) {
-  const Relaunch request{L"runas", platform.OwnPath(), std::wstring(rawCommandLine),
-                         platform.CurrentFolder()};
+  const Relaunch request{L"runas", platform.OwnPath(),
+                         std::wstring(registration.action->switchText) + L" " +
+                             QuotePath(platform.UniversalPath(file)),
+                         platform.UniversalPath(platform.CurrentFolder())};
   const Started copy = platform.StartElevated(request);
   if (!copy.child) {
     const StartFailure& failure = copy.failure;
@@ -463,7 +469,17 @@ Outcome RunElevated(std::wstring_view rawCommandLine, const Registration& regist
                      BoxIcon::Error);
     return {false, 1};
   }
-  return {false, StatusOf(copy.child->Wait(kNoTimeout))};
+  const ToolRun run = copy.child->Wait(kNoTimeout);
+  if (run.end != ToolRun::End::Exited) {
+    // The copy may have told its outcome; this one cannot, and says so rather than nothing.
+    std::wstring why = platform.SystemText(run.error);
+    if (why.empty()) why = L"error " + ExitCodeText(run.error) + L".";
+    platform.ShowBox(L"Pellory with administrator rights was started on " +
+                         registration.request.name +
+                         L", but waiting for it failed, so its outcome is unknown: " + why,
+                     BoxIcon::Error);
+  }
+  return {false, StatusOf(run)};
 }
 
 }  // namespace
@@ -491,24 +507,34 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
     return {false, 1};
   }
   const auto& registration = std::get<Registration>(command);
-  const Token token = platform.TokenKind();
-  // Only once: under Wine, for one, the copy's token is limited again.
-  if (token == Token::Limited && !platform.IsRelaunchedCopy()) {
-    return RunElevated(rawCommandLine, registration, platform);
-  }
   const auto& action = *registration.action;
   const auto& request = registration.request;
   const std::wstring& name = request.name;
   // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
-  const auto resolved =
-      action.serverSwitch.empty() ? std::nullopt : platform.FullPath(request.path);
+  const auto resolved = platform.FullPath(request.path);
   const std::wstring file = resolved.value_or(request.path);
-  const Handler& handler = HandlerFor(action, resolved ? std::wstring_view(file) : L"");
+  const Handler& handler =
+      HandlerFor(action, resolved && !action.serverSwitch.empty() ? std::wstring_view(file) : L"");
+  // What needs no rights is decided before any prompt: the prompt is only for work that runs.
   if (handler.mustRegisterItself) {
     const ServerCheck check = platform.CheckServer(file);
     if (check.kind != ServerCheck::Kind::SelfRegistering) {
       return Tell(platform, DescribeRefusedServer(name, check), 1);
     }
+  }
+  const Token token = platform.TokenKind();
+  // Only once: under Wine, for one, the copy's token is limited again.
+  if (token != Token::Full && !platform.IsRelaunchedCopy()) {
+    if (resolved && !platform.FileExists(file)) {
+      // As regsvr32 or the type-library loader would have said it, with rights or without.
+      const bool tool = handler.kind == Handler::Kind::Tool;
+      const ToolRun missing{ToolRun::End::Exited, tool ? 3u : kFileNotFound};
+      return Tell(platform,
+                  Describe(handler, action, name, missing,
+                           tool ? std::wstring() : platform.SystemText(kFileNotFound)),
+                  StatusOf(missing));
+    }
+    return RunElevated(registration, file, platform);
   }
 
   const Started started = handler.start(platform, action, request, file);

@@ -125,7 +125,7 @@ enum class BoxIcon { Information, Error };
 enum class Token {
   Full,      // elevated, or no user account control: nothing to ask for
   Limited,   // an administrator's, filtered: one prompt gives the rights
-  Standard,  // a standard user's: no prompt would help
+  Standard,  // a standard user's: the prompt asks for an administrator's name and password
 };
 
 // A program Pellory started, owned: it is waited for or stopped through this object alone.
@@ -149,11 +149,11 @@ struct Started {
   StartFailure failure;  // when there is no child
 };
 
-// How a limited Pellory starts its copy with administrator rights.
+// How a Pellory without administrator rights starts its copy with them.
 struct Relaunch {
   std::wstring verb;
   std::wstring program;
-  std::wstring arguments;  // exactly the text it was given
+  std::wstring arguments;  // the switch and the full path, mapped drives as network paths
   std::wstring folder;
 };
 // ERROR_CANCELLED: the user declined the prompt; also the exit status then.
@@ -166,6 +166,11 @@ class Platform {
   virtual Started StartTool(const std::wstring& commandLine) = 0;
   // PATH as the system resolves it against the current folder; nothing if it cannot.
   virtual std::optional<std::wstring> FullPath(const std::wstring& path) = 0;
+  // False only when the system says that the file or its folder is not there.
+  virtual bool FileExists(const std::wstring& fullPath) = 0;
+  // A full path on a mapped network drive as the network path that the drive stands for, which
+  // a program with administrator rights still reaches; any other path as it is.
+  virtual std::wstring UniversalPath(const std::wstring& fullPath) = 0;
   // This program's own full path.
   virtual std::wstring OwnPath() = 0;
   // The system's words for an error code or HRESULT; empty if it has none.
@@ -182,7 +187,8 @@ class Platform {
   // Whether this process is the copy a limited Pellory started for administrator rights.
   virtual bool IsRelaunchedCopy() = 0;
   virtual std::wstring CurrentFolder() = 0;
-  // Starts REQUEST through the shell, marked so that the copy knows itself.
+  // Starts REQUEST through the shell, marked so that the copy knows itself. A child whose
+  // process the shell did not hand back fails its wait.
   virtual Started StartElevated(const Relaunch& request) = 0;
   // Throws when no balloon can be shown; the outcome then goes into a box.
   virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;

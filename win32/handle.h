@@ -54,6 +54,7 @@ inline void CloseKernel(HANDLE h) { CloseHandle(h); }
 inline void CloseModule(HMODULE h) { FreeLibrary(h); }
 inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
 inline void CloseKey(HKEY h) { RegCloseKey(h); }
+inline void FreeLocal(void* h) { LocalFree(h); }
 
 using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
 using unique_hrgn = unique_handle<HRGN, &CloseGdi>;

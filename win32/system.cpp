@@ -65,16 +65,22 @@ std::wstring ModulePath(HMODULE module) {
   }
 }
 
-DWORD WaitAnswering(HANDLE object, DWORD timeoutMs) {
+DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const DWORD wait = timeoutMs == INFINITE ? INFINITE
                        : now < deadline      ? static_cast<DWORD>(deadline - now)
                                              : 0;
-    const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, wait, QS_ALLINPUT);
+    const DWORD woke =
+        MsgWaitForMultipleObjects(1, &object, FALSE, wait, sentOnly ? QS_SENDMESSAGE : QS_ALLINPUT);
     if (woke != WAIT_OBJECT_0 + 1) return woke;
     MSG msg;
+    if (sentOnly) {
+      // Looking is enough: the system hands sent messages to their windows on the way.
+      PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);

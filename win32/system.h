@@ -57,8 +57,26 @@ inline void MessageLoop() {
 }
 
 // Waits until OBJECT is signalled or timeoutMs have passed (INFINITE: no limit), dispatching the
-// thread's messages meanwhile: WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
+// thread's messages meanwhile (only those sent by other threads when sentOnly: posted ones wait
+// in the queue): WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
 // saying why.
-DWORD WaitAnswering(HANDLE object, DWORD timeoutMs);
+DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
+
+// Security for a named object that every Pellory of the session shares, elevated or not. By
+// default one made by an elevated Pellory admits administrators and the system only, and its
+// high integrity label shuts out lower processes; a standard user's shuts out the administrator
+// who typed their name and password at the prompt, another account. So any signed-in account
+// may wait on it and release it (SYNCHRONIZE, all that takes; the creator's own handle has the
+// rest), and its label is low.
+class SharedObjectSecurity {
+ public:
+  SharedObjectSecurity();
+  // nullptr, and with it the default security, when it could not be made.
+  SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
+
+ private:
+  unique_handle<PSECURITY_DESCRIPTOR, &FreeLocal> descriptor_;
+  SECURITY_ATTRIBUTES attributes_{};
+};
 
 }  // namespace win32

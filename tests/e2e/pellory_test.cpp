@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <aclapi.h>
+
 #include "driver.h"
 #include "tests/unit/cases.h"
 #include "win32/system.h"
@@ -116,29 +118,79 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBox) {
   EXPECT_EQ(box.status, 1u);
 }
 
+// Whether an account that is neither the creator nor an administrator, at low integrity, may
+// wait on OBJECT: what a copy started with an administrator's name and password needs.
+bool AnyAccountMayWaitOn(HANDLE object) {
+  // Wine enforces no access list, and makes objects with none: one must be there.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                          DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                      nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const win32::unique_handle<PSECURITY_DESCRIPTOR, &win32::FreeLocal> owned(descriptor);
+  win32::unique_handle_k own, other, impersonation;
+  std::vector<BYTE> user(256);
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(administrators);
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()) ||
+      !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+      !GetTokenInformation(own.get(), TokenUser, user.data(), 256, &size)) {
+    return false;
+  }
+  SID_AND_ATTRIBUTES disabled[] = {{reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, 0},
+                                   {administrators, 0}};
+  GENERIC_MAPPING mapping = {STANDARD_RIGHTS_READ, STANDARD_RIGHTS_WRITE, STANDARD_RIGHTS_EXECUTE,
+                             EVENT_ALL_ACCESS};
+  PRIVILEGE_SET privileges;
+  DWORD privilegesSize = sizeof(privileges), granted = 0;
+  BOOL allowed = FALSE;
+  return dacl &&
+         CreateRestrictedToken(own.get(), 0, 2, disabled, 0, nullptr, 0, nullptr, other.put()) &&
+         DuplicateToken(other.get(), SecurityImpersonation, impersonation.put()) &&
+         AccessCheck(descriptor, impersonation.get(), SYNCHRONIZE, &mapping, &privileges,
+                     &privilegesSize, &granted, &allowed) &&
+         allowed;
+}
+
 // Wine's own token is full, and its linked token the limited one that user account control gives
-// an administrator's programs. Wine raises no token, so the copy is limited too, and must know
-// itself as the copy: it alone does the work, shows the one balloon and passes on its status.
-TEST(Pellory, ALimitedTokenHasOneCopyDoTheWork) {
-  win32::unique_handle_k own, limited;
+// an administrator's programs; a restricted one without the administrators group stands for a
+// standard user's (Wine calls it limited too, so the unit table tells the two apart). Wine raises
+// no token, so the copy is limited too, and must know itself as the copy: it alone does the work,
+// shows the one balloon and passes on its status.
+TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
+  win32::unique_handle_k own, limited, standard;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
   TOKEN_LINKED_TOKEN linked{};
-  DWORD size = 0;
-  ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked), &size));
+  DWORD size = sizeof(linked);
+  ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
   limited.reset(linked.LinkedToken);
-  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"elevation"), L"fail.dll");
-  auto first = Start(L"Pellory.exe", L"/register " + dll, {}, limited.get());
-  Process copy;
-  for (int i = 0; i < 500 && !copy; ++i, Sleep(20)) {
-    for (const DWORD id : ChildrenOf(first.Id()))
-      copy = Process(OpenProcess(PROCESS_ALL_ACCESS, 0, id), id);
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  size = sizeof(administrators);
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  SID_AND_ATTRIBUTES disabled{administrators, 0};
+  ASSERT_TRUE(CreateRestrictedToken(limited.get(), 0, 1, &disabled, 0, nullptr, 0, nullptr,
+                                    standard.put()));
+  for (const HANDLE token : {limited.get(), standard.get()}) {
+    const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"elevation"), L"fail.dll");
+    auto first = Start(L"Pellory.exe", L"/register " + dll, {}, token);
+    Process copy;
+    for (int i = 0; i < 500 && !copy; ++i, Sleep(20)) {
+      for (const DWORD id : ChildrenOf(first.Id()))
+        copy = Process(OpenProcess(PROCESS_ALL_ACCESS, 0, id), id);
+    }
+    ASSERT_TRUE(ExpectBalloon(copy));
+    EXPECT_TRUE(VisibleWindows(first.Id()).empty()) << "the first one showed";
+    EXPECT_EQ(ChildrenOf(copy.Id()), std::vector<DWORD>{}) << "a third Pellory";
+    EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.Id()));
+    const win32::unique_handle_k mark(OpenEventW(
+        READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.Id())).c_str()));
+    EXPECT_TRUE(mark && AnyAccountMayWaitOn(mark.get())) << "the copy's mark is not shared";
+    EXPECT_EQ(CloseBalloon(copy).status, 5u);
+    EXPECT_EQ(WaitExit(first), 5u);
   }
-  ASSERT_TRUE(ExpectBalloon(copy));
-  EXPECT_TRUE(VisibleWindows(first.Id()).empty()) << "the first one showed";
-  EXPECT_EQ(ChildrenOf(copy.Id()), std::vector<DWORD>{}) << "a third Pellory";
-  EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.Id()));
-  EXPECT_EQ(CloseBalloon(copy).status, 5u);
-  EXPECT_EQ(WaitExit(first), 5u);
 }
 
 }  // namespace

@@ -57,15 +57,25 @@ void CheckRegistration(const std::wstring& line, const CommandAction& action,
   const std::wstring& name = registration->request.name;
   CHECK(!name.empty() && name == inner.substr(inner.find_last_of(L"\\/") + 1));
 
-  // A limited token asks for a copy of Pellory with exactly this argument text, and only that.
+  // The fake resolves a path against C:\cwd unless it starts with a drive and a backslash.
+  const bool absolute = inner.size() > 2 && inner[1] == L':' && inner[2] == L'\\';
+  const std::wstring full = (absolute ? L"" : L"C:\\cwd\\") + std::wstring(inner);
+
+  // Without rights, a copy of Pellory is asked for, and only that, with a line that it reads as
+  // the same action on the full path (a mapped drive's network path).
   FakePlatform limited(L"limited");
   Run(line, limited);
-  CHECK(limited.calls ==
-        L"elevate runas C:\\P\\Pellory.exe [" + line + L"] in C:\\cwd | wait 4294967295");
+  const std::wstring before = L"elevate runas C:\\P\\Pellory.exe [", after = L"] in C:\\cwd";
+  const auto open = limited.calls.find(before), close = limited.calls.rfind(after);
+  CHECK(open != std::wstring::npos && close != std::wstring::npos &&
+        limited.calls.substr(close) == after + L" | wait 4294967295");
+  const Command copy =
+      ParseCommandLine(limited.calls.substr(open + before.size(), close - open - before.size()));
+  const auto* again = std::get_if<Registration>(&copy);
+  CHECK(again && again->action == &action && again->request.path == limited.UniversalPath(full));
 
   // Whoever does the work gets exactly the full path, or the tool the path as typed, as one
   // argument; the type-library process takes back exactly that file, in the same direction.
-  const std::wstring full = L"C:\\cwd\\" + std::wstring(inner);
   const Handler::Kind kind = HandlerFor(action, full).kind;
   std::wstring start;
   if (kind == Handler::Kind::TypeLibrary) {

@@ -2,7 +2,8 @@
 // user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
 // world behaves: limited, standard (the token), copy (this is the copy with administrator
 // rights), exit=N, timeout, lost=N (how a started program ends), nostart, notself, unreadable,
-// declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
+// missing (the file is not there), mapped (the current folder is on drive Z:, mapped to
+// \\srv\share), declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
 #pragma once
 
 #include <memory>
@@ -31,12 +32,19 @@ class FakePlatform final : public modMain::Platform {
     return Start(L"start " + commandLine, Has(L"nostart"));
   }
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
-    return Has(L"nofull") ? std::nullopt : std::optional(L"C:\\cwd\\" + path);
+    if (Has(L"nofull")) return std::nullopt;
+    return path.size() > 2 && path[1] == L':' && path[2] == L'\\' ? path
+                                                                  : CurrentFolder() + L"\\" + path;
+  }
+  bool FileExists(const std::wstring&) override { return !Has(L"missing"); }
+  std::wstring UniversalPath(const std::wstring& fullPath) override {
+    return fullPath.starts_with(L"Z:") ? L"\\\\srv\\share" + fullPath.substr(2) : fullPath;
   }
   std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
   std::wstring SystemText(std::uint32_t code) override {
     if (code == 0x80070005) return L"Access is denied.";
     if (code == 6) return L"The handle is invalid.";
+    if (code == 0x80070002) return L"The system cannot find the file specified.";
     return code == 0x80000003 ? L"One or more arguments are invalid." : L"";
   }
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
@@ -56,7 +64,7 @@ class FakePlatform final : public modMain::Platform {
     return Has(L"limited") ? Limited : Has(L"standard") ? Standard : Full;
   }
   bool IsRelaunchedCopy() override { return Has(L"copy"); }
-  std::wstring CurrentFolder() override { return L"C:\\cwd"; }
+  std::wstring CurrentFolder() override { return Has(L"mapped") ? L"Z:\\cwd" : L"C:\\cwd"; }
   modMain::Started StartElevated(const modMain::Relaunch& r) override {
     const std::wstring call =
         L"elevate " + r.verb + L" " + r.program + L" [" + r.arguments + L"] in " + r.folder;
