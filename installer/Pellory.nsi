@@ -1,6 +1,7 @@
 ; Setup of Pellory: installs the two programs of one build, puts the Register and Unregister verbs
 ; on the context menu of COM files, and adds an uninstaller that lets Brannock take them out again.
-; The build passes VERSION, ARCH (x64 or x86), PELLORY_EXE, BRANNOCK_EXE, ICON and OUTFILE (see
+; The build passes VERSION, ARCH (x64 or x86), PELLORY_EXE, BRANNOCK_EXE, ICON, OUTFILE and the
+; upgrade codes of the two Windows Installer packages, PACKAGE_X64 and PACKAGE_X86 (see
 ; CMakeLists.txt).
 
 ; NSIS 3 setup programs and uninstallers restrict their own library search to the system folder
@@ -71,6 +72,22 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !define COMMAND '"$INSTDIR\Pellory.exe"'
+
+; Where a package installed Pellory, its list entry and uninstaller would stay beside this one's
+; over the same keys, so setup stops, silent too (exit status 2).
+!macro REFUSE_PACKAGE CODE
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${CODE}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 = 0
+    MessageBox MB_ICONSTOP "Pellory was installed here from a Windows Installer package; \
+      uninstall it from the list of installed programs first." /SD IDOK
+    Abort
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro REFUSE_PACKAGE ${PACKAGE_X64}
+  !insertmacro REFUSE_PACKAGE ${PACKAGE_X86}
+FunctionEnd
 
 ; The two verbs of one file type, each starting Pellory on the clicked file. The shield says that
 ; the verb may ask for administrator rights.

@@ -9,7 +9,7 @@ packages=(
   git procps cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick nsis
+  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick nsis wixl msitools
 )
 # What the scripts and the build run by name.
 programs=(
@@ -17,7 +17,8 @@ programs=(
   x86_64-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
   i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump
   i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
-  x86_64-w64-mingw32-widl makensis wine wineboot wineserver winepath Xvfb xwininfo import
+  x86_64-w64-mingw32-widl makensis wixl msiinfo msidump wine wineboot wineserver winepath Xvfb
+  xwininfo import
 )
 # What they read or run by path. The fonts are copied into each Wine prefix; /usr/lib/wine/wine
 # and wine64 are Wine's 32- and 64-bit loaders (a host that runs 64-bit code only gets the first

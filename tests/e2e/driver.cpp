@@ -138,6 +138,15 @@ std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* nam
   return std::wstring(value);
 }
 
+std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
+  std::vector<std::pair<std::wstring, std::wstring>> verbs;
+  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
+    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
+    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
+  }
+  return verbs;
+}
+
 void CreateKey(const std::wstring& path, const std::wstring& value, const std::wstring& name) {
   EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), name.empty() ? nullptr : name.c_str(),
                             REG_SZ, value.c_str(),
@@ -331,6 +340,13 @@ BalloonRun CloseBalloon(const Process& process) {
   PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
   run.status = WaitExit(process);
   return run;
+}
+
+BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file) {
+  auto command = ValueOf(verb + L"\\command").value_or(L"\"\" %1");
+  command.replace(command.find(L"%1"), 2, file);
+  const auto program = command.substr(1, command.find(L'"', 1) - 1);
+  return CloseBalloon(Start(program, command.substr(program.size() + 3)));
 }
 
 }  // namespace e2e

@@ -57,6 +57,8 @@ bool KeyExists(const std::wstring& path);
 // below HKEY_LOCAL_MACHINE when PATH starts with "Software".
 std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* name = nullptr,
                                     REGSAM view = 0);
+// Each verb key of Pellory's four file types, with the switch its command gives Pellory.
+std::vector<std::pair<std::wstring, std::wstring>> Verbs();
 // Creates the key PATH below the classes root with the string value NAME (default: the key's
 // default value).
 void CreateKey(const std::wstring& path, const std::wstring& value = {},
@@ -110,6 +112,8 @@ std::wstring MessageText(HWND balloon);
 // Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
 // reads its icon, closes it with a click and waits for the exit.
 BalloonRun CloseBalloon(const Process& process);
+// Runs the command of the verb key VERB on FILE as the file manager does, and closes its balloon.
+BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file);
 
 struct ReleaseCom {
   void operator()(IUnknown* p) const { p->Release(); }

@@ -20,16 +20,6 @@ std::string Bytes(const std::wstring& file) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Each verb key of the four file types, with the switch its command gives Pellory.
-std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
-  std::vector<std::pair<std::wstring, std::wstring>> verbs;
-  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
-    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
-    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
-  }
-  return verbs;
-}
-
 void ExpectInstalledIn(const std::wstring& folder) {
   const std::wstring pellory = folder + L"\\Pellory.exe";
   for (const wchar_t* program : {L"\\Pellory.exe", L"\\Brannock.exe"}) {
@@ -77,10 +67,7 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
 
   // A right-click on "Register" of a DLL, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"setup verb"), L"clicked server.dll");
-  auto command = ValueOf(L"dllfile\\shell\\Register\\command").value_or(L"\"\" %1");
-  command.replace(command.find(L"%1"), 2, dll);
-  const auto program = command.substr(1, command.find(L'"', 1) - 1);
-  const auto run = CloseBalloon(Start(program, command.substr(program.size() + 3)));
+  const auto run = RunVerb(L"dllfile\\shell\\Register", dll);
   EXPECT_EQ(run.text, L"clicked server.dll has been registered.");
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 
