@@ -7,6 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "balloon/placement.h"
@@ -367,7 +368,8 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_DPICHANGED:
-      // Moved to a monitor of another DPI: the same balloon in twips, drawn for the new DPI.
+      // A change of scale, or of monitor: the same balloon in twips, drawn for the new DPI. The
+      // rectangle Windows suggests keeps the top left; a balloon keeps its place in the stack.
       ApplyDpi(HIWORD(wp));
       return 0;
     case WM_TIMER:
@@ -413,13 +415,22 @@ void frmTip::LoadForDpi() {
 
 void frmTip::ApplyDpi(int dpi) {
   if (dpi == dpi_ || dpi <= 0) return;
-  dpi_ = dpi;
+  RECT shown;
+  GetWindowRect(hwnd(), &shown);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
+  const int from = std::exchange(dpi_, dpi);
   LoadForDpi();
   // Its size in twips stays; the resize lays the controls out for the new DPI.
-  SetWindowPos(hwnd(), nullptr, 0, 0, balloon::TwipsToPixels(widthTwips_, tpp_.x),
-               balloon::TwipsToPixels(heightTwips_, tpp_.y),
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const auto place = balloon::Rescaled(FromRECT(shown), balloon::TwipsToPixels(widthTwips_, tpp_.x),
+                                       balloon::TwipsToPixels(heightTwips_, tpp_.y),
+                                       FromRECT(monitor.rcMonitor), from, dpi);
+  SetWindowPos(hwnd(), nullptr, place.left, place.top, place.width, place.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   RoundCorners();
+  // A rich-text file keeps the sizes it gives.
+  if (messageFontSet_) ApplyMessageFont();
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
@@ -616,7 +627,12 @@ void frmTip::ApplyMessageFont() {
   CHARFORMAT2W cf{};
   cf.cbSize = sizeof(cf);
   cf.dwMask = CFM_FACE | CFM_SIZE;
-  cf.yHeight = balloon::design::kTipHalfPoints * 10;  // twips
+  // Twips, which the rich-text control draws at the system's DPI: scaled, they come out as the
+  // design's points at the balloon's own.
+  const HDC screen = GetDC(nullptr);
+  const int system = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  cf.yHeight = MulDiv(balloon::design::kTipHalfPoints * 10, dpi_, system > 0 ? system : dpi_);
   lstrcpynW(cf.szFaceName, messageFace_.c_str(), LF_FACESIZE);
   SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
   SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
@@ -731,6 +747,7 @@ void frmTip::SetHeightTwips(std::int32_t height) {
 
 void frmTip::SetMessageFontFace(const std::wstring& face) {
   messageFace_ = face;
+  messageFontSet_ = true;
   ApplyMessageFont();
 }
 

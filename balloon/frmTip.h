@@ -115,6 +115,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   modBalloon::unique_hicon imgIcon_[3];
   std::wstring formFace_;
   std::wstring messageFace_{balloon::design::kTipFace};
+  bool messageFontSet_ = false;  // by SetMessageFontFace: a plain-text message
 
   std::optional<balloon::Source> captured_;  // where the left button went down
   bool tipPressed_ = false;

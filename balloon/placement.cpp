@@ -31,4 +31,16 @@ Rect PlaceBalloon(const Rect& first, int screenWidth, int screenHeight,
   return first;
 }
 
+Rect Rescaled(const Rect& shown, int width, int height, const Rect& screen, int from, int to) {
+  const auto scaled = [&](int distance) {
+    return RoundHalfEven(static_cast<double>(distance) * to / from);
+  };
+  const int right =
+      screen.left + screen.width - scaled(screen.left + screen.width - shown.left - shown.width);
+  const int bottom =
+      screen.top + screen.height - scaled(screen.top + screen.height - shown.top - shown.height);
+  return {std::max(screen.left, right - width), std::max(screen.top, bottom - height), width,
+          height};
+}
+
 }  // namespace balloon

@@ -17,4 +17,10 @@ inline constexpr int kPlaceGap = 4;
 Rect PlaceBalloon(const Rect& first, int screenWidth, int screenHeight,
                   std::span<const Rect> taken);
 
+// Where a shown balloon goes when the DPI of its screen changes from FROM to TO and its size
+// becomes WIDTH x HEIGHT: its distances from the screen's right and bottom edges scale with the
+// DPI, as every other balloon's do, so that a stack keeps its order and its gaps and a lone one
+// stays on the bottom edge; a place past the screen's top or left edge is moved onto it.
+Rect Rescaled(const Rect& shown, int width, int height, const Rect& screen, int from, int to);
+
 }  // namespace balloon

@@ -160,6 +160,58 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   }
 }
 
+// The screen's scale goes from 100 to 150 percent while two balloons are shown; the message is
+// sent as Windows sends it, since Wine reads its DPI once, at start. Each is then drawn as one
+// started at that DPI, message text included, and keeps its place: the lower on the bottom edge,
+// the upper above it, both whole on the screen.
+TEST(Balloon, AChangeOfScaleKeepsTheStackApartAndOnTheScreen) {
+  Mouse({0, 0});
+  std::vector<Process> tips;
+  std::vector<HWND> balloons;
+  for (int i = 0; i < 2; ++i) {
+    tips.push_back(Start(L"tiphost.exe", kTip));
+    balloons.push_back(ExpectBalloon(tips.back()));
+    ASSERT_NE(balloons.back(), nullptr);
+  }
+  const auto text = [](HWND balloon) {
+    Sleep(300);  // painted
+    RECT r;
+    GetWindowRect(balloon, &r);
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    return Around(CaptureScreen(), {r.left, r.top}, {w / 20, h * 3 / 10, w / 2, h * 9 / 10},
+                  [](Rgb c) { return Near(c, kBlack, 80); });
+  };
+  const RECT before = text(balloons[0]);
+  for (const HWND balloon : balloons) {
+    RECT suggested;
+    GetWindowRect(balloon, &suggested);
+    SendMessageTimeoutW(balloon, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                        reinterpret_cast<LPARAM>(&suggested), SMTO_NORMAL, 5000, nullptr);
+  }
+  const RECT after = text(balloons[0]);
+  SaveScreenPng(BinDir() + L"\\rescaled-balloons.png");
+  EXPECT_NEAR(static_cast<double>(after.bottom - after.top) / (before.bottom - before.top), 1.5,
+              0.2)
+      << "the message text kept its size";
+  RECT lower, upper;
+  GetWindowRect(balloons[0], &lower);
+  GetWindowRect(balloons[1], &upper);
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  for (const RECT& r : {lower, upper}) {
+    EXPECT_EQ(r.right - r.left, 500);
+    EXPECT_EQ(r.bottom - r.top, 100);
+    EXPECT_EQ(r.right, w - 10);
+    EXPECT_GE(r.top, 0);
+  }
+  EXPECT_EQ(lower.bottom, h);
+  EXPECT_LT(upper.bottom, lower.top) << "the two overlap";
+  for (size_t i = 0; i < tips.size(); ++i) {
+    PostMessageW(balloons[i], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
+    PostMessageW(balloons[i], WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
+    EXPECT_EQ(WaitExit(tips[i]), 0u);
+  }
+}
+
 TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
   // What, where the buttons go down and up in the balloon, which buttons, whether it closes.
   const std::tuple<const char*, POINT, POINT, DWORD, bool> cases[] = {

@@ -152,4 +152,26 @@ TEST(Placement, LowestFreePlaceAboveThoseShown) {
   }
 }
 
+// Three balloons stacked at 96 DPI, then the screen's scale changes: each stays whole on the
+// screen, none covers another, and the lowest keeps to the bottom edge, 7 pixels scaled from the
+// right one.
+TEST(Placement, AStackKeepsApartWhenTheScaleChanges) {
+  for (const int dpi : {72, 120, 144, 192, 288}) {
+    SCOPED_TRACE(dpi);
+    std::vector<Rect> stack;
+    for (int i = 0; i < 3; ++i)
+      stack.push_back(PlaceBalloon({684, 701, 333, 67}, 1024, 768, stack));
+    std::vector<Rect> now;
+    for (const Rect& r : stack)
+      now.push_back(Rescaled(r, 333 * dpi / 96, 67 * dpi / 96, {0, 0, 1024, 768}, 96, dpi));
+    EXPECT_EQ(now[0].top + now[0].height, 768);
+    EXPECT_NEAR(1024 - now[0].left - now[0].width, 7.0 * dpi / 96, 0.5);
+    for (size_t i = 0; i < now.size(); ++i) {
+      EXPECT_TRUE(now[i].left >= 0 && now[i].top >= 0 && now[i].left + now[i].width <= 1024);
+      for (size_t j = 0; j < i; ++j)
+        EXPECT_GE(now[j].top, now[i].top + now[i].height) << i << " covers " << j;
+    }
+  }
+}
+
 }  // namespace
