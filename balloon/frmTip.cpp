@@ -12,16 +12,18 @@
 
 #include "balloon/placement.h"
 #include "balloon/resource.h"
+#include "balloon/stack.h"
+#include "balloon/tipClass.h"
 #include "win32/system.h"
 
 using balloon::Event;
 using balloon::Reaction;
 using balloon::Source;
 using namespace modBalloon;
+using namespace win32;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"frmTip";
 constexpr UINT_PTR kAutoCloseTimer = 1;
 // Where the pointer is, looked at this often: mouse messages alone miss a balloon that appears
 // under a resting pointer, and a pointer leaving through the message area.
@@ -31,14 +33,8 @@ constexpr UINT kPointerLookMs = 100;
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
 int shownForms = 0;
-// Shared by every Pellory of the session, either bitness.
-constexpr wchar_t kPlacesMutex[] = L"Local\\Pellory.BalloonPlaces";
-// A holder needs milliseconds; one that hangs must not keep the outcome from the user.
-constexpr DWORD kPlacesWaitMs = 5000;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
-
-RECT ToRECT(const balloon::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
 
 bool Contains(const balloon::Rect& r, POINT pt) {
   return pt.x >= r.left && pt.x < r.left + r.width && pt.y >= r.top && pt.y < r.top + r.height;
@@ -52,62 +48,6 @@ unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE
   lf.lfQuality = DEFAULT_QUALITY;
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
   return unique_hfont(CreateFontIndirectW(&lf));
-}
-
-// comctl32 comes with the first balloon instead of with the program, so that the program is up
-// and the tool started sooner.
-struct CommonControls {
-  decltype(&::InitCommonControlsEx) initCommonControlsEx;
-  decltype(&::SetWindowSubclass) setWindowSubclass;
-  decltype(&::RemoveWindowSubclass) removeWindowSubclass;
-  decltype(&::DefSubclassProc) defSubclassProc;
-};
-
-const CommonControls& Comctl() {
-  static const win32::SystemLibrary module(L"comctl32.dll");
-  static const CommonControls functions = [] {
-    if (!module) throw std::system_error(module.Error(), std::system_category(), "comctl32");
-    const auto bind = [](const char* name) {
-      const auto proc = module.Bind<void()>(name);
-      if (!proc) throw std::system_error(GetLastError(), std::system_category(), name);
-      return proc;
-    };
-    return CommonControls{
-        reinterpret_cast<decltype(&::InitCommonControlsEx)>(bind("InitCommonControlsEx")),
-        reinterpret_cast<decltype(&::SetWindowSubclass)>(bind("SetWindowSubclass")),
-        reinterpret_cast<decltype(&::RemoveWindowSubclass)>(bind("RemoveWindowSubclass")),
-        reinterpret_cast<decltype(&::DefSubclassProc)>(bind("DefSubclassProc"))};
-  }();
-  return functions;
-}
-
-void RegisterFormClass(WNDPROC windowProc) {
-  // Done once all of it succeeded; after a failure the next balloon tries again and meets the
-  // same cause, not the class it registered the first time.
-  static const bool registered = [windowProc] {
-    // The rich-text control's class and the tool tip's.
-    static const win32::SystemLibrary richEdit(L"msftedit.dll");
-    if (!richEdit) throw std::system_error(richEdit.Error(), std::system_category(), "msftedit");
-    INITCOMMONCONTROLSEX icc{};
-    icc.dwSize = sizeof(icc);
-    icc.dwICC = ICC_WIN95_CLASSES;
-    Comctl().initCommonControlsEx(&icc);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = Instance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = static_cast<HICON>(
-        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 32, 32, LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(
-        LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-      throw std::system_error(GetLastError(), std::system_category());
-    }
-    return true;
-  }();
-  (void)registered;
 }
 
 // Close pictures per size, released and pressed, in the order of kPictureSizes.
@@ -149,66 +89,18 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
   return ok ? 0 : 1;
 }
 
-// Held from reading the places taken until this balloon is shown, so that processes started
-// together never pick the same one. A holder that died leaves it abandoned, which is ours then;
-// after a hung one the place is chosen all the same, at worst shared. Only the right to wait is
-// asked for, which the lock grants every Pellory of the session, elevated or not. While it waits,
-// messages other programs send are answered (one that broadcasts must not hang on us); posted
-// ones wait, so that nothing happens to the hidden balloon before it is shown.
-class PlacesLock {
- public:
-  PlacesLock() {
-    win32::SharedObjectSecurity security;
-    mutex_.reset(CreateMutexExW(security.get(), kPlacesMutex, 0, SYNCHRONIZE));
-    if (!mutex_) return;
-    const DWORD got = win32::WaitAnswering(mutex_.get(), kPlacesWaitMs, true);
-    owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-  }
-  ~PlacesLock() {
-    if (owned_) ReleaseMutex(mutex_.get());
-  }
-  PlacesLock(const PlacesLock&) = delete;
-  PlacesLock& operator=(const PlacesLock&) = delete;
-
- private:
-  unique_handle_k mutex_;
-  bool owned_ = false;
-};
-
-balloon::Rect FromRECT(const RECT& r) {
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-// The places taken: read from the balloons on the screen, of any process, so that nothing a
-// crashed one left behind can count.
-BOOL CALLBACK CollectBalloon(HWND window, LPARAM places) {
-  wchar_t cls[std::size(kClassName) + 1] = {};
-  RECT r;
-  if (IsWindowVisible(window) && GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
-      lstrcmpW(cls, kClassName) == 0 && GetWindowRect(window, &r)) {
-    reinterpret_cast<std::vector<balloon::Rect>*>(places)->push_back(FromRECT(r));
-  }
-  return TRUE;
-}
-
-std::vector<balloon::Rect> ShownBalloons() {
-  std::vector<balloon::Rect> places;
-  EnumWindows(CollectBalloon, reinterpret_cast<LPARAM>(&places));
-  return places;
-}
-
 }  // namespace
 
 int frmTip::ShownCount() { return shownForms; }
 
 std::unique_ptr<frmTip> frmTip::Load() {
-  RegisterFormClass(WindowProc);
+  tipClass::Register(WindowProc);
   std::unique_ptr<frmTip> form(new frmTip);
   // Made at (0, 0), on the primary monitor, in the design size at its DPI.
   const int dpi = PrimaryDpi();
   // No frame, no taskbar button, always on top, and never taking the focus from the user.
-  const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName,
-                                    L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+  const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+                                    tipClass::kName, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                                     balloon::Scale(balloon::design::kClientWidth, dpi),
                                     balloon::Scale(balloon::design::kClientHeight, dpi), nullptr,
                                     nullptr, Instance(), form.get());
@@ -227,7 +119,7 @@ frmTip::~frmTip() {
 }
 
 void frmTip::Show(std::unique_ptr<frmTip> form) {
-  PlacesLock lock;
+  const stack::PlacesLock lock;
   const HWND hwnd = form->hwnd();
   // Closed while hidden (WM_CLOSE, or a reader pressing its button), before or while it waited
   // for its place: nothing would ever end the message loop, so the caller tells the outcome
@@ -236,10 +128,7 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
   form->selfOwned_ = true;
   frmTip* self = form.release();
   ++shownForms;
-  RECT alone;
-  GetWindowRect(hwnd, &alone);
-  const auto place = balloon::PlaceBalloon(FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),
-                                           GetSystemMetrics(SM_CYSCREEN), ShownBalloons());
+  const auto place = stack::PlaceAmongShown(hwnd, tipClass::kName);
   // Its time counts from the moment it appears, however long it waited for its place; no
   // message is handled before it is shown.
   if (self->autoClose_) {
@@ -448,7 +337,8 @@ void frmTip::OnLoad() {
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
   if (!txtTip_) throw std::system_error(GetLastError(), std::system_category());
-  Comctl().setWindowSubclass(txtTip_.get(), MessageAreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  tipClass::Comctl().setWindowSubclass(txtTip_.get(), MessageAreaProc, 0,
+                                       reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
                ToColorRef(0x80000000u | balloon::kSysTooltipBack));
   StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
@@ -606,10 +496,10 @@ LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
     case WM_NCDESTROY:
-      Comctl().removeWindowSubclass(hwnd, MessageAreaProc, 0);
+      tipClass::Comctl().removeWindowSubclass(hwnd, MessageAreaProc, 0);
       break;
   }
-  return Comctl().defSubclassProc(hwnd, msg, wp, lp);
+  return tipClass::Comctl().defSubclassProc(hwnd, msg, wp, lp);
 }
 
 void frmTip::Invalidate(const balloon::Rect& rect) const {
@@ -629,9 +519,8 @@ void frmTip::ApplyMessageFont() {
   cf.dwMask = CFM_FACE | CFM_SIZE;
   // Twips, which the rich-text control draws at the system's DPI: scaled, they come out as the
   // design's points at the balloon's own.
-  const HDC screen = GetDC(nullptr);
-  const int system = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
+  const ScreenDc screen;
+  const int system = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
   cf.yHeight = MulDiv(balloon::design::kTipHalfPoints * 10, dpi_, system > 0 ? system : dpi_);
   lstrcpynW(cf.szFaceName, messageFace_.c_str(), LF_FACESIZE);
   SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));

@@ -85,9 +85,9 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
     bool visible;
   };
 
-  modBalloon::unique_hwnd hwnd_;
-  modBalloon::unique_hwnd txtTip_;
-  modBalloon::unique_hwnd toolTip_;
+  win32::unique_hwnd hwnd_;
+  win32::unique_hwnd txtTip_;
+  win32::unique_hwnd toolTip_;
   int dpi_ = balloon::kDesignDpi;
   modBalloon::TwipsPerPixel tpp_{15, 15};
   // The outer size as SetBalloon gave it, kept when the DPI changes.
@@ -98,7 +98,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};
   std::wstring titleFace_{balloon::design::kTitleFace};
-  modBalloon::unique_hfont titleFont_;
+  win32::unique_hfont titleFont_;
   Windowless imgDisplayIcon_{balloon::design::imgDisplayIcon, true};
   std::optional<balloon::IconKind> displayIcon_;  // whose holder's picture is shown
   int iconSize_ = 16;
@@ -106,13 +106,13 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   HBITMAP closePicture_ = nullptr;  // imgX_Up's or imgX_Dn's bitmap
   int closeSize_ = 16;
   Windowless lblX_{balloon::design::lblX, true};
-  modBalloon::unique_hfont closeFont_;
+  win32::unique_hfont closeFont_;
   Windowless imgX_Up_{balloon::design::imgX_Up, false};
   Windowless imgX_Dn_{balloon::design::imgX_Dn, false};
-  modBalloon::unique_hbitmap closeUp_;
-  modBalloon::unique_hbitmap closeDown_;
-  modBalloon::unique_hicon imgIconXP_[3];
-  modBalloon::unique_hicon imgIcon_[3];
+  win32::unique_hbitmap closeUp_;
+  win32::unique_hbitmap closeDown_;
+  win32::unique_hicon imgIconXP_[3];
+  win32::unique_hicon imgIcon_[3];
   std::wstring formFace_;
   std::wstring messageFace_{balloon::design::kTipFace};
   bool messageFontSet_ = false;  // by SetMessageFontFace: a plain-text message

@@ -1,57 +1,27 @@
-// Platform declarations for the balloon: owning types for every handle it holds, and the few
-// screen facts it reads.
+// The few screen facts the balloon reads.
 #pragma once
 
 #include <windows.h>
 
+#include "balloon/tipDesign.h"
 #include "win32/handle.h"
 #include "win32/system.h"
 
 namespace modBalloon {
-
-// The owning types (unique_hwnd, unique_hfont, ...) and the loader of system libraries live with
-// the rest of the Win32 plumbing; their names stay usable here.
-using namespace win32;
-
-// A screen DC borrowed for a moment.
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// Puts the previously selected object back when it goes out of scope.
-class SelectGuard {
- public:
-  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-  ~SelectGuard() { SelectObject(dc_, old_); }
-  SelectGuard(const SelectGuard&) = delete;
-  SelectGuard& operator=(const SelectGuard&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
 
 // The DPI of a monitor, as a per-monitor aware program sees it. GetDpiForMonitor exists from
 // Windows 8.1 on, so shcore.dll is looked for at run time, in the system folder only; before
 // that every monitor has the screen's logical DPI.
 inline int MonitorDpi(HMONITOR monitor) {
   using GetDpiForMonitorFn = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
-  static const SystemLibrary shcore(L"shcore.dll");
+  static const win32::SystemLibrary shcore(L"shcore.dll");
   static const auto getDpiForMonitor = shcore.Bind<GetDpiForMonitorFn>("GetDpiForMonitor");
   UINT x = 0, y = 0;
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
   if (getDpiForMonitor && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
     return static_cast<int>(y);
   }
-  ScreenDc dc;
+  const win32::ScreenDc dc;
   return GetDeviceCaps(dc.get(), LOGPIXELSY);
 }
 
@@ -68,6 +38,13 @@ struct TwipsPerPixel {
 };
 inline TwipsPerPixel TwipsPerPixelAt(int dpi) { return {1440.0 / dpi, 1440.0 / dpi}; }
 inline TwipsPerPixel ScreenTwipsPerPixel() { return TwipsPerPixelAt(PrimaryDpi()); }
+
+inline balloon::Rect FromRECT(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+inline RECT ToRECT(const balloon::Rect& r) {
+  return {r.left, r.top, r.left + r.width, r.top + r.height};
+}
 
 // Colours of the form: fixed &H00BBGGRR values, or &H800000nn for system colour nn.
 inline COLORREF ToColorRef(DWORD colour) {

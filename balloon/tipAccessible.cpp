@@ -60,10 +60,6 @@ const Runtime* Library() {
   return ready ? &runtime : nullptr;
 }
 
-struct Releaser {
-  void operator()(IUnknown* p) const { p->Release(); }
-};
-
 HRESULT Text(std::wstring_view text, BSTR* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
@@ -294,7 +290,7 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
 
   LONG references_ = 1;
   AccessibleForm* form_;
-  std::unique_ptr<IAccessible, Releaser> standard_;
+  win32::unique_com<IAccessible> standard_;
 };
 
 LRESULT TipAccessible::OnGetObject(WPARAM wp, LPARAM lp) {

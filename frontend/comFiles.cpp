@@ -22,11 +22,6 @@ const SystemLibrary& Version() {
   return library;
 }
 
-template <class T>
-struct Releaser {
-  void operator()(T* p) const { p->Release(); }
-};
-
 }  // namespace
 
 std::wstring Explain(std::uint32_t code) {
@@ -52,7 +47,7 @@ std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
 
   ITypeLib* raw = nullptr;
   HRESULT hr = load(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
-  const std::unique_ptr<ITypeLib, Releaser<ITypeLib>> library(raw);
+  const win32::unique_com<ITypeLib> library(raw);
   if (FAILED(hr)) return static_cast<std::uint32_t>(hr);
   if (!unregister) return 0;
 

@@ -163,7 +163,7 @@ class Win32Platform final : public modMain::Platform {
     using modMain::Token;
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Token::Full;
-    const modBalloon::unique_handle_k token(raw);
+    const win32::unique_handle_k token(raw);
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
     if (!GetTokenInformation(raw, TokenElevationType, &type, sizeof(type), &size)) {
@@ -185,8 +185,7 @@ class Win32Platform final : public modMain::Platform {
   bool IsRelaunchedCopy() override {
     const DWORD parent = ParentId();
     if (parent == 0) return false;
-    const modBalloon::unique_handle_k mark(
-        OpenEventW(SYNCHRONIZE, FALSE, RelaunchMark(parent).c_str()));
+    const win32::unique_handle_k mark(OpenEventW(SYNCHRONIZE, FALSE, RelaunchMark(parent).c_str()));
     return static_cast<bool>(mark);
   }
 
@@ -265,7 +264,7 @@ class Win32Platform final : public modMain::Platform {
   }
 
   std::unique_ptr<frmTip> prepared_;
-  modBalloon::unique_handle_k mark_;
+  win32::unique_handle_k mark_;
 };
 
 LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {

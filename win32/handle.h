@@ -1,9 +1,13 @@
-// Owning types for every kind of handle, each closed by its own function and knowing its own
-// "no handle" value.
+// Every owning or restoring type: handles, each closed by its own function and knowing its own
+// "no handle" value; a borrowed screen DC; a selection into a DC; a mutex won by a wait; a COM
+// pointer.
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <unknwn.h>
 
+#include <memory>
 #include <utility>
 
 namespace win32 {
@@ -38,8 +42,14 @@ class unique_handle {
   }
   explicit operator bool() const { return h_ != Invalid(); }
   H release() { return std::exchange(h_, Invalid()); }
+  // Keeps the last error: a close between a failure and its GetLastError must not change the
+  // reason shown.
   void reset(H h = Invalid()) {
-    if (h_ != Invalid()) Close(h_);
+    if (h_ != Invalid()) {
+      const DWORD error = GetLastError();
+      Close(h_);
+      SetLastError(error);
+    }
     h_ = h;
   }
 
@@ -70,5 +80,57 @@ using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
 using unique_hfile = unique_handle<HANDLE, &CloseKernel, &InvalidFileHandle>;
 using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
 using unique_hkey = unique_handle<HKEY, &CloseKey>;
+
+// A screen DC borrowed for a moment.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() {
+    if (dc_) ReleaseDC(nullptr, dc_);
+  }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// Puts the previously selected object back when it goes out of scope.
+class SelectGuard {
+ public:
+  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  ~SelectGuard() { SelectObject(dc_, old_); }
+  SelectGuard(const SelectGuard&) = delete;
+  SelectGuard& operator=(const SelectGuard&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// A mutex this thread won by a wait (WAIT_OBJECT_0 or WAIT_ABANDONED), given back at the end of
+// the scope; a wait that won nothing owns nothing.
+class MutexOwnership {
+ public:
+  MutexOwnership(HANDLE mutex, DWORD waited)
+      : mutex_(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? mutex : nullptr) {}
+  ~MutexOwnership() {
+    if (mutex_) ReleaseMutex(mutex_);
+  }
+  MutexOwnership(const MutexOwnership&) = delete;
+  MutexOwnership& operator=(const MutexOwnership&) = delete;
+  explicit operator bool() const { return mutex_ != nullptr; }
+
+ private:
+  HANDLE mutex_;
+};
+
+// A COM interface pointer, released once.
+struct ReleaseCom {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+template <class T>
+using unique_com = std::unique_ptr<T, ReleaseCom>;
 
 }  // namespace win32

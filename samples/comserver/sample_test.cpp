@@ -56,11 +56,8 @@ std::optional<std::wstring> ReadString(const std::wstring& key, const wchar_t* n
   return std::wstring(buf);
 }
 
-struct ComReleaser {
-  void operator()(IUnknown* p) const { p->Release(); }
-};
 template <class T>
-using com_ptr = std::unique_ptr<T, ComReleaser>;
+using com_ptr = win32::unique_com<T>;
 
 bool KeyExists(const std::wstring& key) {
   win32::unique_hkey h;

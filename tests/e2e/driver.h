@@ -115,10 +115,7 @@ BalloonRun CloseBalloon(const Process& process);
 // Runs the command of the verb key VERB on FILE as the file manager does, and closes its balloon.
 BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file);
 
-struct ReleaseCom {
-  void operator()(IUnknown* p) const { p->Release(); }
-};
-using AccessiblePtr = std::unique_ptr<IAccessible, ReleaseCom>;
+using AccessiblePtr = win32::unique_com<IAccessible>;
 // What a screen reader says for CHILD of OBJECT: its name and its role.
 struct Spoken {
   std::wstring name;

@@ -1,0 +1,55 @@
+#include "balloon/stack.h"
+
+#include <iterator>
+#include <vector>
+
+#include "balloon/modBalloon.h"
+#include "balloon/placement.h"
+#include "win32/system.h"
+
+namespace stack {
+namespace {
+
+// Shared by every Pellory of the session, either bitness.
+constexpr wchar_t kPlacesMutex[] = L"Local\\Pellory.BalloonPlaces";
+// A holder needs milliseconds; one that hangs must not keep the outcome from the user.
+constexpr DWORD kPlacesWaitMs = 5000;
+
+HANDLE CreatePlacesMutex() {
+  win32::SharedObjectSecurity security;
+  return CreateMutexExW(security.get(), kPlacesMutex, 0, SYNCHRONIZE);
+}
+
+struct Search {
+  const wchar_t* className;
+  std::vector<balloon::Rect> places;
+};
+
+BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<Search*>(param);
+  wchar_t cls[64] = {};
+  RECT r;
+  if (IsWindowVisible(window) && GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
+      lstrcmpW(cls, search.className) == 0 && GetWindowRect(window, &r)) {
+    search.places.push_back(modBalloon::FromRECT(r));
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+balloon::Rect PlaceAmongShown(HWND window, const wchar_t* className) {
+  RECT alone;
+  GetWindowRect(window, &alone);
+  Search search{className, {}};
+  EnumWindows(CollectBalloon, reinterpret_cast<LPARAM>(&search));
+  return balloon::PlaceBalloon(modBalloon::FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),
+                               GetSystemMetrics(SM_CYSCREEN), search.places);
+}
+
+PlacesLock::PlacesLock()
+    : mutex_(CreatePlacesMutex()),
+      owned_(mutex_.get(),
+             mutex_ ? win32::WaitAnswering(mutex_.get(), kPlacesWaitMs, true) : WAIT_FAILED) {}
+
+}  // namespace stack
