@@ -93,8 +93,8 @@ DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG
 
 int frmTip::ShownCount() { return shownForms; }
 
-std::unique_ptr<frmTip> frmTip::Load() {
-  tipClass::Register(WindowProc);
+win32::Result<std::unique_ptr<frmTip>> frmTip::Load() {
+  if (auto failed = tipClass::Register(WindowProc)) return *failed;
   std::unique_ptr<frmTip> form(new frmTip);
   // Made at (0, 0), on the primary monitor, in the design size at its DPI.
   const int dpi = PrimaryDpi();
@@ -104,10 +104,7 @@ std::unique_ptr<frmTip> frmTip::Load() {
                                     balloon::Scale(balloon::design::kClientWidth, dpi),
                                     balloon::Scale(balloon::design::kClientHeight, dpi), nullptr,
                                     nullptr, Instance(), form.get());
-  if (!hwnd) {
-    if (form->loadError_) std::rethrow_exception(form->loadError_);
-    throw std::system_error(GetLastError(), std::system_category());
-  }
+  if (!hwnd) return form->loadFailure_ ? *form->loadFailure_ : win32::LastFailure();
   return form;
 }
 
@@ -118,13 +115,16 @@ frmTip::~frmTip() {
   hwnd_.reset();
 }
 
-void frmTip::Show(std::unique_ptr<frmTip> form) {
+win32::Status frmTip::Show(std::unique_ptr<frmTip> form) {
   const stack::PlacesLock lock;
   const HWND hwnd = form->hwnd();
   // Closed while hidden (WM_CLOSE, or a reader pressing its button), before or while it waited
   // for its place: nothing would ever end the message loop, so the caller tells the outcome
   // otherwise.
-  if (!hwnd) throw std::runtime_error("the balloon was closed before it was shown");
+  if (!hwnd) {
+    return win32::Failure{ERROR_INVALID_WINDOW_HANDLE,
+                          L"the balloon was closed before it was shown"};
+  }
   form->selfOwned_ = true;
   frmTip* self = form.release();
   ++shownForms;
@@ -139,6 +139,7 @@ void frmTip::Show(std::unique_ptr<frmTip> form) {
                SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   // Readers announce an alert once, by its caption, and leave the focus where it is.
   NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
+  return {};
 }
 
 void frmTip::HideBalloon() { DestroyWindow(hwnd_.get()); }
@@ -155,6 +156,11 @@ void frmTip::RoundCorners() {
 }
 
 LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return win32::Guarded([&] { return Dispatch(hwnd, msg, wp, lp); },
+                        [&] { return DefWindowProcW(hwnd, msg, wp, lp); });
+}
+
+LRESULT frmTip::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* form = static_cast<frmTip*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     form->hwnd_.reset(hwnd);
@@ -181,14 +187,9 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
   switch (msg) {
     case WM_CREATE:
-      // Nothing may unwind through the window manager; Load() rethrows.
-      try {
-        OnLoad();
-      } catch (...) {
-        loadError_ = std::current_exception();
-        return -1;
-      }
-      return 0;
+      // Load() tells why.
+      loadFailure_ = OnLoad();
+      return loadFailure_ ? -1 : 0;
     case WM_DESTROY:
       // The system destroyed the tool tip with its owner, before this message.
       toolTip_.release();
@@ -323,7 +324,7 @@ void frmTip::ApplyDpi(int dpi) {
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void frmTip::OnLoad() {
+win32::Status frmTip::OnLoad() {
   const HWND hwnd = hwnd_.get();
   dpi_ = WindowDpi(hwnd);
   LoadForDpi();
@@ -336,7 +337,7 @@ void frmTip::OnLoad() {
   txtTip_.reset(CreateWindowExW(
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
-  if (!txtTip_) throw std::system_error(GetLastError(), std::system_category());
+  if (!txtTip_) return win32::LastFailure(L"message area");
   tipClass::Comctl().setWindowSubclass(txtTip_.get(), MessageAreaProc, 0,
                                        reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
@@ -357,6 +358,7 @@ void frmTip::OnLoad() {
     SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   RoundCorners();
+  return {};
 }
 
 void frmTip::OnResize() {
@@ -464,7 +466,13 @@ bool frmTip::Raise(Source source, Event event, int button) {
 
 LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                          DWORD_PTR self) {
-  auto* form = reinterpret_cast<frmTip*>(self);
+  return win32::Guarded(
+      [&] { return reinterpret_cast<frmTip*>(self)->MessageAreaMessage(hwnd, msg, wp, lp); },
+      [&] { return tipClass::Comctl().defSubclassProc(hwnd, msg, wp, lp); });
+}
+
+LRESULT frmTip::MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  frmTip* form = this;
   const auto hideIf = [form](Event event) {
     if (balloon::React(Source::TxtTip, event, balloon::kLeftButton, form->lblX_.visible) ==
         Reaction::Hide) {
@@ -548,15 +556,14 @@ void frmTip::SetMessageText(const std::wstring& text) {
   StreamIn(text.data(), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
 }
 
-void frmTip::LoadMessageFile(const std::wstring& path) {
+win32::Status frmTip::LoadMessageFile(const std::wstring& path) {
   unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    throw std::system_error(GetLastError(), std::system_category(), "rich-text file");
-  }
+  if (!file) return win32::LastFailure(L"rich-text file");
   EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};
   SendMessageW(txtTip_.get(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
-  if (es.dwError != 0) throw std::runtime_error("the rich-text file could not be read");
+  if (es.dwError != 0) return win32::FailureOf(ERROR_READ_FAULT, L"rich-text file");
+  return {};
 }
 
 void frmTip::MoveTwips(std::int32_t left, std::int32_t top) {

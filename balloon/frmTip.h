@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,15 +15,17 @@
 class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  public:
   // Loads the form in its design state, hidden.
-  static std::unique_ptr<frmTip> Load();
+  static win32::Result<std::unique_ptr<frmTip>> Load();
   ~frmTip();
   frmTip(const frmTip&) = delete;
   frmTip& operator=(const frmTip&) = delete;
 
-  void SetBalloon(const balloon::BalloonSpec& spec) { balloon::SetBalloon(*this, spec); }
+  win32::Status SetBalloon(const balloon::BalloonSpec& spec) {
+    return balloon::SetBalloon(*this, spec);
+  }
   // Shows the balloon without modality or activation and announces it to screen readers; from
   // now on its window owns it.
-  static void Show(std::unique_ptr<frmTip> form);
+  static win32::Status Show(std::unique_ptr<frmTip> form);
   // Unloads the form: every closing path ends here.
   void HideBalloon();
   void RoundCorners() override;
@@ -38,8 +39,10 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                           DWORD_PTR self);
+  static LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  void OnLoad();
+  win32::Status OnLoad();
   // Fonts and pictures for the DPI of the balloon's monitor.
   void LoadForDpi();
   void ApplyDpi(int dpi);
@@ -59,7 +62,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   // TipForm: what SetBalloon changes.
   void SetTitleCaption(const std::wstring& caption) override;
   void SetMessageText(const std::wstring& text) override;
-  void LoadMessageFile(const std::wstring& path) override;
+  win32::Status LoadMessageFile(const std::wstring& path) override;
   void MoveTwips(std::int32_t left, std::int32_t top) override;
   void ShowIconPicture(balloon::IconKind icon) override;
   void HideDisplayIcon() override;
@@ -120,6 +123,6 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   std::optional<balloon::Source> captured_;  // where the left button went down
   bool tipPressed_ = false;
   std::optional<balloon::AutoCloseClock> autoClose_;  // none: it stays until clicked
-  std::exception_ptr loadError_;
+  win32::Status loadFailure_;                         // why WM_CREATE failed
   balloon::TipAccessible accessible_{*this};
 };

@@ -26,14 +26,19 @@ struct Search {
 };
 
 BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
-  auto& search = *reinterpret_cast<Search*>(param);
-  wchar_t cls[64] = {};
-  RECT r;
-  if (IsWindowVisible(window) && GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
-      lstrcmpW(cls, search.className) == 0 && GetWindowRect(window, &r)) {
-    search.places.push_back(modBalloon::FromRECT(r));
-  }
-  return TRUE;
+  return win32::Guarded(
+      [&] {
+        auto& search = *reinterpret_cast<Search*>(param);
+        wchar_t cls[64] = {};
+        RECT r;
+        if (IsWindowVisible(window) &&
+            GetClassNameW(window, cls, static_cast<int>(std::size(cls))) &&
+            lstrcmpW(cls, search.className) == 0 && GetWindowRect(window, &r)) {
+          search.places.push_back(modBalloon::FromRECT(r));
+        }
+        return TRUE;
+      },
+      [] { return FALSE; });
 }
 
 }  // namespace

@@ -161,7 +161,11 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     *object = nullptr;
     return S_FALSE;  // a simple element: its parent answers for it
   }
+  // The methods that run code of ours answer E_OUTOFMEMORY rather than let anything escape.
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+    return win32::Guarded([&] { return Name(child, name); }, [] { return E_OUTOFMEMORY; });
+  }
+  HRESULT Name(VARIANT child, BSTR* name) {
     if (!form_) return Gone(name);
     if (IsClose(child)) return Text(design::kCloseToolTip, name);
     if (!IsSelf(child)) return standard_->get_accName(child, name);
@@ -254,10 +258,14 @@ class AccessibleObject final : public IAccessible, public IOleWindow {
     return standard_->accHitTest(x, y, child);
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-    if (!form_) return CO_E_OBJNOTCONNECTED;
-    if (!IsClose(child)) return standard_->accDoDefaultAction(child);
-    form_->PressClose();
-    return S_OK;
+    return win32::Guarded(
+        [&] {
+          if (!form_) return CO_E_OBJNOTCONNECTED;
+          if (!IsClose(child)) return standard_->accDoDefaultAction(child);
+          form_->PressClose();
+          return S_OK;
+        },
+        [] { return E_OUTOFMEMORY; });
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }

@@ -28,10 +28,12 @@ std::optional<IconKind> LookupIcon(std::wstring_view sIcon) {
   return std::nullopt;
 }
 
-void SetBalloon(TipForm& form, const BalloonSpec& spec) {
+win32::Status SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetTitleCaption(spec.sTitle);
   if (!spec.sText.empty()) form.SetMessageText(spec.sText);
-  if (!spec.sRTFFilename.empty()) form.LoadMessageFile(spec.sRTFFilename);
+  if (!spec.sRTFFilename.empty()) {
+    if (auto failed = form.LoadMessageFile(spec.sRTFFilename)) return failed;
+  }
   form.MoveTwips(spec.lPosX, spec.lPosY);
   if (auto icon = LookupIcon(spec.sIcon)) {
     form.ShowIconPicture(*icon);
@@ -54,6 +56,7 @@ void SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetTitleFontFace(spec.sFont);
   // Last, once the words are in place: the caption is the balloon's accessible name.
   form.SetCaption(AccessibleName(spec.sTitle, form.MessageText()));
+  return {};
 }
 
 namespace {

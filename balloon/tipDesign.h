@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "win32/result.h"
+
 namespace balloon {
 
 // Colours are &H00BBGGRR; &H800000nn names system colour nn.
@@ -94,7 +96,8 @@ class TipForm {
  public:
   virtual void SetTitleCaption(const std::wstring& caption) = 0;
   virtual void SetMessageText(const std::wstring& text) = 0;
-  virtual void LoadMessageFile(const std::wstring& path) = 0;
+  // Replaces the text with the file's rich text; the failure when it cannot be read.
+  virtual win32::Status LoadMessageFile(const std::wstring& path) = 0;
   virtual void MoveTwips(std::int32_t left, std::int32_t top) = 0;
   virtual void ShowIconPicture(IconKind icon) = 0;
   virtual void HideDisplayIcon() = 0;
@@ -117,7 +120,8 @@ class TipForm {
 };
 
 // Configures a balloon, step by step in the order the form expects.
-void SetBalloon(TipForm& form, const BalloonSpec& spec);
+// Stops at a rich-text file that cannot be read, and says why.
+win32::Status SetBalloon(TipForm& form, const BalloonSpec& spec);
 
 // What a screen reader says for a balloon: "title: text", each line break a blank.
 std::wstring AccessibleName(std::wstring_view title, std::wstring_view text);

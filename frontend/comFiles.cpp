@@ -34,7 +34,7 @@ std::wstring Explain(std::uint32_t code) {
   return message;
 }
 
-std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) {
+win32::Status RegisterTypeLibrary(const std::wstring& fullPath, bool unregister) {
   const auto& oleaut = OleAut();
   const auto load = oleaut.Bind<decltype(::LoadTypeLibEx)>("LoadTypeLibEx");
   const auto unregisterLibrary = oleaut.Bind<decltype(::UnRegisterTypeLib)>("UnRegisterTypeLib");
@@ -42,40 +42,41 @@ std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
       oleaut.Bind<decltype(::QueryPathOfRegTypeLib)>("QueryPathOfRegTypeLib");
   const auto freeString = oleaut.Bind<decltype(::SysFreeString)>("SysFreeString");
   if (!load || !unregisterLibrary || !registeredPath || !freeString) {
-    return static_cast<std::uint32_t>(HRESULT_FROM_WIN32(oleaut.Error()));
+    return win32::FailureOf(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(oleaut.Error())));
   }
 
   ITypeLib* raw = nullptr;
   HRESULT hr = load(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
   const win32::unique_com<ITypeLib> library(raw);
-  if (FAILED(hr)) return static_cast<std::uint32_t>(hr);
-  if (!unregister) return 0;
+  if (FAILED(hr)) return win32::FailureOf(static_cast<std::uint32_t>(hr));
+  if (!unregister) return {};
 
   // Unregistered by the identity the file itself carries.
   TLIBATTR* attributes = nullptr;
   hr = library->GetLibAttr(&attributes);
-  if (FAILED(hr)) return static_cast<std::uint32_t>(hr);
+  if (FAILED(hr)) return win32::FailureOf(static_cast<std::uint32_t>(hr));
   const TLIBATTR identity = *attributes;
   library->ReleaseTLibAttr(attributes);
   hr = unregisterLibrary(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum, identity.lcid,
                          identity.syskind);
-  if (SUCCEEDED(hr)) return 0;
+  if (SUCCEEDED(hr)) return {};
   // For a library that was never registered Wine answers a bare "parameter is incorrect"; say
   // what is the matter instead.
   BSTR path = nullptr;
   const HRESULT query = registeredPath(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum,
                                        identity.lcid, &path);
   freeString(path);
-  return static_cast<std::uint32_t>(query == TYPE_E_LIBNOTREGISTERED ? query : hr);
+  return win32::FailureOf(
+      static_cast<std::uint32_t>(query == TYPE_E_LIBNOTREGISTERED ? query : hr));
 }
 
 modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
-  using Kind = modMain::ServerCheck::Kind;
+  const auto unreadable = [](DWORD error) { return win32::Failure{error, Explain(error)}; };
   const auto& version = Version();
   const auto size = version.Bind<decltype(::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
   const auto read = version.Bind<decltype(::GetFileVersionInfoW)>("GetFileVersionInfoW");
   const auto query = version.Bind<decltype(::VerQueryValueW)>("VerQueryValueW");
-  if (!size || !read || !query) return {Kind::Unreadable, Explain(version.Error())};
+  if (!size || !read || !query) return unreadable(version.Error());
 
   // Read as data: nothing of the program runs.
   DWORD ignored = 0;
@@ -85,13 +86,13 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
     // No version information at all is an answer, not a failure to read.
     if (error == ERROR_RESOURCE_DATA_NOT_FOUND || error == ERROR_RESOURCE_TYPE_NOT_FOUND ||
         error == ERROR_RESOURCE_NAME_NOT_FOUND) {
-      return {Kind::NotSelfRegistering, {}};
+      return false;
     }
-    return {Kind::Unreadable, Explain(error)};
+    return unreadable(error);
   }
   std::vector<unsigned char> block(bytes);
   if (!read(fullPath.c_str(), 0, bytes, block.data())) {
-    return {Kind::Unreadable, Explain(GetLastError())};
+    return unreadable(GetLastError());
   }
 
   // The marker may stand in the string table of any language the file lists, or in one of the
@@ -110,9 +111,9 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
     std::wstring key = L"\\StringFileInfo\\";
     for (int shift = 28; shift >= 0; shift -= 4) key += L"0123456789ABCDEF"[(table >> shift) & 0xF];
     key += L"\\OLESelfRegister";
-    if (query(block.data(), key.c_str(), &data, &length)) return {Kind::SelfRegistering, {}};
+    if (query(block.data(), key.c_str(), &data, &length)) return true;
   }
-  return {Kind::NotSelfRegistering, {}};
+  return false;
 }
 
 }  // namespace comFiles

@@ -16,9 +16,10 @@ namespace comFiles {
 // empty, and with no placeholder left in it.
 std::wstring Explain(std::uint32_t code);
 
-// Loads the type library and registers or unregisters it, here and now: the HRESULT. Only in
-// Pellory's second process, since a damaged file can make the system's loader crash.
-std::uint32_t RegisterTypeLibrary(const std::wstring& fullPath, bool unregister);
+// Loads the type library and registers or unregisters it, here and now; a failure's code is the
+// HRESULT. Only in Pellory's second process, since a damaged file can make the system's loader
+// crash.
+win32::Status RegisterTypeLibrary(const std::wstring& fullPath, bool unregister);
 modMain::ServerCheck CheckServer(const std::wstring& fullPath);
 
 }  // namespace comFiles

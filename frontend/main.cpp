@@ -68,10 +68,12 @@ class ChildProcess final : public modMain::Child {
   win32::unique_handle_k process_;
 };
 
-modMain::Started Adopt(HANDLE process) { return {std::make_unique<ChildProcess>(process), {}}; }
+modMain::Started Adopt(HANDLE process) {
+  return std::unique_ptr<modMain::Child>(std::make_unique<ChildProcess>(process));
+}
 
 modMain::Started NotStarted(std::uint32_t code, std::wstring text) {
-  return {nullptr, {code, std::move(text)}};
+  return win32::Failure{code, std::move(text)};
 }
 
 class Win32Platform final : public modMain::Platform {
@@ -147,11 +149,7 @@ class Win32Platform final : public modMain::Platform {
 
   void PrepareBalloon() override {
     // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
-    try {
-      prepared_ = frmTip::Load();
-    } catch (const std::exception&) {
-      prepared_.reset();
-    }
+    if (auto tip = frmTip::Load()) prepared_ = std::move(*tip);
   }
 
   modMain::ScreenTwips Screen() override {
@@ -239,10 +237,11 @@ class Win32Platform final : public modMain::Platform {
     return Adopt(info.hProcess);
   }
 
-  void ShowBalloon(const balloon::BalloonSpec& spec) override {
-    auto tip = prepared_ ? std::move(prepared_) : frmTip::Load();
-    tip->SetBalloon(spec);
-    frmTip::Show(std::move(tip));
+  win32::Status ShowBalloon(const balloon::BalloonSpec& spec) override {
+    auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
+    if (!tip) return tip.failure();
+    if (auto failed = (*tip)->SetBalloon(spec)) return failed;
+    return frmTip::Show(std::move(*tip));
   }
 
  private:
@@ -277,7 +276,8 @@ int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
   // A loader that trips over a damaged file ends the process, with the exception's code as its
   // exit status, instead of stopping at the system's crash dialog.
   SetUnhandledExceptionFilter(EndWithExceptionCode);
-  return static_cast<int>(comFiles::RegisterTypeLibrary(work.fullPath, work.unregister));
+  const auto failed = comFiles::RegisterTypeLibrary(work.fullPath, work.unregister);
+  return failed ? static_cast<int>(failed->code) : 0;
 }
 
 }  // namespace

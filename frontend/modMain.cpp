@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <iterator>
 
 namespace modMain {
@@ -251,9 +250,10 @@ std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& 
          std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
 }
 
-Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check) {
-  if (check.kind == ServerCheck::Kind::Unreadable) {
-    return {WithName(L"", name, L" could not be read: " + check.error), balloon::IconRole::Error};
+Report DescribeRefusedServer(const std::wstring& name, ServerCheck check) {
+  if (!check) {
+    return {WithName(L"", name, L" could not be read: " + check.failure().text),
+            balloon::IconRole::Error};
   }
   return {WithName(L"", name, L" is not a self-registering server, so it was not started."),
           balloon::IconRole::Error};
@@ -428,9 +428,7 @@ int StatusOf(const ToolRun& run) {
 }
 
 Outcome Tell(Platform& platform, const Report& report, int status) {
-  try {
-    platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()));
-  } catch (const std::exception&) {
+  if (platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()))) {
     // The work is done: its outcome is told even when no balloon can be shown.
     platform.ShowBox(report.text, report.icon == balloon::IconRole::Information
                                       ? BoxIcon::Information
@@ -455,9 +453,9 @@ Outcome RunElevated(const Registration& registration, const std::wstring& file,
                          std::wstring(registration.action->switchText) + L" " +
                              QuotePath(platform.UniversalPath(file)),
                          platform.UniversalPath(platform.CurrentFolder())};
-  const Started copy = platform.StartElevated(request);
-  if (!copy.child) {
-    const StartFailure& failure = copy.failure;
+  Started copy = platform.StartElevated(request);
+  if (!copy) {
+    const win32::Failure& failure = copy.failure();
     if (failure.code == kDeclined) {
       const std::wstring why = L" was not " + std::wstring(registration.action->done) +
                                L": administrator rights were not given.";
@@ -469,7 +467,7 @@ Outcome RunElevated(const Registration& registration, const std::wstring& file,
                      BoxIcon::Error);
     return {false, 1};
   }
-  const ToolRun run = copy.child->Wait(kNoTimeout);
+  const ToolRun run = (*copy)->Wait(kNoTimeout);
   if (run.end != ToolRun::End::Exited) {
     // The copy may have told its outcome; this one cannot, and says so rather than nothing.
     std::wstring why = platform.SystemText(run.error);
@@ -517,8 +515,8 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
       HandlerFor(action, resolved && !action.serverSwitch.empty() ? std::wstring_view(file) : L"");
   // What needs no rights is decided before any prompt: the prompt is only for work that runs.
   if (handler.mustRegisterItself) {
-    const ServerCheck check = platform.CheckServer(file);
-    if (check.kind != ServerCheck::Kind::SelfRegistering) {
+    ServerCheck check = platform.CheckServer(file);
+    if (!check || !*check) {
       return Tell(platform, DescribeRefusedServer(name, check), 1);
     }
   }
@@ -537,16 +535,16 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
     return RunElevated(registration, file, platform);
   }
 
-  const Started started = handler.start(platform, action, request, file);
-  if (!started.child) {
+  Started started = handler.start(platform, action, request, file);
+  if (!started) {
     const std::wstring program = handler.program.empty() ? name : std::wstring(handler.program);
-    platform.ShowBox(LaunchFailureText(program, started.failure.text), BoxIcon::Error);
+    platform.ShowBox(LaunchFailureText(program, started.failure().text), BoxIcon::Error);
     return {false, 1};
   }
   // The balloon loads while the work goes on, so the result shows as soon as it ends.
   platform.PrepareBalloon();
-  const ToolRun run = started.child->Wait(kToolTimeoutMs);
-  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) started.child->Stop();
+  const ToolRun run = (*started)->Wait(kToolTimeoutMs);
+  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) (*started)->Stop();
   const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
   const std::wstring systemText =
       success || run.end == ToolRun::End::TimedOut

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "balloon/tipDesign.h"
+#include "win32/result.h"
 
 namespace modMain {
 
@@ -105,13 +106,12 @@ struct Report {
 // PROGRAM is what could not be started: RegSvr32, Pellory's type-library process or a server.
 std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error);
 
-// What a program's version information says of it.
-struct ServerCheck {
-  enum class Kind { SelfRegistering, NotSelfRegistering, Unreadable } kind = Kind::Unreadable;
-  std::wstring error;  // why it could not be read
-};
-// Why a program was not started; only for the kinds other than SelfRegistering.
-Report DescribeRefusedServer(const std::wstring& name, const ServerCheck& check);
+// Whether a program's version information declares it self-registering, or why it could not be
+// read.
+using ServerCheck = win32::Result<bool>;
+// Why a program was not started; only for a program that does not register itself, or whose
+// version information could not be read.
+Report DescribeRefusedServer(const std::wstring& name, ServerCheck check);
 
 struct ScreenTwips {
   double width = 0;
@@ -139,15 +139,8 @@ class Child {
   virtual void Stop() = 0;
 };
 
-struct StartFailure {
-  std::uint32_t code = 0;  // the system's error code
-  std::wstring text;
-};
 // A started program, or why none could be started.
-struct Started {
-  std::unique_ptr<Child> child;
-  StartFailure failure;  // when there is no child
-};
+using Started = win32::Result<std::unique_ptr<Child>>;
 
 // How a Pellory without administrator rights starts its copy with them.
 struct Relaunch {
@@ -190,8 +183,8 @@ class Platform {
   // Starts REQUEST through the shell, marked so that the copy knows itself. A child whose
   // process the shell did not hand back fails its wait.
   virtual Started StartElevated(const Relaunch& request) = 0;
-  // Throws when no balloon can be shown; the outcome then goes into a box.
-  virtual void ShowBalloon(const balloon::BalloonSpec& spec) = 0;
+  // Why no balloon could be shown; the outcome then goes into a box.
+  virtual win32::Status ShowBalloon(const balloon::BalloonSpec& spec) = 0;
 
  protected:
   ~Platform() = default;

@@ -65,6 +65,12 @@ std::wstring ModulePath(HMODULE module) {
   }
 }
 
+Failure FailureOf(std::uint32_t code, const wchar_t* what) {
+  std::wstring words = SystemMessage(code);
+  if (words.empty()) words = L"error " + std::to_wstring(code) + L".";
+  return {code, what ? std::wstring(what) + L": " + words : words};
+}
+
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {

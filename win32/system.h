@@ -7,6 +7,7 @@
 #include <string>
 
 #include "win32/handle.h"
+#include "win32/result.h"
 
 namespace win32 {
 
@@ -43,6 +44,12 @@ class SystemLibrary {
 // The system's words for a Win32 error code or an HRESULT, without the line break they end
 // with; empty if it has none.
 std::wstring SystemMessage(std::uint32_t code);
+
+// CODE as a Failure in the system's words, after WHAT failed when it is given ("msftedit: ...").
+Failure FailureOf(std::uint32_t code, const wchar_t* what = nullptr);
+inline Failure LastFailure(const wchar_t* what = nullptr) {
+  return FailureOf(GetLastError(), what);
+}
 
 // The full path of MODULE's file; of the program when it is null.
 std::wstring ModulePath(HMODULE module = nullptr);

@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,9 +48,8 @@ class FakePlatform final : public modMain::Platform {
   }
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     Call(L"check " + fullPath);
-    using enum modMain::ServerCheck::Kind;
-    if (Has(L"unreadable")) return {Unreadable, L"Access denied."};
-    return {Has(L"notself") ? NotSelfRegistering : SelfRegistering, {}};
+    if (Has(L"unreadable")) return win32::Failure{5, L"Access denied."};
+    return !Has(L"notself");
   }
   modMain::Started StartProgram(const std::wstring& fullPath,
                                 const std::wstring& commandLine) override {
@@ -71,14 +69,15 @@ class FakePlatform final : public modMain::Platform {
     if (Has(L"declined")) return Start(call, true, {modMain::kDeclined, L"Cancelled."});
     return Start(call, Has(L"noelevate"), {2, L"Not found."});
   }
-  void ShowBalloon(const balloon::BalloonSpec& spec) override {
-    if (Has(L"noballoon")) throw std::runtime_error("no balloon");
+  win32::Status ShowBalloon(const balloon::BalloonSpec& spec) override {
+    if (Has(L"noballoon")) return win32::Failure{1400, L"no balloon"};
     told.push_back(spec.sIcon + L" " + spec.sText);
     std::wostringstream shape;
     shape << spec.sTitle << L" at " << spec.lPosX << L"," << spec.lPosY << L" " << spec.lWidth
           << L"x" << spec.lHeight << L" in " << spec.sFont << (spec.bShowClose ? L" closable" : L"")
           << L" for " << spec.lAutoCloseAfter << L" ms" << spec.sRTFFilename;
     if (Has(L"shape")) told.push_back(shape.str());
+    return {};
   }
 
   std::wstring calls;              // " | " between
@@ -102,10 +101,10 @@ class FakePlatform final : public modMain::Platform {
     FakePlatform& p;
   };
 
-  modMain::Started Start(const std::wstring& call, bool fails,
-                         modMain::StartFailure why = {2, L"gone"}) {
+  modMain::Started Start(const std::wstring& call, bool fails, win32::Failure why = {2, L"gone"}) {
     Call(call);
-    return {fails ? nullptr : std::make_unique<Child>(*this), why};
+    if (fails) return why;
+    return std::unique_ptr<modMain::Child>(std::make_unique<Child>(*this));
   }
 
   std::wstring setup_;

@@ -51,7 +51,10 @@ class RecordingForm final : public TipForm {
  public:
   void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
   void SetMessageText(const std::wstring& t) override { Log(L"text " + (text_ = t)); }
-  void LoadMessageFile(const std::wstring& p) override { Log(L"file " + p), text_ = kFile; }
+  win32::Status LoadMessageFile(const std::wstring& p) override {
+    Log(L"file " + p), text_ = kFile;
+    return {};
+  }
   void MoveTwips(int x, int y) override { Log(L"move " + N(x) + L"," + N(y)); }
   void ShowIconPicture(IconKind icon) override { Log(L"icon " + Picture(icon)); }
   void HideDisplayIcon() override { Log(L"hide icon"); }

@@ -25,21 +25,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
   const int x = std::wcstol(text, &text, 10), y = std::wcstol(text, &text, 10);
   const balloon::BalloonSpec spec{
       L"Pellory", *text ? text + 1 : text, x, y, L"i", true, 0, 1000, 5000, L"Tahoma", L""};
-  std::unique_ptr<frmTip> tip;
-  std::string failures;
-  for (int tries = 0; !tip && tries < 2; ++tries) {
-    try {
-      tip = frmTip::Load();
-    } catch (const std::exception& e) {
-      failures += e.what() + std::string("\n");
-    }
+  auto tip = frmTip::Load();
+  std::wstring failures;
+  if (!tip) {
+    failures = tip.failure().text + L"\n";
+    tip = frmTip::Load();
   }
   if (!tip) {
-    MessageBoxA(nullptr, failures.c_str(), "Pellory", MB_OK);
+    MessageBoxW(nullptr, (failures + tip.failure().text + L"\n").c_str(), L"Pellory", MB_OK);
     return 1;
   }
-  tip->SetBalloon(spec);
-  frmTip::Show(std::move(tip));
+  (*tip)->SetBalloon(spec);
+  frmTip::Show(std::move(*tip));
   win32::MessageLoop();
   return failedDestroys;
 }
