@@ -9,29 +9,26 @@
 
 namespace {
 
-[[noreturn]] void ThrowLastError() {
-  const DWORD error = GetLastError();
-  throw registry::Failure(static_cast<std::int32_t>(error), win32::SystemMessage(error));
-}
-
 // Binds RegDeleteKeyA on the first deletion, so a missing advapi32 fails at entry 1 with a
 // message instead of keeping the program from starting.
 class RegistryKeys final : public registry::KeyDeleter {
  public:
-  std::int32_t DeleteKey(std::int32_t lRootKey, const std::string& sSubKey) override {
-    if (!regDeleteKeyA_) Bind();
+  win32::Result<std::int32_t> DeleteKey(std::int32_t lRootKey,
+                                        const std::string& sSubKey) override {
+    if (!regDeleteKeyA_) {
+      advapi32_.emplace(L"advapi32.dll");
+      regDeleteKeyA_ = advapi32_->Bind<decltype(::RegDeleteKeyA)>("RegDeleteKeyA");
+      if (!regDeleteKeyA_) {
+        const DWORD error = GetLastError();
+        return win32::Failure{error, win32::SystemMessage(error)};
+      }
+    }
     // Sign-extended, as the predefined root handles are on 64-bit Windows.
     const HKEY root = reinterpret_cast<HKEY>(static_cast<INT_PTR>(lRootKey));
-    return regDeleteKeyA_(root, sSubKey.c_str());
+    return static_cast<std::int32_t>(regDeleteKeyA_(root, sSubKey.c_str()));
   }
 
  private:
-  void Bind() {
-    advapi32_.emplace(L"advapi32.dll");
-    regDeleteKeyA_ = advapi32_->Bind<decltype(::RegDeleteKeyA)>("RegDeleteKeyA");
-    if (!regDeleteKeyA_) ThrowLastError();
-  }
-
   std::optional<win32::SystemLibrary> advapi32_;
   decltype(&::RegDeleteKeyA) regDeleteKeyA_ = nullptr;
 };

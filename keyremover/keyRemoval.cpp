@@ -30,8 +30,9 @@ std::wstring RemoveAll(const std::wstring& sText, std::wstring_view sWhat) {
 
 }  // namespace
 
-void DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath) {
-  registry::DeleteKeyUnderRoot(keys, registry::kClassesRoot, RemoveAll(sKeyPath, kRootPrefix));
+win32::Status DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath) {
+  return registry::DeleteKeyUnderRoot(keys, registry::kClassesRoot,
+                                      RemoveAll(sKeyPath, kRootPrefix));
 }
 
 std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescription) {
@@ -52,13 +53,15 @@ std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescripti
 
 void Run(registry::KeyDeleter& keys, Notifier& notifier) {
   std::wstring message;
+  // An allocation that fails is the one failure that comes as an exception.
   try {
     for (const std::wstring_view path : ShellVerbKeyList) {
-      DeleteRootedKey(keys, std::wstring(path));
+      if (auto failed = DeleteRootedKey(keys, std::wstring(path))) {
+        message = FailureMessage(static_cast<std::int32_t>(failed->code), failed->text);
+        break;
+      }
     }
-    return;
-  } catch (const registry::Failure& failure) {
-    message = FailureMessage(failure.Number(), failure.Description());
+    if (message.empty()) return;
   } catch (const std::bad_alloc&) {
     message = FailureMessage(kNotEnoughMemory, kNotEnoughMemoryText);
   }

@@ -43,7 +43,7 @@ class Notifier {
 };
 
 // Deletes one key of the list below the classes root.
-void DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath);
+win32::Status DeleteRootedKey(registry::KeyDeleter& keys, const std::wstring& sKeyPath);
 
 // The five-line text shown when the walk fails.
 std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescription);

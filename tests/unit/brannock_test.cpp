@@ -12,17 +12,17 @@
 
 namespace {
 
-using registry::Failure;
-
 // Records each deletion below the classes root and what is shown; can raise a failure at one
 // call, before it reaches the registry.
 class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
  public:
   void Show(const std::wstring& sPrompt) override { shown += sPrompt + L"|"; }
-  std::int32_t DeleteKey(std::int32_t lRootKey, const std::string& sSubKey) override {
+  win32::Result<std::int32_t> DeleteKey(std::int32_t lRootKey,
+                                        const std::string& sSubKey) override {
     if (++attempts == failAt) {
       if (failure == L"memory") throw std::bad_alloc();
-      throw Failure(std::stoi(failure), failure.substr(failure.find(L':') + 1));
+      return win32::Failure{static_cast<std::uint32_t>(std::stoi(failure)),
+                            failure.substr(failure.find(L':') + 1)};
     }
     if (lRootKey != -2147483647 - 1) throw std::logic_error("not below the classes root");
     deleted.emplace_back(sSubKey.begin(), sSubKey.end());
@@ -40,12 +40,11 @@ class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
 TEST(Brannock, DeletesEachKeyBelowTheClassesRoot) {
   for (const auto& c : Cases("brannock")) {
     FakeKeys keys;
-    try {
-      keyRemoval::DeleteRootedKey(keys, c[0]);
-      EXPECT_EQ(keys.deleted, std::vector{c[1]}) << c[0];
-    } catch (const Failure& failure) {
-      EXPECT_EQ(L"! " + std::to_wstring(failure.Number()), c[1]) << c[0];
+    if (const auto failed = keyRemoval::DeleteRootedKey(keys, c[0])) {
+      EXPECT_EQ(L"! " + std::to_wstring(failed->code), c[1]) << c[0];
       EXPECT_EQ(keys.attempts, 0);
+    } else {
+      EXPECT_EQ(keys.deleted, std::vector{c[1]}) << c[0];
     }
   }
 }
