@@ -6,10 +6,13 @@
 #include <shellapi.h>
 #include <winnetwk.h>
 #include <tlhelp32.h>
+// After windows.h, which it needs.
+#include <delayimp.h>
 
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,30 @@
 namespace {
 
 constexpr wchar_t kTitle[] = L"Pellory";
+
+// USER32 and GDI32 are delay-loaded, so that the work starts before they load; the helper takes
+// them from the system folder alone, as every other library.
+FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
+  if (notice != dliNotePreLoadLibrary) return nullptr;
+  wchar_t name[MAX_PATH];
+  if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
+  return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+}
+
+// Each first use of the window system asks here first: without it the delay-load helper would
+// end the process with an exception. Loaded once, and kept.
+bool WindowSystem() {
+  static const bool loaded = [] {
+    static const win32::SystemLibrary user32(L"user32.dll"), gdi32(L"gdi32.dll");
+    if (user32 && gdi32) return true;
+    const DWORD error = user32 ? gdi32.Error() : user32.Error();
+    OutputDebugStringW(
+        (L"Pellory: the window system did not load: " + win32::SystemMessage(error) + L"\n")
+            .c_str());
+    return false;
+  }();
+  return loaded;
+}
 
 // The mark a Pellory holds while its copy with administrator rights runs; the copy looks for it
 // by its parent's id.
@@ -48,9 +75,10 @@ class ChildProcess final : public modMain::Child {
     using End = modMain::ToolRun::End;
     if (!process_) return {End::Failed, 0, ERROR_INVALID_HANDLE};
     // Messages are answered meanwhile: a program that broadcasts to every window must not hang
-    // on ours.
-    const DWORD woke = win32::WaitAnswering(
-        process_.get(), timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs);
+    // on ours. Without a window system there are none.
+    const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
+    const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
+                                      : WaitForSingleObject(process_.get(), timeout);
     if (woke == WAIT_TIMEOUT) return {End::TimedOut};
     DWORD code = 0;
     if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
@@ -77,6 +105,11 @@ modMain::Started NotStarted(std::uint32_t code, std::wstring text) {
 class Win32Platform final : public modMain::Platform {
  public:
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
+    // Then the exit status tells the outcome, and the debugger output what it was.
+    if (!WindowSystem()) {
+      OutputDebugStringW((std::wstring(kTitle) + L": " + text + L"\n").c_str());
+      return;
+    }
     MessageBoxW(nullptr, text.c_str(), kTitle,
                 MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
   }
@@ -147,6 +180,7 @@ class Win32Platform final : public modMain::Platform {
 
   void PrepareBalloon() override {
     // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
+    if (!WindowSystem()) return;
     try {
       prepared_ = frmTip::Load();
     } catch (const std::exception&) {
@@ -155,6 +189,7 @@ class Win32Platform final : public modMain::Platform {
   }
 
   modMain::ScreenTwips Screen() override {
+    if (!WindowSystem()) throw std::runtime_error("no window system");
     const auto tpp = modBalloon::ScreenTwipsPerPixel();
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
   }
@@ -283,6 +318,8 @@ int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
 
 }  // namespace
 
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayed;
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
@@ -302,7 +339,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, what.data(),
                                                         static_cast<int>(what.size()), text.data(),
                                                         static_cast<int>(text.size()))));
-    MessageBoxW(nullptr, (L"Pellory stopped: " + text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    text = L"Pellory stopped: " + text;
+    if (WindowSystem()) {
+      MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+    } else {
+      OutputDebugStringW((text + L"\n").c_str());
+    }
     return 1;
   }
 }
