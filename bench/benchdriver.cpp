@@ -1,6 +1,7 @@
 // Times Pellory beside the two floors it cannot beat (regsvr32 alone, a minimal program showing
-// a plain window), reads Pellory's working set and handles while its balloon is shown, and times
-// Brannock's twenty deletions beside twenty runs of reg.exe.
+// a plain window), both runs of regsvr32 split where the server's DllRegisterServer is entered,
+// reads Pellory's working set and handles while its balloon is shown, and times Brannock's
+// twenty deletions beside twenty runs of reg.exe.
 // Usage: benchdriver [RUNS]; the programs are taken from the driver's own folder.
 #include <windows.h>
 #include <psapi.h>
@@ -24,15 +25,20 @@ constexpr DWORD kPatienceMs = 20000;
   std::exit(1);
 }
 
-double NowMs() {
+// The performance counter is one clock for every process of the system.
+double CounterMs(LONGLONG counter) {
   static const double perMs = [] {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return static_cast<double>(f.QuadPart) / 1000.0;
   }();
+  return static_cast<double>(counter) / perMs;
+}
+
+double NowMs() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / perMs;
+  return CounterMs(now.QuadPart);
 }
 
 std::wstring Folder(std::wstring path) { return path.substr(0, path.find_last_of(L'\\')); }
@@ -102,6 +108,7 @@ class Child {
   }
 
   HANDLE Handle() const { return process_; }
+  double StartMs() const { return start_; }
 
   // Milliseconds from the start to the end, which must come with status 0.
   double WaitExit() const {
@@ -238,6 +245,19 @@ void ExpectGone(const std::vector<std::wstring>& keys) {
   }
 }
 
+// Milliseconds from START until the server's DllRegisterServer was entered, as it noted in
+// NOTE; the note goes, for the next run.
+double EntryMs(const std::wstring& note, double start) {
+  const HANDLE file = CreateFileW(note.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  LARGE_INTEGER counter{};
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, &counter, sizeof(counter), &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read != sizeof(counter)) Die(L"the server noted no entry in " + note);
+  return CounterMs(counter.QuadPart) - start;
+}
+
 double FileKb(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) Die(L"no " + path);
@@ -252,18 +272,20 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring pellory = bin + L"\\Pellory.exe", brannock = bin + L"\\Brannock.exe";
   const std::wstring plain = bin + L"\\plainwindow.exe";
   const std::wstring regsvr32 = system + L"\\regsvr32.exe", reg = system + L"\\reg.exe";
-  const std::wstring sample = L"\"" + bin + L"\\PellorySample.dll\"";
+  const std::wstring server = bin + L"\\entryserver.dll", note = server + L".entry";
+  const std::wstring quoted = L"\"" + server + L"\"";
 
-  std::vector<double> tool, window, balloon, ratio, brannockMs, regMs;
+  std::vector<double> tool, toolEntry, window, balloon, pelloryEntry, ratio, brannockMs, regMs;
   Footprint pelloryUse, plainUse;
   const auto keys = ListedKeys();
   for (int round = -kWarmUp; round < runs; ++round) {
     const bool counted = round >= 0;
     HWND shown = nullptr;
-    double t = 0, w = 0, p = 0;
+    double t = 0, te = 0, w = 0, p = 0, pe = 0;
     {
-      const Child c(regsvr32, L"/s " + sample);
+      const Child c(regsvr32, L"/s " + quoted);
       t = c.WaitExit();
+      te = EntryMs(note, c.StartMs());
     }
     {
       const Child c(plain, L"");
@@ -274,8 +296,9 @@ int wmain(int argc, wchar_t** argv) {
       c.WaitExit();
     }
     {
-      const Child c(pellory, L"/register " + sample);
+      const Child c(pellory, L"/register " + quoted);
       p = c.WaitVisible(shown);
+      pe = EntryMs(note, c.StartMs());
       Sleep(200);
       if (counted) pelloryUse = Larger(pelloryUse, Measure(c.Handle()));
       // A click on the form closes the balloon at once.
@@ -302,9 +325,11 @@ int wmain(int argc, wchar_t** argv) {
 
     if (!counted) continue;
     tool.push_back(t);
+    toolEntry.push_back(te);
     window.push_back(w);
     balloon.push_back(p);
-    ratio.push_back(p / (t + w));
+    pelloryEntry.push_back(pe);
+    ratio.push_back(p / t);
     brannockMs.push_back(b);
     regMs.push_back(r);
   }
@@ -312,13 +337,20 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("%d runs each after %d warm-up runs; milliseconds from CreateProcess\n\n", runs,
               kWarmUp);
   std::printf("%-44s %7s %7s %7s %7s %7s\n", "", "median", "p25", "p75", "min", "max");
-  PrintRow("regsvr32 /s sample: start to exit", tool);
+  const auto since = [](const std::vector<double>& ends, const std::vector<double>& entries) {
+    std::vector<double> d;
+    for (size_t i = 0; i < ends.size(); ++i) d.push_back(ends[i] - entries[i]);
+    return d;
+  };
+  PrintRow("regsvr32 /s: start to entry point", toolEntry);
+  PrintRow("regsvr32 /s: entry point to exit", since(tool, toolEntry));
+  PrintRow("regsvr32 /s: start to exit", tool);
+  PrintRow("Pellory /register: start to entry point", pelloryEntry);
+  PrintRow("Pellory /register: entry point to balloon", since(balloon, pelloryEntry));
+  PrintRow("Pellory /register: start to balloon", balloon);
   PrintRow("plain window: start to visible", window);
-  PrintRow("Pellory /register sample: start to balloon", balloon);
-  const Stats t = Summarize(tool), w = Summarize(window), p = Summarize(balloon);
-  const Stats r = Summarize(ratio);
-  std::printf("\nPellory / (regsvr32 + plain window), of the medians: %.2f\n",
-              p.median / (t.median + w.median));
+  const Stats t = Summarize(tool), p = Summarize(balloon), r = Summarize(ratio);
+  std::printf("\nPellory's balloon / regsvr32 alone, of the medians: %.2f\n", p.median / t.median);
   std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n\n", r.median, r.p25, r.p75);
 
   PrintRow("Brannock: 20 deletions, start to exit", brannockMs);

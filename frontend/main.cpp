@@ -6,6 +6,8 @@
 #include <shellapi.h>
 #include <winnetwk.h>
 #include <tlhelp32.h>
+// After windows.h, which it needs.
+#include <delayimp.h>
 
 #include <exception>
 #include <memory>
@@ -22,6 +24,31 @@
 namespace {
 
 constexpr wchar_t kTitle[] = L"Pellory";
+
+// USER32 and GDI32 are delay-loaded, so that the work starts before they load; the helper takes
+// them from the system folder alone, as every other library.
+FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
+  if (notice != dliNotePreLoadLibrary) return nullptr;
+  wchar_t name[MAX_PATH];
+  if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
+  return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+}
+
+// Each first use of the window system asks here first: without it the delay-load helper would
+// end the process with an exception. Loaded once, and kept.
+const win32::Status& WindowSystemFailure() {
+  static const win32::Status failure = []() -> win32::Status {
+    static const win32::SystemLibrary user32(L"user32.dll"), gdi32(L"gdi32.dll");
+    if (user32 && gdi32) return std::nullopt;
+    auto failed = win32::FailureOf(user32 ? gdi32.Error() : user32.Error());
+    OutputDebugStringW(
+        (L"Pellory: the window system did not load: " + failed.text + L"\n").c_str());
+    return failed;
+  }();
+  return failure;
+}
+
+bool WindowSystem() { return !WindowSystemFailure(); }
 
 // The mark a Pellory holds while its copy with administrator rights runs; the copy looks for it
 // by its parent's id.
@@ -48,9 +75,10 @@ class ChildProcess final : public modMain::Child {
     using End = modMain::ToolRun::End;
     if (!process_) return {End::Failed, 0, ERROR_INVALID_HANDLE};
     // Messages are answered meanwhile: a program that broadcasts to every window must not hang
-    // on ours.
-    const DWORD woke = win32::WaitAnswering(
-        process_.get(), timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs);
+    // on ours. Without a window system there are none.
+    const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
+    const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
+                                      : WaitForSingleObject(process_.get(), timeout);
     if (woke == WAIT_TIMEOUT) return {End::TimedOut};
     DWORD code = 0;
     if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
@@ -79,6 +107,11 @@ modMain::Started NotStarted(std::uint32_t code, std::wstring text) {
 class Win32Platform final : public modMain::Platform {
  public:
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
+    // Then the exit status tells the outcome, and the debugger output what it was.
+    if (!WindowSystem()) {
+      OutputDebugStringW((std::wstring(kTitle) + L": " + text + L"\n").c_str());
+      return;
+    }
     MessageBoxW(nullptr, text.c_str(), kTitle,
                 MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
   }
@@ -149,10 +182,13 @@ class Win32Platform final : public modMain::Platform {
 
   void PrepareBalloon() override {
     // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
+    if (!WindowSystem()) return;
     if (auto tip = frmTip::Load()) prepared_ = std::move(*tip);
   }
 
   modMain::ScreenTwips Screen() override {
+    // No window system: ShowBalloon says so.
+    if (!WindowSystem()) return {};
     const auto tpp = modBalloon::ScreenTwipsPerPixel();
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
   }
@@ -238,6 +274,7 @@ class Win32Platform final : public modMain::Platform {
   }
 
   win32::Status ShowBalloon(const balloon::BalloonSpec& spec) override {
+    if (!WindowSystem()) return WindowSystemFailure();
     auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
     if (!tip) return tip.failure();
     if (auto failed = (*tip)->SetBalloon(spec)) return failed;
@@ -282,6 +319,8 @@ int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
 
 }  // namespace
 
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayed;
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
@@ -301,7 +340,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, what.data(),
                                                         static_cast<int>(what.size()), text.data(),
                                                         static_cast<int>(text.size()))));
-    MessageBoxW(nullptr, (L"Pellory stopped: " + text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+    text = L"Pellory stopped: " + text;
+    if (WindowSystem()) {
+      MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+    } else {
+      OutputDebugStringW((text + L"\n").c_str());
+    }
     return 1;
   }
 }

@@ -18,14 +18,16 @@ std::wstring SystemFolder() {
   return n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
 }
 
-SystemLibrary::SystemLibrary(const wchar_t* name)
-    : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+HMODULE LoadFromSystem(const wchar_t* name) {
+  const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   // A system without the flag (Windows 7 before its loader update) rejects it: the full path
   // then, with the library's own dependencies looked for beside it first.
-  if (!module_ && GetLastError() == ERROR_INVALID_PARAMETER) {
-    module_.reset(LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
-                                 LOAD_WITH_ALTERED_SEARCH_PATH));
-  }
+  if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  return LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
+                        LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+SystemLibrary::SystemLibrary(const wchar_t* name) : module_(LoadFromSystem(name)) {
   if (!module_) error_ = GetLastError();
 }
 

@@ -18,6 +18,9 @@ void LoadOnlyFromSystem();
 // The system folder, without a trailing backslash.
 std::wstring SystemFolder();
 
+// NAME loaded from the system folder and nowhere else; null with GetLastError() saying why.
+HMODULE LoadFromSystem(const wchar_t* name);
+
 // One system library, loaded from the system folder and nowhere else; functions bound by name.
 class SystemLibrary {
  public:

@@ -183,9 +183,10 @@ std::string LogOf(const std::wstring& file, const wchar_t* suffix) {
 
 std::vector<std::wstring> Plant(const std::wstring& folder) {
   std::vector<std::wstring> planted{CopyServer(L"planted.exe", folder, L"regsvr32.exe")};
-  for (const wchar_t* name : {L"msftedit.dll", L"riched20.dll", L"comctl32.dll", L"uxtheme.dll",
-                              L"shcore.dll", L"oleacc.dll", L"oleaut32.dll", L"version.dll",
-                              L"shell32.dll", L"advapi32.dll", L"mpr.dll"}) {
+  for (const wchar_t* name :
+       {L"msftedit.dll", L"riched20.dll", L"comctl32.dll", L"uxtheme.dll", L"shcore.dll",
+        L"oleacc.dll", L"oleaut32.dll", L"version.dll", L"shell32.dll", L"advapi32.dll", L"mpr.dll",
+        L"user32.dll", L"gdi32.dll"}) {
     planted.push_back(CopyServer(L"marker.dll", folder, name));
   }
   return planted;

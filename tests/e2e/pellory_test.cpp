@@ -118,6 +118,19 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBox) {
   EXPECT_EQ(box.status, 1u);
 }
 
+// Without the window system the work is still done, and told by the exit status (and the
+// debugger output) instead of a crash.
+TEST(Pellory, WithoutTheWindowSystemTheWorkIsDone) {
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\Pellory.exe";
+  RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), L"user32", REG_SZ, L"",
+                  sizeof(wchar_t));  // disabled
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"nowindows"), L"a.dll");
+  const auto status = WaitExit(Start(L"Pellory.exe", L"/register " + dll));
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  EXPECT_EQ(status, 0u);
+  EXPECT_EQ(LogOf(dll), "DllRegisterServer");
+}
+
 // Whether an account that is neither the creator nor an administrator, at low integrity, may
 // wait on OBJECT: what a copy started with an administrator's name and password needs.
 bool AnyAccountMayWaitOn(HANDLE object) {
