@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -52,6 +54,13 @@ POINT At(HWND balloon, int x, int y) {
 
 // A balloon from the test host, like Pellory's but open until clicked.
 const std::wstring kTip = L"10260 10520 a.dll has been registered.";
+
+// A click on the form itself, below the icon, as the window gets it; the host's exit status.
+std::optional<DWORD> Dismiss(HWND balloon, const Process& tip) {
+  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
+  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
+  return WaitExit(tip);
+}
 
 // The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
 template <class Pick>
@@ -205,21 +214,20 @@ TEST(Balloon, AChangeOfScaleKeepsTheStackApartAndOnTheScreen) {
   }
   EXPECT_EQ(lower.bottom, h);
   EXPECT_LT(upper.bottom, lower.top) << "the two overlap";
-  for (size_t i = 0; i < tips.size(); ++i) {
-    PostMessageW(balloons[i], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
-    PostMessageW(balloons[i], WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
-    EXPECT_EQ(WaitExit(tips[i]), 0u);
-  }
+  for (size_t i = 0; i < tips.size(); ++i) EXPECT_EQ(Dismiss(balloons[i], tips[i]), 0u);
 }
 
+// A click in the message area closes the balloon only when it has no close button.
 TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
-  // What, where the buttons go down and up in the balloon, which buttons, whether it closes.
+  // What (a host option first, if any), where the buttons go down and up in the balloon, which
+  // buttons, whether it closes.
   const std::tuple<const char*, POINT, POINT, DWORD, bool> cases[] = {
       {"form", {3, 40}, {3, 40}, kClick, true},
       {"icon", {17, 9}, {17, 9}, kClick, true},
       {"rim of the close button", {306, 3}, {306, 3}, kClick, true},
       {"strip", {100, 9}, {100, 9}, kClick, false},
       {"message area", {150, 40}, {150, 40}, kClick, false},
+      {"/noclose: message area", {150, 40}, {150, 40}, kClick, true},
       {"message area, double", {150, 40}, {150, 40}, kClick | kClick << 8, true},
       {"cross, released on the strip", {313, 11}, {100, 9}, kClick, false},
       {"form, released off the balloon", {3, 40}, {-300, -300}, kClick, false},
@@ -227,7 +235,7 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
   };
   for (const auto& [what, down, up, clicks, closes] : cases) {
     SCOPED_TRACE(what);
-    auto tip = Start(L"tiphost.exe", kTip);
+    auto tip = Start(L"tiphost.exe", (what[0] == '/' ? L"/noclose " : L"") + kTip);
     const HWND balloon = ExpectBalloon(tip);
     for (DWORD buttons = clicks; buttons; buttons >>= 8) {
       Mouse(At(balloon, down.x, down.y), buttons & 0x2A);  // the downs
@@ -236,6 +244,35 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
     // Longer than a double click.
     EXPECT_EQ(WaitExit(tip, closes ? 5000 : 600).has_value(), closes);
   }
+}
+
+// Before SetBalloon the form is as designed: its size, and the message area's own word.
+TEST(Balloon, ShownAsDesignedBeforeSetBalloon) {
+  auto tip = Start(L"tiphost.exe", L"/design");
+  const HWND balloon = ExpectBalloon(tip);
+  RECT r{};
+  GetWindowRect(balloon, &r);
+  EXPECT_EQ(std::pair(r.right - r.left, r.bottom - r.top), std::pair(312L, 128L));
+  EXPECT_EQ(MessageText(balloon), L"txtTip");
+  SaveScreenPng(BinDir() + L"\\balloon-design.png");
+  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+}
+
+// A rich-text file's words replace the text; one that cannot be read stops SetBalloon, and
+// no balloon shows.
+TEST(Balloon, ARichTextFileReplacesTheText) {
+  const auto folder = FreshFolder(L"rtf");
+  std::ofstream((folder + L"\\note.rtf").c_str()) << "{\\rtf1\\ansi From the {\\b file}.\\par}";
+  auto tip = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\note.rtf " + kTip);
+  const HWND balloon = ExpectBalloon(tip);
+  EXPECT_EQ(MessageText(balloon), L"From the file.");
+  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
+  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
+  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
+  const auto box = ExpectBox(unread);
+  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
+  EXPECT_EQ(box.status, 1u);
 }
 
 // Without the rich-text control no balloon can be made, and a second try names that cause again.
