@@ -22,6 +22,16 @@ const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const std::wstring kEntry = kUninstall + L"\\Pellory";
 const std::wstring kApplication = L"Applications\\Pellory.exe";
 
+// Each verb key of Pellory's four file types, with the switch its command gives Pellory.
+std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
+  std::vector<std::pair<std::wstring, std::wstring>> verbs;
+  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
+    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
+    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
+  }
+  return verbs;
+}
+
 // The verbs and the application's entry start FOLDER's Pellory; a right-click on "Register" of
 // a DLL, as the file manager runs it, registers it.
 void ExpectWorkingVerbs(const std::wstring& folder) {
