@@ -1,6 +1,7 @@
 // Test-only host of one balloon like Pellory's that stays until clicked, so that the driver can
-// take its time with it. Arguments: [/noclose] [/rtf:FILE] X Y (twips, as SetBalloon takes them)
-// and the message; or /design alone: the form as loaded, without SetBalloon.
+// take its time with it. Arguments: [/noclose] [/rtf:FILE] (FILE without blanks) X Y (twips, as
+// SetBalloon takes them) and the message; or /design alone: the form as loaded, without
+// SetBalloon.
 // Ends with the number of the form's DestroyWindow calls that failed: the system destroys the
 // tool tip with its owner, and the form must not try again. When no form can be made, it says
 // why twice in a box: a second try must meet the same cause as the first. When SetBalloon
