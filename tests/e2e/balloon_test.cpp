@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -53,6 +55,13 @@ POINT At(HWND balloon, int x, int y) {
 // A balloon from the test host, like Pellory's but open until clicked.
 const std::wstring kTip = L"10260 10520 a.dll has been registered.";
 
+// A click on the form itself, below the icon, as the window gets it; the host's exit status.
+std::optional<DWORD> Dismiss(HWND balloon, const Process& tip) {
+  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
+  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
+  return WaitExit(tip);
+}
+
 // The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
 template <class Pick>
 RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
@@ -68,8 +77,8 @@ RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
 }
 
 // Run by the whole suite at 96 DPI and by the e2e-dpi test at 120, 144 and 192: the design
-// scaled by DPI / 96, whole and sharp, in the balloon's unchanged size in twips, painted when
-// shown and again after a window covered it; the close button's tool tip and pressed look.
+// scaled by DPI / 96, whole and sharp, in the balloon's unchanged size in twips, painted again
+// after a window covered it; the close button's tool tip and pressed look.
 TEST(Balloon, ScaledToTheScreenDpi) {
   SetProcessDPIAware();  // the driver measures in the screen's own pixels
   const HDC screen = GetDC(nullptr);
@@ -89,75 +98,63 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   EXPECT_EQ(size(r), std::pair(MulDiv(5000, dpi, 1440), MulDiv(1000, dpi, 1440)));
   const POINT o{r.left, r.top};
   SaveScreenPng(BinDir() + L"\\balloon-" + std::to_wstring(dpi) + L".png");
-  for (const bool covered : {false, true}) {
-    SCOPED_TRACE(covered ? "after a window covered it" : "when shown");
-    if (covered) {
-      const HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, o.x,
-                                         o.y, w, h, nullptr, nullptr, nullptr, nullptr);
-      Pump(200);
-      DestroyWindow(cover);
-      Pump(200);
-    }
-    const auto shot = CaptureScreen();
-    const auto isStrip = [](Rgb c) { return Near(c, kStrip); };
-    // The title lies wholly inside the strip, with strip colour below its lowest pixel.
-    const RECT strip = Around(shot, o, {w / 5, 0, w / 5 + 1, h}, isStrip);
-    const RECT title = Around(shot, o, {w / 3, strip.top, 2 * w / 3, h / 2},
-                              [](Rgb c) { return Near(c, kBlack, 80); });
-    EXPECT_LT(title.left, title.right) << "no title";
-    EXPECT_GT(title.top, strip.top);
-    EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
-    // Below the strip, the tool-tip background.
-    const COLORREF info = GetSysColor(COLOR_INFOBK);
-    EXPECT_TRUE(Near(shot.At(o.x + s(4), o.y + strip.bottom + s(4)),
-                     {GetRValue(info), GetGValue(info), GetBValue(info)}));
-    // The close button whole, at its scaled size, on the strip, with the cross centred on it.
-    const RECT button = Around(shot, o, {w - s(40), 0, w, strip.bottom + s(4)},
-                               [](Rgb c) { return c.r - std::max(c.g, c.b) > 60; });
-    EXPECT_EQ(size(button), std::pair(s(16), s(16)));
-    EXPECT_LE(button.bottom, strip.bottom);
-    const RECT cross =
-        Around(shot, o, button, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; });
-    EXPECT_LE(std::abs((cross.left + cross.right) - (button.left + button.right)), 2 + s(1));
-    EXPECT_LE(std::abs((cross.top + cross.bottom) - (button.top + button.bottom)), 2 + s(1));
-    EXPECT_GE(cross.right - cross.left, s(6)) << "no cross";
-    // The information icon, blue, at its scaled size.
-    const RECT icon = Around(shot, o, {s(9), strip.top + 1, s(30), strip.bottom},
-                             [](Rgb c) { return !Near(c, kStrip, 24) && !Near(c, kBlack, 30); });
-    EXPECT_EQ(size(icon), std::pair(s(16), s(16)));
-    EXPECT_EQ(IconIn(shot, {o.x + icon.left, o.y + icon.top, o.x + icon.right, o.y + icon.bottom}),
-              Icon::Information);
-    // The border on every side, at least half its scaled pen; round corners.
-    const int pen = std::max(1, s(2) / 2);
-    const auto isBlack = [](Rgb c) { return Near(c, kBlack, 30); };
-    EXPECT_GE(Around(shot, o, {0, h / 2, s(4), h / 2 + 1}, isBlack).right, pen);
-    EXPECT_LE(Around(shot, o, {w - s(4), h / 2, w, h / 2 + 1}, isBlack).left, w - pen);
-    EXPECT_GE(Around(shot, o, {w / 2, 0, w / 2 + 1, s(4)}, isBlack).bottom, pen);
-    EXPECT_LE(Around(shot, o, {w / 2, h - s(4), w / 2 + 1, h}, isBlack).top, h - pen);
-    const win32::unique_hrgn shape(CreateRectRgn(0, 0, 0, 0));
-    EXPECT_TRUE(GetWindowRgn(balloon, shape.get()) != ERROR &&
-                PtInRegion(shape.get(), w / 2, h / 2));
-    for (const POINT p : {POINT{s(2), s(2)}, POINT{w - 1 - s(2), s(2)}, POINT{s(2), h - 1 - s(2)},
-                          POINT{w - 1 - s(2), h - 1 - s(2)}}) {
-      EXPECT_FALSE(PtInRegion(shape.get(), p.x, p.y)) << "corner " << p.x << "," << p.y;
-    }
-    if (!covered) continue;
-    // Resting on the cross brings up its tool tip; pressed there it shows the pressed look (a
-    // dark left edge); released, it closes.
-    const POINT onCross = {o.x + (cross.left + cross.right) / 2,
-                           o.y + (cross.top + cross.bottom) / 2};
-    const auto edge = [&] {
-      return CaptureScreen().At(o.x + button.left, o.y + (button.top + button.bottom) / 2);
-    };
-    EXPECT_GT(edge().r, 200) << "released look";
-    Mouse(onCross);
-    const HWND toolTip = WaitForWindow(tip, L"tooltips_class32", 3000);
-    EXPECT_EQ(toolTip ? TextOf(toolTip) : L"", L"Close");
-    Mouse(onCross, MOUSEEVENTF_LEFTDOWN);
-    EXPECT_LT(edge().r, 200) << "no pressed look";
-    Mouse(onCross, MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(WaitExit(tip, 5000), 0u) << "the click on the close button did not close it";
-  }
+  const HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, o.x, o.y,
+                                     w, h, nullptr, nullptr, nullptr, nullptr);
+  Pump(200);
+  DestroyWindow(cover);
+  Pump(200);
+  const auto shot = CaptureScreen();
+  const auto in = [&](RECT area, auto pick) { return Around(shot, o, area, pick); };
+  const auto isBlack = [](Rgb c) { return Near(c, kBlack, 30); };
+  // The title lies wholly inside the strip, with strip colour below its lowest pixel.
+  const RECT strip = in({w / 5, 0, w / 5 + 1, h}, [](Rgb c) { return Near(c, kStrip); });
+  const RECT title =
+      in({w / 3, strip.top, 2 * w / 3, h / 2}, [](Rgb c) { return Near(c, kBlack, 80); });
+  EXPECT_TRUE(title.left < title.right && title.top > strip.top) << "no title";
+  EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
+  // Below the strip, the tool-tip background.
+  const COLORREF info = GetSysColor(COLOR_INFOBK);
+  EXPECT_TRUE(Near(shot.At(o.x + s(4), o.y + strip.bottom + s(4)),
+                   {GetRValue(info), GetGValue(info), GetBValue(info)}));
+  // The close button whole, at its scaled size, on the strip, with a cross on it; the
+  // information icon, blue, at its scaled size.
+  const RECT button = in({w - s(40), 0, w, strip.bottom + s(4)},
+                         [](Rgb c) { return c.r - std::max(c.g, c.b) > 60; });
+  EXPECT_EQ(size(button), std::pair(s(16), s(16)));
+  EXPECT_LE(button.bottom, strip.bottom);
+  const RECT cross = in(button, [](Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; });
+  EXPECT_GE(cross.right - cross.left, s(6)) << "no cross";
+  const RECT icon = in({s(9), strip.top + 1, s(30), strip.bottom},
+                       [](Rgb c) { return !Near(c, kStrip, 24) && !Near(c, kBlack, 30); });
+  EXPECT_EQ(size(icon), std::pair(s(16), s(16)));
+  EXPECT_EQ(IconIn(shot, {o.x + icon.left, o.y + icon.top, o.x + icon.right, o.y + icon.bottom}),
+            Icon::Information);
+  // The border on every side, at least half its scaled pen; round corners.
+  const int pen = std::max(1, s(2) / 2);
+  EXPECT_GE(in({0, h / 2, s(4), h / 2 + 1}, isBlack).right, pen);
+  EXPECT_LE(in({w - s(4), h / 2, w, h / 2 + 1}, isBlack).left, w - pen);
+  EXPECT_GE(in({w / 2, 0, w / 2 + 1, s(4)}, isBlack).bottom, pen);
+  EXPECT_LE(in({w / 2, h - s(4), w / 2 + 1, h}, isBlack).top, h - pen);
+  const win32::unique_hrgn shape(CreateRectRgn(0, 0, 0, 0));
+  EXPECT_TRUE(GetWindowRgn(balloon, shape.get()) != ERROR && PtInRegion(shape.get(), w / 2, h / 2));
+  for (const POINT p : {POINT{s(2), s(2)}, POINT{w - 1 - s(2), s(2)}, POINT{s(2), h - 1 - s(2)},
+                        POINT{w - 1 - s(2), h - 1 - s(2)}})
+    EXPECT_FALSE(PtInRegion(shape.get(), p.x, p.y)) << "corner " << p.x << "," << p.y;
+  // Resting on the cross brings up its tool tip; pressed there it shows the pressed look (a dark
+  // left edge); released, it closes.
+  const POINT onCross = {o.x + (cross.left + cross.right) / 2,
+                         o.y + (cross.top + cross.bottom) / 2};
+  const auto edge = [&] {
+    return CaptureScreen().At(o.x + button.left, o.y + (button.top + button.bottom) / 2);
+  };
+  EXPECT_GT(edge().r, 200) << "released look";
+  Mouse(onCross);
+  const HWND toolTip = WaitForWindow(tip, L"tooltips_class32", 3000);
+  EXPECT_EQ(toolTip ? TextOf(toolTip) : L"", L"Close");
+  Mouse(onCross, MOUSEEVENTF_LEFTDOWN);
+  EXPECT_LT(edge().r, 200) << "no pressed look";
+  Mouse(onCross, MOUSEEVENTF_LEFTUP);
+  EXPECT_EQ(WaitExit(tip, 5000), 0u) << "the click on the close button did not close it";
 }
 
 // The screen's scale goes from 100 to 150 percent while two balloons are shown; the message is
@@ -205,21 +202,20 @@ TEST(Balloon, AChangeOfScaleKeepsTheStackApartAndOnTheScreen) {
   }
   EXPECT_EQ(lower.bottom, h);
   EXPECT_LT(upper.bottom, lower.top) << "the two overlap";
-  for (size_t i = 0; i < tips.size(); ++i) {
-    PostMessageW(balloons[i], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
-    PostMessageW(balloons[i], WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
-    EXPECT_EQ(WaitExit(tips[i]), 0u);
-  }
+  for (size_t i = 0; i < tips.size(); ++i) EXPECT_EQ(Dismiss(balloons[i], tips[i]), 0u);
 }
 
+// A click in the message area closes the balloon only when it has no close button.
 TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
-  // What, where the buttons go down and up in the balloon, which buttons, whether it closes.
+  // What (a host option first, if any), where the buttons go down and up in the balloon, which
+  // buttons, whether it closes.
   const std::tuple<const char*, POINT, POINT, DWORD, bool> cases[] = {
       {"form", {3, 40}, {3, 40}, kClick, true},
       {"icon", {17, 9}, {17, 9}, kClick, true},
       {"rim of the close button", {306, 3}, {306, 3}, kClick, true},
       {"strip", {100, 9}, {100, 9}, kClick, false},
       {"message area", {150, 40}, {150, 40}, kClick, false},
+      {"/noclose: message area", {150, 40}, {150, 40}, kClick, true},
       {"message area, double", {150, 40}, {150, 40}, kClick | kClick << 8, true},
       {"cross, released on the strip", {313, 11}, {100, 9}, kClick, false},
       {"form, released off the balloon", {3, 40}, {-300, -300}, kClick, false},
@@ -227,7 +223,7 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
   };
   for (const auto& [what, down, up, clicks, closes] : cases) {
     SCOPED_TRACE(what);
-    auto tip = Start(L"tiphost.exe", kTip);
+    auto tip = Start(L"tiphost.exe", (what[0] == '/' ? L"/noclose " : L"") + kTip);
     const HWND balloon = ExpectBalloon(tip);
     for (DWORD buttons = clicks; buttons; buttons >>= 8) {
       Mouse(At(balloon, down.x, down.y), buttons & 0x2A);  // the downs
@@ -236,6 +232,35 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
     // Longer than a double click.
     EXPECT_EQ(WaitExit(tip, closes ? 5000 : 600).has_value(), closes);
   }
+}
+
+// Before SetBalloon the form is as designed: its size, and the message area's own word.
+TEST(Balloon, ShownAsDesignedBeforeSetBalloon) {
+  auto tip = Start(L"tiphost.exe", L"/design");
+  const HWND balloon = ExpectBalloon(tip);
+  RECT r{};
+  GetWindowRect(balloon, &r);
+  EXPECT_EQ(std::pair(r.right - r.left, r.bottom - r.top), std::pair(312L, 128L));
+  EXPECT_EQ(MessageText(balloon), L"txtTip");
+  SaveScreenPng(BinDir() + L"\\balloon-design.png");
+  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+}
+
+// A rich-text file's words replace the text; one that cannot be read stops SetBalloon, and
+// no balloon shows.
+TEST(Balloon, ARichTextFileReplacesTheText) {
+  const auto folder = FreshFolder(L"rtf");
+  std::ofstream((folder + L"\\note.rtf").c_str()) << "{\\rtf1\\ansi From the {\\b file}.\\par}";
+  auto tip = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\note.rtf " + kTip);
+  const HWND balloon = ExpectBalloon(tip);
+  EXPECT_EQ(MessageText(balloon), L"From the file.");
+  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
+  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
+  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
+  const auto box = ExpectBox(unread);
+  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
+  EXPECT_EQ(box.status, 1u);
 }
 
 // Without the rich-text control no balloon can be made, and a second try names that cause again.

@@ -138,15 +138,6 @@ std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* nam
   return std::wstring(value);
 }
 
-std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
-  std::vector<std::pair<std::wstring, std::wstring>> verbs;
-  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
-    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
-    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
-  }
-  return verbs;
-}
-
 void CreateKey(const std::wstring& path, const std::wstring& value, const std::wstring& name) {
   EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), name.empty() ? nullptr : name.c_str(),
                             REG_SZ, value.c_str(),

@@ -57,8 +57,6 @@ bool KeyExists(const std::wstring& path);
 // below HKEY_LOCAL_MACHINE when PATH starts with "Software".
 std::optional<std::wstring> ValueOf(const std::wstring& path, const wchar_t* name = nullptr,
                                     REGSAM view = 0);
-// Each verb key of Pellory's four file types, with the switch its command gives Pellory.
-std::vector<std::pair<std::wstring, std::wstring>> Verbs();
 // Creates the key PATH below the classes root with the string value NAME (default: the key's
 // default value).
 void CreateKey(const std::wstring& path, const std::wstring& value = {},

@@ -1,19 +1,64 @@
-// The setup program under Wine: the programs and verbs it installs in place of the other build's,
-// a verb at work, a repair, a move, and an uninstall that takes out its own keys and files and
-// leaves the rest alone.
+// The setup program and the Windows Installer package under Wine: each installs the programs and
+// verbs in place of the other build's, the verbs work, a repair, a move or an upgrade keeps one
+// list entry, and an uninstall takes out its own keys and files and leaves the rest alone. The
+// package and the setup program refuse each other's installation.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "driver.h"
+#include "win32/system.h"
 
 namespace {
 
 using namespace e2e;
+using Versions = std::vector<std::wstring>;
 
-const std::wstring kEntry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pellory";
+const bool x64 = sizeof(void*) == 8;
+const std::wstring kArch = x64 ? L"x64" : L"x86", kOtherArch = x64 ? L"x86" : L"x64";
+const std::wstring kSetup = BinDir() + L"\\Pellory-1.0.0.1-" + kArch + L"-setup.exe";
+const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::wstring kEntry = kUninstall + L"\\Pellory";
 const std::wstring kApplication = L"Applications\\Pellory.exe";
+
+// Each verb key of Pellory's four file types, with the switch its command gives Pellory.
+std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
+  std::vector<std::pair<std::wstring, std::wstring>> verbs;
+  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
+    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
+    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
+  }
+  return verbs;
+}
+
+// The verbs and the application's entry start FOLDER's Pellory; a right-click on "Register" of
+// a DLL, as the file manager runs it, registers it.
+void ExpectWorkingVerbs(const std::wstring& folder) {
+  const auto command = L"\"" + folder + L"\\Pellory.exe\" ";
+  for (const auto& [key, action] : Verbs()) {
+    // What a 64-bit file manager reads must be the same key.
+    for (const REGSAM view : {0, KEY_WOW64_64KEY})
+      EXPECT_EQ(ValueOf(key + L"\\command", nullptr, view), command + action + L" \"%1\"");
+    EXPECT_EQ(ValueOf(key, L"HasLUAShield"), L"") << "no shield on " << Narrow(key);
+  }
+  EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"), command + L"/register \"%1\"");
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"verb"), L"clicked server.dll");
+  EXPECT_EQ(RunVerb(L"dllfile\\shell\\Register", dll).text,
+            L"clicked server.dll has been registered.");
+  EXPECT_EQ(LogOf(dll), "DllRegisterServer");
+}
+
+// Its verbs (in either view) and the application's entry are gone, another program's verb stays.
+void ExpectOnlyItsKeysGone() {
+  for (const auto& [key, action] : Verbs()) {
+    EXPECT_FALSE(KeyExists(key)) << Narrow(key);
+    EXPECT_FALSE(ValueOf(key + L"\\command", nullptr, KEY_WOW64_64KEY)) << Narrow(key);
+  }
+  EXPECT_FALSE(KeyExists(kApplication));
+  EXPECT_EQ(ValueOf(L"dllfile\\shell\\Keep\\command"), L"keep.exe \"%1\"");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"dllfile\\shell\\Keep");
+}
 
 std::string Bytes(const std::wstring& file) {
   std::ifstream in(file.c_str(), std::ios::binary);
@@ -21,29 +66,15 @@ std::string Bytes(const std::wstring& file) {
 }
 
 void ExpectInstalledIn(const std::wstring& folder) {
-  const std::wstring pellory = folder + L"\\Pellory.exe";
-  for (const wchar_t* program : {L"\\Pellory.exe", L"\\Brannock.exe"}) {
+  for (const wchar_t* program : {L"\\Pellory.exe", L"\\Brannock.exe"})
     EXPECT_TRUE(Bytes(folder + program) == Bytes(BinDir() + program)) << Narrow(program);
-  }
-  for (const auto& [key, action] : Verbs()) {
-    // What a 64-bit file manager reads must be the same key.
-    for (const REGSAM view : {0, KEY_WOW64_64KEY}) {
-      EXPECT_EQ(ValueOf(key + L"\\command", nullptr, view),
-                L"\"" + pellory + L"\" " + action + L" \"%1\"");
-    }
-    EXPECT_EQ(ValueOf(key, L"HasLUAShield"), L"") << "no shield on " << Narrow(key);
-  }
-  EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"),
-            L"\"" + pellory + L"\" /register \"%1\"");
+  ExpectWorkingVerbs(folder);
   EXPECT_EQ(ValueOf(kEntry, L"InstallLocation"), folder);
-  EXPECT_EQ(ValueOf(kEntry, L"DisplayIcon"), pellory + L",0");
+  EXPECT_EQ(ValueOf(kEntry, L"DisplayIcon"), folder + L"\\Pellory.exe,0");
   EXPECT_EQ(ValueOf(kEntry, L"QuietUninstallString"), L"\"" + folder + L"\\uninst.exe\" /S");
 }
 
 TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
-  const bool x64 = sizeof(void*) == 8;
-  const std::wstring setup =
-      BinDir() + (x64 ? L"\\Pellory-1.0.0.1-x64-setup.exe" : L"\\Pellory-1.0.0.1-x86-setup.exe");
   CreateKey(L"dllfile\\shell\\Keep\\command", L"keep.exe \"%1\"");
   const auto first = FreshFolder(L"setup first"), moved = FreshFolder(L"setup moved"),
              other = FreshFolder(L"setup other");
@@ -52,49 +83,104 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   // The other build installed first; this one takes its place and its list entry.
   const REGSAM otherView = x64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
   if (!x64 || Host32()) {
-    const auto otherSetup =
-        OtherBinDir() + (x64 ? L"Pellory-1.0.0.1-x86-setup.exe" : L"Pellory-1.0.0.1-x64-setup.exe");
+    const auto otherSetup = OtherBinDir() + L"Pellory-1.0.0.1-" + kOtherArch + L"-setup.exe";
     ASSERT_EQ(WaitExit(Start(otherSetup, L"/S /D=" + other), 60000), 0u);
     ASSERT_EQ(ValueOf(kEntry, L"InstallLocation", otherView), other);
   } else {
     NotRun("the 32-bit installation it replaces: this host runs 64-bit code only");
   }
   // /D= comes last and unquoted.
-  ASSERT_EQ(WaitExit(Start(setup, L"/S /D=" + first), 60000), 0u);
+  ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + first), 60000), 0u);
   ExpectInstalledIn(first);
   EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation", otherView)) << "two list entries";
   EXPECT_EQ(GetFileAttributesW((other + L"\\Pellory.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-
-  // A right-click on "Register" of a DLL, as the file manager runs it.
-  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"setup verb"), L"clicked server.dll");
-  const auto run = RunVerb(L"dllfile\\shell\\Register", dll);
-  EXPECT_EQ(run.text, L"clicked server.dll has been registered.");
-  EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 
   // Without a folder, setup finds the installation it repairs; into another, the keys follow
   // and the first copy goes.
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
   CreateKey(L"ocxfile\\shell\\Register\\command", L"stale");
   DeleteFileW((first + L"\\Brannock.exe").c_str());
-  ASSERT_EQ(WaitExit(Start(setup, L"/S"), 60000), 0u);
+  ASSERT_EQ(WaitExit(Start(kSetup, L"/S"), 60000), 0u);
   ExpectInstalledIn(first);
-  ASSERT_EQ(WaitExit(Start(setup, L"/S /D=" + moved), 60000), 0u);
+  ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + moved), 60000), 0u);
   ExpectInstalledIn(moved);
   EXPECT_EQ(GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
 
   // With _?= the uninstaller runs in place and can be waited for; it cannot delete itself then.
   EXPECT_EQ(WaitExit(Start(moved + L"\\uninst.exe", L"/S _?=" + moved), 60000), 0u);
-  for (const auto& [key, action] : Verbs()) {
-    EXPECT_FALSE(KeyExists(key)) << Narrow(key);
-    EXPECT_FALSE(ValueOf(key + L"\\command", nullptr, KEY_WOW64_64KEY)) << Narrow(key);
-  }
-  EXPECT_FALSE(KeyExists(kApplication));
+  ExpectOnlyItsKeysGone();
   EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation")) << "the uninstall entry stayed";
-  EXPECT_EQ(ValueOf(L"dllfile\\shell\\Keep\\command"), L"keep.exe \"%1\"");
-  for (const wchar_t* file : {L"\\Pellory.exe", L"\\Brannock.exe"}) {
+  for (const wchar_t* file : {L"\\Pellory.exe", L"\\Brannock.exe"})
     EXPECT_EQ(GetFileAttributesW((moved + file).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+DWORD Msiexec(const std::wstring& args) {
+  return WaitExit(Start(win32::SystemFolder() + L"\\msiexec.exe", args + L" /qn"), 120000)
+      .value_or(~0u);
+}
+
+// The version of each list entry named Pellory, in either registry view.
+Versions Entries() {
+  Versions versions;
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    win32::unique_hkey key;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstall.c_str(), 0, KEY_READ | view, key.put());
+    wchar_t name[256];
+    for (DWORD i = 0, size = 256;
+         !RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+         ++i, size = 256) {
+      const auto entry = kUninstall + L"\\" + name;
+      if (ValueOf(entry, L"DisplayName", view) == L"Pellory")
+        versions.push_back(ValueOf(entry, L"DisplayVersion", view).value_or(L"?"));
+    }
   }
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"dllfile\\shell\\Keep");
+  return versions;
+}
+
+TEST(Msi, InstallsWorkingVerbsRepairsUpgradesAndUninstallsOnlyWhatItAdded) {
+  const auto package = L"\"" + BinDir() + L"\\Pellory-1.0.0.1-" + kArch + L".msi\"";
+  const auto later = L"\"" + BinDir() + L"\\Pellory-upgrade-test-" + kArch + L".msi\"";
+  const auto folder = FreshFolder(L"msi folder"), setupFolder = FreshFolder(L"msi setup");
+  RemoveDirectoryW(folder.c_str());
+
+  // Over the setup program's installation the package refuses and adds no entry.
+  ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + setupFolder), 60000), 0u);
+  EXPECT_NE(Msiexec(L"/i " + package), 0u);
+  EXPECT_EQ(Entries(), Versions{L"1.0.0.1"});
+  ASSERT_EQ(WaitExit(Start(setupFolder + L"\\uninst.exe", L"/S _?=" + setupFolder), 60000), 0u);
+
+  // The other build's package goes as this one comes: one entry below.
+  if (x64 && Host32()) {
+    ASSERT_EQ(Msiexec(L"/i \"" + OtherBinDir() + L"Pellory-1.0.0.1-x86.msi\""), 0u);
+  } else if (x64) {
+    NotRun("the 32-bit package replaced by the 64-bit one: this host runs 64-bit code only");
+  }
+  CreateKey(L"dllfile\\shell\\Keep\\command", L"keep.exe \"%1\"");
+  ASSERT_EQ(Msiexec(L"/i " + package + L" INSTALLDIR=\"" + folder + L"\""), 0u);
+  ExpectWorkingVerbs(folder);
+  EXPECT_EQ(Entries(), Versions{L"1.0.0.1"});
+  // The setup program refuses over the package, silent too, and writes nothing.
+  EXPECT_EQ(WaitExit(Start(kSetup, L"/S"), 60000), 2u);
+  EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation"));
+
+  NotRun("msiexec /fa (repair by switch): Wine's msiexec ends it with status 69");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
+  ASSERT_EQ(Msiexec(L"/i " + package + L" REINSTALL=ALL REINSTALLMODE=amus"), 0u);
+  const auto command = L"\"" + folder + L"\\Pellory.exe\" ";
+  EXPECT_EQ(ValueOf(L"tlbfile\\shell\\Unregister\\command"), command + L"/unregister \"%1\"");
+
+  // A later version takes the place and folder of this one, which cannot come back over it.
+  ASSERT_EQ(Msiexec(L"/i " + later), 0u);
+  EXPECT_EQ(Entries(), Versions{L"1.0.1.0"});
+  EXPECT_EQ(ValueOf(L"dllfile\\shell\\Register\\command"), command + L"/register \"%1\"");
+  EXPECT_NE(Msiexec(L"/i " + package), 0u);
+  EXPECT_EQ(Entries(), Versions{L"1.0.1.0"});
+
+  ASSERT_EQ(Msiexec(L"/x " + later), 0u);
+  ExpectOnlyItsKeysGone();
+  EXPECT_FALSE(ValueOf(L"Software\\Pellory", L"InstallFolder"));
+  EXPECT_TRUE(Entries().empty());
+  EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

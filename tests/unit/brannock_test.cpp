@@ -37,18 +37,6 @@ class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
   std::wstring failure;  // "memory", or "NUMBER:TEXT"
 };
 
-TEST(Brannock, DeletesEachKeyBelowTheClassesRoot) {
-  for (const auto& c : Cases("brannock")) {
-    FakeKeys keys;
-    if (const auto failed = keyRemoval::DeleteRootedKey(keys, c[0])) {
-      EXPECT_EQ(L"! " + std::to_wstring(failed->code), c[1]) << c[0];
-      EXPECT_EQ(keys.attempts, 0);
-    } else {
-      EXPECT_EQ(keys.deleted, std::vector{c[1]}) << c[0];
-    }
-  }
-}
-
 TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
   std::vector<std::wstring> all;
   for (const auto& c : Cases("keys")) all.push_back(c[0]);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 
 using namespace balloon;
@@ -46,67 +47,117 @@ TEST(Balloon, IconCodesAreMatchedAfterLowerCasing) {
   }
 }
 
-// Records what SetBalloon does to the form, in order.
-class RecordingForm final : public TipForm {
+// Holds what the form shows, from its design state; what was never set stays out.
+class FakeForm final : public TipForm {
  public:
-  void SetTitleCaption(const std::wstring& c) override { Log(L"title " + c); }
-  void SetMessageText(const std::wstring& t) override { Log(L"text " + (text_ = t)); }
+  void SetTitleCaption(const std::wstring& c) override { s_[L"title"] = c; }
+  void SetMessageText(const std::wstring& t) override { s_[L"text"] = t; }
   win32::Status LoadMessageFile(const std::wstring& p) override {
-    Log(L"file " + p), text_ = kFile;
+    s_[L"text"] = L" From\r\n\r\n" + p;
     return {};
   }
-  void MoveTwips(int x, int y) override { Log(L"move " + N(x) + L"," + N(y)); }
-  void ShowIconPicture(IconKind icon) override { Log(L"icon " + Picture(icon)); }
-  void HideDisplayIcon() override { Log(L"hide icon"); }
+  void MoveTwips(int x, int y) override { s_[L"at"] = N(x) + L"," + N(y); }
+  void ShowIconPicture(IconKind icon) override { s_[L"icon"] = Picture(icon); }
+  void HideDisplayIcon() override { s_[L"icon"] = L"none"; }
   int DisplayIconLeft() const override { return 8; }
-  void SetTitleLeft(int left) override { Log(L"title left " + N(left)); }
-  void SetCloseVisible(bool v) override { Log(v ? L"close shown" : L"close hidden"); }
-  void SetAutoClose(int ms, bool on) override { Log(L"timer " + N(ms) + (on ? L" on" : L" off")); }
-  void SetWidthTwips(int w) override { Log(L"width " + N(w)); }
-  void SetHeightTwips(int h) override { Log(L"height " + N(h)); }
-  void RoundCorners() override { Log(L"round"); }
-  void SetFormFontFace(const std::wstring& f) override { Log(L"form face " + f); }
-  void SetMessageFontFace(const std::wstring& f) override { Log(L"text face " + f); }
-  void SetTitleFontFace(const std::wstring& f) override { Log(L"title face " + f); }
-  std::wstring MessageText() const override { return text_; }
-  void SetCaption(const std::wstring& c) override { Log(L"caption " + c); }
+  void SetTitleLeft(int left) override { s_[L"title left"] = N(left); }
+  void SetCloseVisible(bool v) override { s_[L"close"] = v ? L"shown" : L"hidden"; }
+  void SetAutoClose(int ms, bool on) override { s_[L"timer"] = on ? N(ms) : L"off"; }
+  void SetWidthTwips(int w) override { s_[L"width"] = N(w); }
+  void SetHeightTwips(int h) override { s_[L"height"] = N(h); }
+  // The region takes the size the window has when it is made.
+  void RoundCorners() override { s_[L"region"] = s_[L"width"] + L"x" + s_[L"height"]; }
+  void SetFormFontFace(const std::wstring& f) override { s_[L"form face"] = f; }
+  void SetMessageFontFace(const std::wstring& f) override { s_[L"text face"] = f; }
+  void SetTitleFontFace(const std::wstring& f) override { s_[L"title face"] = f; }
+  std::wstring MessageText() const override { return s_.at(L"text"); }
+  void SetCaption(const std::wstring& c) override { s_[L"caption"] = c; }
 
-  std::wstring calls;
+  std::wstring Shown() const {
+    std::wstring out;
+    for (const auto& [what, value] : s_) out += (out.empty() ? L"" : L" | ") + what + L" " + value;
+    return out;
+  }
 
  private:
-  void Log(const std::wstring& s) { calls += (calls.empty() ? L"" : L" | ") + s; }
   static std::wstring N(int n) { return std::to_wstring(n); }
-  static constexpr auto kFile = L" Two\r\n\r\nlines\r\n";
-  std::wstring text_ = L"txtTip\r\n";
+  std::map<std::wstring, std::wstring> s_ = {
+      {L"title", L"<Title>"},          {L"text", L"txtTip\r\n"}, {L"icon", L"design"},
+      {L"title left", L"32"},          {L"close", L"shown"},     {L"title face", L"MS Sans Serif"},
+      {L"text face", L"MS Sans Serif"}};
 };
 
-TEST(Balloon, SetBalloonRunsItsStepsInOrder) {
+TEST(Balloon, SetBalloonShowsWhatItIsGiven) {
   for (const auto& c : Cases("setballoon")) {
     const BalloonSpec d;  // an empty field keeps the default
     const auto n = [&](int i, int other) { return c[i].empty() ? other : std::stoi(c[i]); };
     const BalloonSpec spec(c[0], c[1], n(2, d.lPosX), n(3, d.lPosY), c[4], c[5] == L"yes",
                            n(6, d.lAutoCloseAfter), n(7, d.lHeight), n(8, d.lWidth),
                            c[9].empty() ? d.sFont : c[9], c[10]);
-    RecordingForm form;
+    FakeForm form;
     SetBalloon(form, spec);
-    EXPECT_EQ(form.calls, c[11]);
+    EXPECT_EQ(form.Shown(), c[11]);
   }
 }
 
-TEST(Balloon, LayoutScalesWithTheDpi) {
+// At every DPI the balloon's controls lie inside it: the title, icon and close button on the
+// strip, the message below it, the close button clear of the round corner; each keeps its
+// design size in inches. At 96 DPI the places are the design's own (the table).
+TEST(Balloon, LayoutFitsAtEveryDpi) {
+  const auto all = [](const Layout& l) {
+    return std::vector{l.lblTitle, l.imgDisplayIcon, l.imgX, l.lblX, l.txtTip, l.border};
+  };
   for (const auto& c : Cases("layout")) {
-    const int dpi = std::stoi(c[0]);
-    const auto l = ComputeLayout(std::stoi(c[1]), std::stoi(c[2]), dpi);
+    const auto l = ComputeLayout(std::stoi(c[0]), std::stoi(c[1]));
     std::wostringstream row;
-    for (const Rect& r : {l.lblTitle, l.imgDisplayIcon, l.imgX, l.lblX, l.txtTip, l.border,
-                          Centred(l.imgX, PictureSize(l.imgX.width))})
-      row << r << '\t';
-    row << l.pen << '\t' << l.ellipse;
-    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 3, c.end())) << c[0] << " dpi";
-    // The title strip holds a line of its font, about 1.2 em in these faces.
-    EXPECT_GE(l.lblTitle.height * 4, FontPixels(design::kTitlePointsX100, dpi) * 5);
+    for (const Rect& r : all(l)) row << r << '\t';
+    row << Centred(l.imgX, PictureSize(l.imgX.width)) << '\t' << l.pen << '\t' << l.ellipse;
+    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 2, c.end())) << c[0];
   }
-  // Twips to whole pixels with halves to the even neighbour; scaling with halves away from zero.
+  const auto inside = [](const Rect& in, const Rect& out) {
+    return in.left >= out.left && in.top >= out.top && in.left + in.width <= out.left + out.width &&
+           in.top + in.height <= out.top + out.height;
+  };
+  for (int dpi = 96; dpi <= 288; dpi += 24) {
+    for (const auto& [twipsW, twipsH] : {std::pair(5000, 1000), std::pair(4680, 1620)}) {
+      const int w = TwipsToPixels(twipsW, 1440.0 / dpi), h = TwipsToPixels(twipsH, 1440.0 / dpi);
+      SCOPED_TRACE(std::to_string(dpi) + " dpi, " + std::to_string(w) + "x" + std::to_string(h));
+      const auto l = ComputeLayout(w, h, dpi);
+      for (const Rect& r : all(l)) EXPECT_TRUE(inside(r, {0, 0, w, h})) << r.left << "," << r.top;
+      const Rect strip{0, l.lblTitle.top, w, l.lblTitle.height};
+      for (const Rect& r : {l.imgDisplayIcon, l.imgX, l.lblX}) EXPECT_TRUE(inside(r, strip));
+      EXPECT_GE(l.txtTip.top, strip.top + strip.height);
+      // The strip holds a line of the title's font, about 1.2 em in these faces.
+      EXPECT_GE(strip.height * 4, FontPixels(design::kTitlePointsX100, dpi) * 5);
+      // The close button's top right pixel lies within the corner's ellipse.
+      const double radius = l.ellipse / 2.0, dx = l.imgX.left + l.imgX.width - 0.5 - (w - radius),
+                   dy = radius - (l.imgX.top + 0.5);
+      EXPECT_TRUE(dx <= 0 || dy <= 0 || dx * dx + dy * dy <= radius * radius);
+      // Every control keeps its distances from the four edges in inches (the border keeps
+      // one pixel).
+      const int w96 = TwipsToPixels(twipsW, 15), h96 = TwipsToPixels(twipsH, 15);
+      const auto edges = [](const Rect& r, int cw, int ch) {
+        return std::vector{r.left, r.top, cw - r.left - r.width, ch - r.top - r.height};
+      };
+      for (size_t i = 0; i + 1 < all(l).size(); ++i)
+        for (size_t e = 0; e < 4; ++e)
+          EXPECT_NEAR(edges(all(l)[i], w, h)[e],
+                      edges(all(ComputeLayout(w96, h96))[i], w96, h96)[e] * dpi / 96.0, 2)
+              << "control " << i << ", edge " << e;
+      EXPECT_NEAR(l.pen, kBorderWidth * dpi / 96.0, 0.5);
+      EXPECT_NEAR(l.ellipse, kCornerEllipse * dpi / 96.0, 0.5);
+      // The close picture is a drawn size, never stretched, the largest that fits, centred.
+      const Rect picture = Centred(l.imgX, PictureSize(l.imgX.width));
+      EXPECT_TRUE(inside(picture, l.imgX));
+      EXPECT_EQ(std::ranges::count(kPictureSizes, picture.width), 1);
+      EXPECT_TRUE(std::ranges::none_of(
+          kPictureSizes, [&](int s) { return s > picture.width && s <= l.imgX.width; }));
+      EXPECT_LE(std::abs(2 * (picture.left - l.imgX.left) - (l.imgX.width - picture.width)), 1);
+    }
+  }
+  // Below the smallest picture, the smallest. Twips to whole pixels with halves to the even
+  // neighbour; scaling with halves away from zero.
+  EXPECT_EQ(PictureSize(12), 16);
   EXPECT_EQ(TwipsToPixels(4680, 15), 312);
   EXPECT_EQ(TwipsToPixels(112.5, 15), 8);
   EXPECT_EQ(TwipsToPixels(97.5, 15), 6);
