@@ -48,12 +48,6 @@ void NotRun(const std::string& why) {
       << why << "\n";
 }
 
-struct NotRunList : testing::EmptyTestEventListener {
-  void OnTestPartResult(const testing::TestPartResult& part) override {
-    if (part.skipped()) NotRun(part.message());
-  }
-};
-
 Process Start(const std::wstring& file, const std::wstring& args, const std::wstring& dir,
               HANDLE token) {
   const std::wstring path = file.find(L'\\') == std::wstring::npos ? BinDir() + L"\\" + file : file;
@@ -334,20 +328,12 @@ BalloonRun CloseBalloon(const Process& process) {
   return run;
 }
 
-BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file) {
-  auto command = ValueOf(verb + L"\\command").value_or(L"\"\" %1");
-  command.replace(command.find(L"%1"), 2, file);
-  const auto program = command.substr(1, command.find(L'"', 1) - 1);
-  return CloseBalloon(Start(program, command.substr(program.size() + 3)));
-}
-
 }  // namespace e2e
 
 // The driver's entry: the build links every program with -municode, which asks for wmain, and
 // gtest_main only offers main.
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
-  testing::UnitTest::GetInstance()->listeners().Append(new e2e::NotRunList);
   // Balloons are read through the accessibility interfaces as screen readers do, over COM.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   return RUN_ALL_TESTS();

@@ -38,7 +38,7 @@ std::wstring OtherBinDir();
 // driver starts none where they do not.
 bool Host32();
 // Names what the running test leaves out, and why, in not-run.txt beside the driver, which the
-// test command lists at its end; a skipped test is named there by itself.
+// test command lists at its end.
 void NotRun(const std::string& why);
 // Starts FILE (a name in BinDir, or a full path) with the argument text ARGS, in DIR if given,
 // with TOKEN if given; fails the test if it cannot.
@@ -110,8 +110,6 @@ std::wstring MessageText(HWND balloon);
 // Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
 // reads its icon, closes it with a click and waits for the exit.
 BalloonRun CloseBalloon(const Process& process);
-// Runs the command of the verb key VERB on FILE as the file manager does, and closes its balloon.
-BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file);
 
 using AccessiblePtr = win32::unique_com<IAccessible>;
 // What a screen reader says for CHILD of OBJECT: its name and its role.

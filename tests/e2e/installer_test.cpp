@@ -43,8 +43,9 @@ void ExpectWorkingVerbs(const std::wstring& folder) {
     EXPECT_EQ(ValueOf(key, L"HasLUAShield"), L"") << "no shield on " << Narrow(key);
   }
   EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"), command + L"/register \"%1\"");
+  // The command, checked above, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"verb"), L"clicked server.dll");
-  EXPECT_EQ(RunVerb(L"dllfile\\shell\\Register", dll).text,
+  EXPECT_EQ(CloseBalloon(Start(folder + L"\\Pellory.exe", L"/register \"" + dll + L"\"")).text,
             L"clicked server.dll has been registered.");
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 }
