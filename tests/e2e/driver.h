@@ -3,8 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <ole2.h>
-#include <oleacc.h>
 
 #include <cstdint>
 #include <memory>
@@ -46,9 +44,9 @@ Process Start(const std::wstring& file, const std::wstring& args = {}, const std
               HANDLE token = nullptr);
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
 std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 10000);
-std::vector<HWND> VisibleWindows(DWORD pid);
-// A visible top-level window of class CLS of PROCESS; nullptr if the process ends first.
-HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutMs = 15000);
+// A visible top-level window of class CLS (any: nullptr) of PROCESS; nullptr if the process ends
+// first.
+HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000);
 // The processes that process PID started and that still run.
 std::vector<DWORD> ChildrenOf(DWORD pid);
 
@@ -78,8 +76,6 @@ void ExpectNoneRan(const std::vector<std::wstring>& planted);
 struct Rgb {
   int r = 0, g = 0, b = 0;
 };
-// Close enough to tell colours apart despite font smoothing and dithering.
-bool Near(Rgb a, Rgb b, int tolerance = 8);
 // The whole X screen, asked of the X server itself: Wine's GDI cannot read it back reliably.
 struct Screenshot {
   int width = 0, height = 0;
@@ -107,16 +103,8 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
 // A window's text, asked of the window itself, in whatever process it lives.
 std::wstring TextOf(HWND window);
 std::wstring MessageText(HWND balloon);
-// Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
-// reads its icon, closes it with a click and waits for the exit.
+// Waits for PROCESS's balloon, checks where it stands, reads its message and its icon, closes it
+// with a click and waits for the exit.
 BalloonRun CloseBalloon(const Process& process);
-
-using AccessiblePtr = win32::unique_com<IAccessible>;
-// What a screen reader says for CHILD of OBJECT: its name and its role.
-struct Spoken {
-  std::wstring name;
-  LONG role = -1;
-};
-Spoken SpokenOf(IAccessible* object, LONG child = CHILDID_SELF);
 
 }  // namespace e2e

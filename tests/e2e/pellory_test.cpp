@@ -195,7 +195,7 @@ TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
         copy = Process(OpenProcess(PROCESS_ALL_ACCESS, 0, id), id);
     }
     ASSERT_TRUE(ExpectBalloon(copy));
-    EXPECT_TRUE(VisibleWindows(first.Id()).empty()) << "the first one showed";
+    EXPECT_EQ(WaitForWindow(first, nullptr, 0), nullptr) << "the first one showed";
     EXPECT_EQ(ChildrenOf(copy.Id()), std::vector<DWORD>{}) << "a third Pellory";
     EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.Id()));
     const win32::unique_handle_k mark(OpenEventW(
