@@ -352,13 +352,9 @@ TEST(Balloon, ManyRunsAtOnceStackTheirBalloons) {
   for (ULONGLONG look = GetTickCount64(), seen = 0, end = look + 20000;
        seen < runs.size() && look < end; Sleep(5)) {
     const ULONGLONG before = std::exchange(look, GetTickCount64());
-    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"frmTip", nullptr));) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(window, &pid);
-      for (size_t i = 0; i < runs.size(); ++i) {
-        if (runs[i].Id() != pid || balloons[i] || !IsWindowVisible(window)) continue;
-        std::tie(balloons[i], shown[i], seen) = std::tuple(window, before, seen + 1);
-      }
+    for (size_t i = 0; i < runs.size(); ++i) {
+      if (!balloons[i] && (balloons[i] = WaitForWindow(runs[i], L"frmTip", 0)))
+        std::tie(shown[i], seen) = std::tuple(before, seen + 1);
     }
   }
   // What each one says, and how, is the case table's; here where they stand and when they go.

@@ -68,8 +68,8 @@ Process Start(const std::wstring& file, const std::wstring& args, const std::wst
 
 std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs) {
   DWORD code = 0;
-  if (!process || WaitForSingleObject(process.Handle(), timeoutMs) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(process.Handle(), &code)) {
+  if (!process || WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.get(), &code)) {
     return std::nullopt;
   }
   return code;
@@ -85,11 +85,11 @@ HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs) 
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, cls, nullptr));) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
-      if (owner == process.Id() && IsWindowVisible(window)) return window;
+      if (owner == process.id && IsWindowVisible(window)) return window;
     }
     // Its windows die with it.
-    if (!process || WaitForSingleObject(process.Handle(), 20) != WAIT_TIMEOUT ||
-        GetTickCount64() >= end) {
+    if (GetTickCount64() >= end || !process ||
+        WaitForSingleObject(process.get(), 20) != WAIT_TIMEOUT) {
       return nullptr;
     }
   }

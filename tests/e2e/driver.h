@@ -18,13 +18,9 @@ namespace e2e {
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.
 void EndAndClose(HANDLE process);
-struct Process {
-  explicit Process(HANDLE handle = nullptr, DWORD id = 0) : handle_(handle), id_(id) {}
-  HANDLE Handle() const { return handle_.get(); }
-  DWORD Id() const { return id_; }
-  explicit operator bool() const { return static_cast<bool>(handle_); }
-  win32::unique_handle<HANDLE, &EndAndClose> handle_;
-  DWORD id_ = 0;
+struct Process : win32::unique_handle<HANDLE, &EndAndClose> {
+  explicit Process(HANDLE handle = nullptr, DWORD pid = 0) : unique_handle(handle), id(pid) {}
+  DWORD id = 0;
 };
 
 std::string Narrow(const std::wstring& text);
@@ -45,7 +41,7 @@ Process Start(const std::wstring& file, const std::wstring& args = {}, const std
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
 std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 10000);
 // A visible top-level window of class CLS (any: nullptr) of PROCESS; nullptr if the process ends
-// first.
+// first. A timeout of 0 looks once.
 HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000);
 // The processes that process PID started and that still run.
 std::vector<DWORD> ChildrenOf(DWORD pid);

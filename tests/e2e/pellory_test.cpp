@@ -77,7 +77,7 @@ TEST_P(PelloryCase, Run) {
   auto pellory = Start(pellory_, args, dir);
   const BalloonRun run = c[3] == L"box" ? ExpectBox(pellory) : CloseBalloon(pellory);
   // A tool that hangs outlives Pellory.
-  for (const DWORD tool : ChildrenOf(pellory.Id()))
+  for (const DWORD tool : ChildrenOf(pellory.id))
     Process(OpenProcess(PROCESS_ALL_ACCESS, 0, tool), tool);
   EXPECT_PRED2(Matches, Expand(c[7], dir), run.text);
   EXPECT_EQ(run.icon, c[4] == L"i" ? Icon::Information : c[4] == L"x" ? Icon::Error : Icon::Other);
@@ -191,15 +191,15 @@ TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
     auto first = Start(L"Pellory.exe", L"/register " + dll, {}, token);
     Process copy;
     for (int i = 0; i < 500 && !copy; ++i, Sleep(20)) {
-      for (const DWORD id : ChildrenOf(first.Id()))
+      for (const DWORD id : ChildrenOf(first.id))
         copy = Process(OpenProcess(PROCESS_ALL_ACCESS, 0, id), id);
     }
     ASSERT_TRUE(ExpectBalloon(copy));
     EXPECT_EQ(WaitForWindow(first, nullptr, 0), nullptr) << "the first one showed";
-    EXPECT_EQ(ChildrenOf(copy.Id()), std::vector<DWORD>{}) << "a third Pellory";
-    EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.Id()));
+    EXPECT_EQ(ChildrenOf(copy.id), std::vector<DWORD>{}) << "a third Pellory";
+    EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.id));
     const win32::unique_handle_k mark(OpenEventW(
-        READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.Id())).c_str()));
+        READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.id)).c_str()));
     EXPECT_TRUE(mark && AnyAccountMayWaitOn(mark.get())) << "the copy's mark is not shared";
     EXPECT_EQ(CloseBalloon(copy).status, 5u);
     EXPECT_EQ(WaitExit(first), 5u);
