@@ -142,7 +142,7 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
   EXPECT_EQ(TwipsToPixels(97.5, 15), 6);
   EXPECT_EQ(Scale(-1, 144), -2);
   EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));
-  EXPECT_EQ(FontPixels(825, 96), 11);
+  EXPECT_EQ(FontPixels(825, 144), 17);  // 16.5
 }
 
 TEST(Balloon, WhatClosesAndWhatPresses) {
