@@ -3,8 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <ole2.h>
-#include <oleacc.h>
 
 #include <cstdint>
 #include <memory>
@@ -20,13 +18,9 @@ namespace e2e {
 // A started program; one still running when its owner goes is terminated, so that a failed
 // test leaves nothing behind.
 void EndAndClose(HANDLE process);
-struct Process {
-  explicit Process(HANDLE handle = nullptr, DWORD id = 0) : handle_(handle), id_(id) {}
-  HANDLE Handle() const { return handle_.get(); }
-  DWORD Id() const { return id_; }
-  explicit operator bool() const { return static_cast<bool>(handle_); }
-  win32::unique_handle<HANDLE, &EndAndClose> handle_;
-  DWORD id_ = 0;
+struct Process : win32::unique_handle<HANDLE, &EndAndClose> {
+  explicit Process(HANDLE handle = nullptr, DWORD pid = 0) : unique_handle(handle), id(pid) {}
+  DWORD id = 0;
 };
 
 std::string Narrow(const std::wstring& text);
@@ -38,7 +32,7 @@ std::wstring OtherBinDir();
 // driver starts none where they do not.
 bool Host32();
 // Names what the running test leaves out, and why, in not-run.txt beside the driver, which the
-// test command lists at its end; a skipped test is named there by itself.
+// test command lists at its end.
 void NotRun(const std::string& why);
 // Starts FILE (a name in BinDir, or a full path) with the argument text ARGS, in DIR if given,
 // with TOKEN if given; fails the test if it cannot.
@@ -46,9 +40,9 @@ Process Start(const std::wstring& file, const std::wstring& args = {}, const std
               HANDLE token = nullptr);
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
 std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 10000);
-std::vector<HWND> VisibleWindows(DWORD pid);
-// A visible top-level window of class CLS of PROCESS; nullptr if the process ends first.
-HWND WaitForWindow(const Process& process, std::wstring_view cls, DWORD timeoutMs = 15000);
+// A visible top-level window of class CLS (any: nullptr) of PROCESS; nullptr if the process ends
+// first. A timeout of 0 looks once.
+HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000);
 // The processes that process PID started and that still run.
 std::vector<DWORD> ChildrenOf(DWORD pid);
 
@@ -78,8 +72,6 @@ void ExpectNoneRan(const std::vector<std::wstring>& planted);
 struct Rgb {
   int r = 0, g = 0, b = 0;
 };
-// Close enough to tell colours apart despite font smoothing and dithering.
-bool Near(Rgb a, Rgb b, int tolerance = 8);
 // The whole X screen, asked of the X server itself: Wine's GDI cannot read it back reliably.
 struct Screenshot {
   int width = 0, height = 0;
@@ -107,18 +99,8 @@ HWND ExpectBalloon(const Process& process, DWORD timeoutMs = 15000);
 // A window's text, asked of the window itself, in whatever process it lives.
 std::wstring TextOf(HWND window);
 std::wstring MessageText(HWND balloon);
-// Waits for PROCESS's balloon, reads its message, checks that a screen reader hears the same,
-// reads its icon, closes it with a click and waits for the exit.
+// Waits for PROCESS's balloon, checks where it stands, reads its message and its icon, closes it
+// with a click and waits for the exit.
 BalloonRun CloseBalloon(const Process& process);
-// Runs the command of the verb key VERB on FILE as the file manager does, and closes its balloon.
-BalloonRun RunVerb(const std::wstring& verb, const std::wstring& file);
-
-using AccessiblePtr = win32::unique_com<IAccessible>;
-// What a screen reader says for CHILD of OBJECT: its name and its role.
-struct Spoken {
-  std::wstring name;
-  LONG role = -1;
-};
-Spoken SpokenOf(IAccessible* object, LONG child = CHILDID_SELF);
 
 }  // namespace e2e

@@ -23,35 +23,33 @@ const std::wstring kEntry = kUninstall + L"\\Pellory";
 const std::wstring kApplication = L"Applications\\Pellory.exe";
 
 // Each verb key of Pellory's four file types, with the switch its command gives Pellory.
-std::vector<std::pair<std::wstring, std::wstring>> Verbs() {
-  std::vector<std::pair<std::wstring, std::wstring>> verbs;
-  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
-    verbs.emplace_back(type + L"\\shell\\Register", L"/register");
-    verbs.emplace_back(type + L"\\shell\\Unregister", L"/unregister");
-  }
-  return verbs;
-}
+const std::pair<std::wstring, std::wstring> kVerbs[] = {
+    {L"ocxfile\\shell\\Register", L"/register"}, {L"ocxfile\\shell\\Unregister", L"/unregister"},
+    {L"exefile\\shell\\Register", L"/register"}, {L"exefile\\shell\\Unregister", L"/unregister"},
+    {L"tlbfile\\shell\\Register", L"/register"}, {L"tlbfile\\shell\\Unregister", L"/unregister"},
+    {L"dllfile\\shell\\Register", L"/register"}, {L"dllfile\\shell\\Unregister", L"/unregister"}};
 
 // The verbs and the application's entry start FOLDER's Pellory; a right-click on "Register" of
 // a DLL, as the file manager runs it, registers it.
 void ExpectWorkingVerbs(const std::wstring& folder) {
   const auto command = L"\"" + folder + L"\\Pellory.exe\" ";
-  for (const auto& [key, action] : Verbs()) {
+  for (const auto& [key, action] : kVerbs) {
     // What a 64-bit file manager reads must be the same key.
     for (const REGSAM view : {0, KEY_WOW64_64KEY})
       EXPECT_EQ(ValueOf(key + L"\\command", nullptr, view), command + action + L" \"%1\"");
     EXPECT_EQ(ValueOf(key, L"HasLUAShield"), L"") << "no shield on " << Narrow(key);
   }
   EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"), command + L"/register \"%1\"");
+  // The command, checked above, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"verb"), L"clicked server.dll");
-  EXPECT_EQ(RunVerb(L"dllfile\\shell\\Register", dll).text,
+  EXPECT_EQ(CloseBalloon(Start(folder + L"\\Pellory.exe", L"/register \"" + dll + L"\"")).text,
             L"clicked server.dll has been registered.");
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 }
 
 // Its verbs (in either view) and the application's entry are gone, another program's verb stays.
 void ExpectOnlyItsKeysGone() {
-  for (const auto& [key, action] : Verbs()) {
+  for (const auto& [key, action] : kVerbs) {
     EXPECT_FALSE(KeyExists(key)) << Narrow(key);
     EXPECT_FALSE(ValueOf(key + L"\\command", nullptr, KEY_WOW64_64KEY)) << Narrow(key);
   }

@@ -61,7 +61,7 @@ class PelloryCase : public testing::TestWithParam<Row> {
 TEST_P(PelloryCase, Run) {
   const Row& c = GetParam();
   if (c[1].starts_with(L"{other}") && sizeof(void*) == 8 && !Host32())
-    GTEST_SKIP() << "it needs a 32-bit server, and this host runs 64-bit code only";
+    return NotRun("it needs a 32-bit server, and this host runs 64-bit code only");
   const auto dir = FreshFolder(L"case " + c[0] + L" \u00f1\u00fa");
   const auto planted = Plant(dir);
   std::wstring file;  // none, whose log is empty
@@ -77,7 +77,7 @@ TEST_P(PelloryCase, Run) {
   auto pellory = Start(pellory_, args, dir);
   const BalloonRun run = c[3] == L"box" ? ExpectBox(pellory) : CloseBalloon(pellory);
   // A tool that hangs outlives Pellory.
-  for (const DWORD tool : ChildrenOf(pellory.Id()))
+  for (const DWORD tool : ChildrenOf(pellory.id))
     Process(OpenProcess(PROCESS_ALL_ACCESS, 0, tool), tool);
   EXPECT_PRED2(Matches, Expand(c[7], dir), run.text);
   EXPECT_EQ(run.icon, c[4] == L"i" ? Icon::Information : c[4] == L"x" ? Icon::Error : Icon::Other);
@@ -131,8 +131,23 @@ TEST(Pellory, WithoutTheWindowSystemTheWorkIsDone) {
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 }
 
-// Whether an account that is neither the creator nor an administrator, at low integrity, may
-// wait on OBJECT: what a copy started with an administrator's name and password needs.
+// TOKEN without the administrators group, and without its user too for NOBODY.
+win32::unique_handle_k Restricted(HANDLE token, bool nobody) {
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  alignas(TOKEN_USER) BYTE user[256];
+  DWORD size = sizeof(administrators);
+  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+  GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+  SID_AND_ATTRIBUTES disabled[] = {{administrators, 0},
+                                   {reinterpret_cast<TOKEN_USER*>(user)->User.Sid, 0}};
+  win32::unique_handle_k restricted;
+  EXPECT_TRUE(CreateRestrictedToken(token, 0, nobody ? 2 : 1, disabled, 0, nullptr, 0, nullptr,
+                                    restricted.put()));
+  return restricted;
+}
+
+// Whether an account that is neither the creator nor an administrator may wait on OBJECT: what a
+// copy started with an administrator's name and password needs.
 bool AnyAccountMayWaitOn(HANDLE object) {
   // Wine enforces no access list, and makes objects with none: one must be there.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -144,25 +159,15 @@ bool AnyAccountMayWaitOn(HANDLE object) {
     return false;
   }
   const win32::unique_handle<PSECURITY_DESCRIPTOR, &win32::FreeLocal> owned(descriptor);
-  win32::unique_handle_k own, other, impersonation;
-  std::vector<BYTE> user(256);
-  BYTE administrators[SECURITY_MAX_SID_SIZE];
-  DWORD size = sizeof(administrators);
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()) ||
-      !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
-      !GetTokenInformation(own.get(), TokenUser, user.data(), 256, &size)) {
-    return false;
-  }
-  SID_AND_ATTRIBUTES disabled[] = {{reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, 0},
-                                   {administrators, 0}};
+  win32::unique_handle_k own, impersonation;
   GENERIC_MAPPING mapping = {STANDARD_RIGHTS_READ, STANDARD_RIGHTS_WRITE, STANDARD_RIGHTS_EXECUTE,
                              EVENT_ALL_ACCESS};
   PRIVILEGE_SET privileges;
   DWORD privilegesSize = sizeof(privileges), granted = 0;
   BOOL allowed = FALSE;
-  return dacl &&
-         CreateRestrictedToken(own.get(), 0, 2, disabled, 0, nullptr, 0, nullptr, other.put()) &&
-         DuplicateToken(other.get(), SecurityImpersonation, impersonation.put()) &&
+  return dacl && OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, own.put()) &&
+         DuplicateToken(Restricted(own.get(), true).get(), SecurityImpersonation,
+                        impersonation.put()) &&
          AccessCheck(descriptor, impersonation.get(), SYNCHRONIZE, &mapping, &privileges,
                      &privilegesSize, &granted, &allowed) &&
          allowed;
@@ -174,32 +179,27 @@ bool AnyAccountMayWaitOn(HANDLE object) {
 // no token, so the copy is limited too, and must know itself as the copy: it alone does the work,
 // shows the one balloon and passes on its status.
 TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
-  win32::unique_handle_k own, limited, standard;
+  win32::unique_handle_k own, limited;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
   TOKEN_LINKED_TOKEN linked{};
   DWORD size = sizeof(linked);
   ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
   limited.reset(linked.LinkedToken);
-  BYTE administrators[SECURITY_MAX_SID_SIZE];
-  size = sizeof(administrators);
-  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
-  SID_AND_ATTRIBUTES disabled{administrators, 0};
-  ASSERT_TRUE(CreateRestrictedToken(limited.get(), 0, 1, &disabled, 0, nullptr, 0, nullptr,
-                                    standard.put()));
+  const auto standard = Restricted(limited.get(), false);
   for (const HANDLE token : {limited.get(), standard.get()}) {
     const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"elevation"), L"fail.dll");
     auto first = Start(L"Pellory.exe", L"/register " + dll, {}, token);
     Process copy;
     for (int i = 0; i < 500 && !copy; ++i, Sleep(20)) {
-      for (const DWORD id : ChildrenOf(first.Id()))
+      for (const DWORD id : ChildrenOf(first.id))
         copy = Process(OpenProcess(PROCESS_ALL_ACCESS, 0, id), id);
     }
     ASSERT_TRUE(ExpectBalloon(copy));
-    EXPECT_TRUE(VisibleWindows(first.Id()).empty()) << "the first one showed";
-    EXPECT_EQ(ChildrenOf(copy.Id()), std::vector<DWORD>{}) << "a third Pellory";
-    EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.Id()));
+    EXPECT_EQ(WaitForWindow(first, nullptr, 0), nullptr) << "the first one showed";
+    EXPECT_EQ(ChildrenOf(copy.id), std::vector<DWORD>{}) << "a third Pellory";
+    EXPECT_EQ(LogOf(dll, L".parent"), std::to_string(copy.id));
     const win32::unique_handle_k mark(OpenEventW(
-        READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.Id())).c_str()));
+        READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.id)).c_str()));
     EXPECT_TRUE(mark && AnyAccountMayWaitOn(mark.get())) << "the copy's mark is not shared";
     EXPECT_EQ(CloseBalloon(copy).status, 5u);
     EXPECT_EQ(WaitExit(first), 5u);

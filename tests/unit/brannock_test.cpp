@@ -16,6 +16,9 @@ namespace {
 // call, before it reaches the registry.
 class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
  public:
+  // A line of the walk table: each deletion's status, the one that fails, its failure.
+  explicit FakeKeys(const std::vector<std::wstring>& c)
+      : status(std::stoi(c[0])), failAt(std::stoi(c[1])), failure(c[2]) {}
   void Show(const std::wstring& sPrompt) override { shown += sPrompt + L"|"; }
   win32::Result<std::int32_t> DeleteKey(std::int32_t lRootKey,
                                         const std::string& sSubKey) override {
@@ -31,10 +34,10 @@ class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
 
   std::vector<std::wstring> deleted;
   std::wstring shown;
-  std::int32_t status = 0;
-  int attempts = 0;
-  int failAt = 0;
+  std::int32_t status;
+  int failAt;
   std::wstring failure;  // "memory", or "NUMBER:TEXT"
+  int attempts = 0;
 };
 
 TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
@@ -43,10 +46,7 @@ TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
   ASSERT_EQ(all.size(), 20u);
   for (const auto& c : Cases("walk")) {
     SCOPED_TRACE(c[1]);
-    FakeKeys keys;
-    keys.status = std::stoi(c[0]);
-    keys.failAt = std::stoi(c[1]);
-    keys.failure = c[2];
+    FakeKeys keys(c);
     keyRemoval::Run(keys, keys);
     const int tried = keys.failAt ? keys.failAt : 20;
     EXPECT_EQ(keys.deleted, std::vector(all.begin(), all.begin() + tried - (keys.failAt > 0)));

@@ -28,10 +28,3 @@ extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL bInstall, LPCWSTR) {
   testlog::Log(bInstall ? L"DllInstall 1" : L"DllInstall 0");
   return S_OK;
 }
-
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* ppv) {
-  *ppv = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-STDAPI DllCanUnloadNow() { return S_OK; }

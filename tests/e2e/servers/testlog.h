@@ -1,5 +1,5 @@
 // The test servers' log: each line a server writes goes to "<its own file>.log", so a test can
-// tell what ran and how.
+// tell what ran and how; and the list of processes, which the driver reads too.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,8 @@
 #include <tlhelp32.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win32/system.h"
 
@@ -38,17 +40,23 @@ inline void Log(const std::wstring& line, const wchar_t* suffix = L".log") {
   WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-// Who started the process that loaded this module, in "<its own file>.parent".
-inline void LogParent() {
+// Every running process's id, with its parent's.
+inline std::vector<std::pair<DWORD, DWORD>> Processes() {
+  std::vector<std::pair<DWORD, DWORD>> found;
   const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+  for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == GetCurrentProcessId()) {
-      Log(std::to_wstring(entry.th32ParentProcessID), L".parent");
-    }
+    found.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
   }
+  return found;
+}
+
+// Who started the process that loaded this module, in "<its own file>.parent".
+inline void LogParent() {
+  for (const auto& [id, parent] : Processes())
+    if (id == GetCurrentProcessId()) Log(std::to_wstring(parent), L".parent");
 }
 
 }  // namespace testlog
