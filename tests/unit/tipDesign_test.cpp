@@ -101,18 +101,18 @@ TEST(Balloon, SetBalloonShowsWhatItIsGiven) {
 }
 
 // At every DPI the balloon's controls lie inside it: the title, icon and close button on the
-// strip, the message below it, the close button clear of the round corner. The places themselves
-// are the table's, the design's own at 96 DPI.
+// strip, the message below it, the close button clear of the round corner; each keeps its
+// design size in inches. At 96 DPI the places are the design's own (the table).
 TEST(Balloon, LayoutFitsAtEveryDpi) {
   const auto all = [](const Layout& l) {
     return std::vector{l.lblTitle, l.imgDisplayIcon, l.imgX, l.lblX, l.txtTip, l.border};
   };
   for (const auto& c : Cases("layout")) {
-    const auto l = ComputeLayout(std::stoi(c[1]), std::stoi(c[2]), std::stoi(c[0]));
+    const auto l = ComputeLayout(std::stoi(c[0]), std::stoi(c[1]));
     std::wostringstream row;
     for (const Rect& r : all(l)) row << r << '\t';
     row << Centred(l.imgX, PictureSize(l.imgX.width)) << '\t' << l.pen << '\t' << l.ellipse;
-    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 3, c.end())) << c[0] << " " << c[1];
+    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 2, c.end())) << c[0];
   }
   const auto inside = [](const Rect& in, const Rect& out) {
     return in.left >= out.left && in.top >= out.top && in.left + in.width <= out.left + out.width &&
@@ -133,15 +133,38 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
       const double radius = l.ellipse / 2.0, dx = l.imgX.left + l.imgX.width - 0.5 - (w - radius),
                    dy = radius - (l.imgX.top + 0.5);
       EXPECT_TRUE(dx <= 0 || dy <= 0 || dx * dx + dy * dy <= radius * radius);
+      // Every control keeps its distances from the four edges in inches (the border keeps
+      // one pixel).
+      const int w96 = TwipsToPixels(twipsW, 15), h96 = TwipsToPixels(twipsH, 15);
+      const auto edges = [](const Rect& r, int cw, int ch) {
+        return std::vector{r.left, r.top, cw - r.left - r.width, ch - r.top - r.height};
+      };
+      for (size_t i = 0; i + 1 < all(l).size(); ++i)
+        for (size_t e = 0; e < 4; ++e)
+          EXPECT_NEAR(edges(all(l)[i], w, h)[e],
+                      edges(all(ComputeLayout(w96, h96))[i], w96, h96)[e] * dpi / 96.0, 2)
+              << "control " << i << ", edge " << e;
+      EXPECT_NEAR(l.pen, kBorderWidth * dpi / 96.0, 0.5);
+      EXPECT_NEAR(l.ellipse, kCornerEllipse * dpi / 96.0, 0.5);
+      // The close picture is a drawn size, never stretched, the largest that fits, centred.
+      const Rect picture = Centred(l.imgX, PictureSize(l.imgX.width));
+      EXPECT_TRUE(inside(picture, l.imgX));
+      EXPECT_EQ(std::ranges::count(kPictureSizes, picture.width), 1);
+      EXPECT_TRUE(std::ranges::none_of(
+          kPictureSizes, [&](int s) { return s > picture.width && s <= l.imgX.width; }));
+      EXPECT_LE(std::abs(2 * (picture.left - l.imgX.left) - (l.imgX.width - picture.width)), 1);
     }
   }
   // Below the smallest picture, the smallest. Twips to whole pixels with halves to the even
-  // neighbour; scaling with halves away from zero, edges rather than sizes.
+  // neighbour; scaling with halves away from zero.
   EXPECT_EQ(PictureSize(12), 16);
+  EXPECT_EQ(TwipsToPixels(4680, 15), 312);
   EXPECT_EQ(TwipsToPixels(112.5, 15), 8);
   EXPECT_EQ(TwipsToPixels(97.5, 15), 6);
+  EXPECT_EQ(TwipsToPixels(5000, 1440.0 / 168), 583);
+  EXPECT_EQ(Scale(1, 144), 2);
   EXPECT_EQ(Scale(-1, 144), -2);
-  EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));
+  EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));  // edges, not sizes
   EXPECT_EQ(FontPixels(825, 144), 17);  // 16.5
 }
 
