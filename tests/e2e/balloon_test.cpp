@@ -156,36 +156,44 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   EXPECT_EQ(WaitExit(tip, 5000), 0u) << "the click on the close button did not close it";
 }
 
-// The screen's scale goes from 100 to 150 percent while a balloon is shown; the message is sent
-// as Windows sends it, since Wine reads its DPI once, at start. The balloon is then drawn as one
-// started at that DPI, message text included, and keeps its place on the bottom edge, its
-// distance from the right one scaled. How a stack keeps apart is the unit test's.
-TEST(Balloon, AChangeOfScaleRedrawsItInItsPlace) {
+// The screen's scale goes from 100 to 150 percent while two balloons are shown; the message is
+// sent as Windows sends it, since Wine reads its DPI once, at start. Each is then drawn as one
+// started at that DPI, message text included, and keeps its place: the lower on the bottom edge,
+// the upper above it, both whole on the screen, their distance from the right edge scaled.
+TEST(Balloon, AChangeOfScaleKeepsTheStackApartAndOnTheScreen) {
   Mouse({0, 0});
-  auto tip = Start(L"tiphost.exe", kTip);
-  const HWND balloon = ExpectBalloon(tip);
-  ASSERT_NE(balloon, nullptr);
-  RECT r;
+  std::vector<Process> tips;
+  std::vector<HWND> balloons;
+  for (int i = 0; i < 2; ++i) {
+    tips.push_back(Start(L"tiphost.exe", kTip));
+    balloons.push_back(ExpectBalloon(tips.back()));
+    ASSERT_NE(balloons.back(), nullptr);
+  }
+  std::vector<RECT> r(2);
   const auto text = [&] {
     Sleep(300);  // painted
-    GetWindowRect(balloon, &r);
-    const LONG w = r.right - r.left, h = r.bottom - r.top;
-    return Around(CaptureScreen(), {r.left, r.top}, {w / 20, h * 3 / 10, w / 2, h * 9 / 10},
+    for (size_t i = 0; i < 2; ++i) GetWindowRect(balloons[i], &r[i]);
+    const LONG w = r[0].right - r[0].left, h = r[0].bottom - r[0].top;
+    return Around(CaptureScreen(), {r[0].left, r[0].top}, {w / 20, h * 3 / 10, w / 2, h * 9 / 10},
                   [](Rgb c) { return Near(c, kBlack, 80); });
   };
   const RECT before = text();
-  RECT suggested = r;
-  SendMessageTimeoutW(balloon, WM_DPICHANGED, MAKEWPARAM(144, 144),
-                      reinterpret_cast<LPARAM>(&suggested), SMTO_NORMAL, 5000, nullptr);
+  for (size_t i = 0; i < 2; ++i) {
+    RECT suggested = r[i];
+    SendMessageTimeoutW(balloons[i], WM_DPICHANGED, MAKEWPARAM(144, 144),
+                        reinterpret_cast<LPARAM>(&suggested), SMTO_NORMAL, 5000, nullptr);
+  }
   const RECT after = text();
-  SaveScreenPng(BinDir() + L"\\rescaled-balloon.png");
+  SaveScreenPng(BinDir() + L"\\rescaled-balloons.png");
   EXPECT_NEAR(static_cast<double>(after.bottom - after.top) / (before.bottom - before.top), 1.5,
               0.2)
       << "the message text kept its size";
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  EXPECT_EQ(std::tuple(r.right - r.left, r.bottom - r.top, r.right, r.bottom),
+  EXPECT_EQ(std::tuple(r[0].right - r[0].left, r[0].bottom - r[0].top, r[0].right, r[0].bottom),
             std::tuple(500, 100, w - 10, h));
-  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+  EXPECT_EQ(std::tuple(r[1].right - r[1].left, r[1].right), std::tuple(500, w - 10));
+  EXPECT_TRUE(r[1].top >= 0 && r[1].bottom < r[0].top) << "the two overlap or leave the screen";
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(Dismiss(balloons[i], tips[i]), 0u);
 }
 
 // A click in the message area closes the balloon only when it has no close button
