@@ -165,7 +165,7 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
   EXPECT_EQ(Scale(1, 144), 2);
   EXPECT_EQ(Scale(-1, 144), -2);
   EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));  // edges, not sizes
-  EXPECT_EQ(FontPixels(825, 144), 17);  // 16.5
+  EXPECT_EQ(FontPixels(825, 144), 17);                          // 16.5
 }
 
 TEST(Balloon, WhatClosesAndWhatPresses) {
