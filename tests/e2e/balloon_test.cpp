@@ -326,6 +326,27 @@ TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
 }
 
+// While another holds the balloons' lock, a Pellory waiting for its place still answers what is
+// sent to its windows: a program that broadcasts a message must not hang on it.
+TEST(Balloon, WaitingForItsPlaceItAnswersMessages) {
+  const win32::unique_handle_k lock(CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces"));
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"waiting"), L"a.dll");
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  for (int i = 0; i < 500 && (LogOf(dll).empty() || !ChildrenOf(pellory.id).empty()); ++i)
+    Sleep(20);
+  Sleep(300);  // the tool has ended: now it waits for the lock
+  HWND hidden = nullptr;
+  DWORD owner = 0;
+  while ((hidden = FindWindowExW(nullptr, hidden, L"frmTip", nullptr)) &&
+         (GetWindowThreadProcessId(hidden, &owner), owner != pellory.id)) {
+  }
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_TRUE(SendMessageTimeoutW(hidden, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr))
+      << "no answer while it waits";
+  ReleaseMutex(lock.get());
+  EXPECT_EQ(CloseBalloon(pellory).status, 0u);
+}
+
 DWORD WINAPI TakePlacesAndEnd(void* mutex) {
   *static_cast<HANDLE*>(mutex) = CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces");
   return 0;
