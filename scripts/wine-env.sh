@@ -79,16 +79,17 @@ wine_env_up() {
     [ -n "${WINE_ENV_XVFB:-}" ] || { echo "wine-env: could not start Xvfb" >&2; return 1; }
   fi
   WINE_ENV_STARTED=1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    if ! wine wineboot -i >/dev/null 2>&1; then
-      echo "wine-env: wineboot could not set up the prefix $WINEPREFIX" >&2
-      wine_env_down
-      return 1
-    fi
-    # A program that crashes ends at once, its stack on the output, instead of waiting at
-    # Wine's crash dialog for nobody until the test run's time is up.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      >/dev/null 2>&1 || true
+  if [ ! -f "$WINEPREFIX/system.reg" ] && ! wine wineboot -i >/dev/null 2>&1; then
+    echo "wine-env: wineboot could not set up the prefix $WINEPREFIX" >&2
+    wine_env_down
+    return 1
+  fi
+  # A program that crashes ends at once, its stack on the output, instead of waiting at Wine's
+  # crash dialog for nobody until the test run's time is up.
+  if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" &&
+    ! wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1; then
+    echo "wine-env: could not turn off Wine's crash dialog; a crash will wait until the timeout" >&2
   fi
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   if [ ! -e "$fonts/marlett.ttf" ] && ! { mkdir -p "$fonts" && cp "$shipped"/*.ttf "$fonts/"; }; then
