@@ -122,10 +122,13 @@ TEST(Pellory, AToolThatCannotStartGivesAnErrorBox) {
 // debugger output) instead of a crash.
 TEST(Pellory, WithoutTheWindowSystemTheWorkIsDone) {
   const std::wstring key = L"Software\\Wine\\AppDefaults\\Pellory.exe";
-  RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), L"user32", REG_SZ, L"",
-                  sizeof(wchar_t));  // disabled
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), L"user32", REG_SZ,
+                            L"", sizeof(wchar_t)),  // disabled
+            ERROR_SUCCESS);
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"nowindows"), L"a.dll");
-  const auto status = WaitExit(Start(L"Pellory.exe", L"/register " + dll));
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  EXPECT_EQ(WaitForWindow(pellory, nullptr), nullptr) << "a window showed";
+  const auto status = WaitExit(pellory, 0);
   RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
   EXPECT_EQ(status, 0u);
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
