@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #include <winnetwk.h>
 #include <tlhelp32.h>
-// After windows.h, which it needs.
 #include <delayimp.h>
 
 #include <exception>
@@ -26,12 +25,16 @@ namespace {
 constexpr wchar_t kTitle[] = L"Pellory";
 
 // USER32 and GDI32 are delay-loaded, so that the work starts before they load; the helper takes
-// them from the system folder alone, as every other library.
+// them from the system folder alone, as every other library. Called from C.
 FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
-  if (notice != dliNotePreLoadLibrary) return nullptr;
-  wchar_t name[MAX_PATH];
-  if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
-  return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+  return win32::Guarded(
+      [&]() -> FARPROC {
+        if (notice != dliNotePreLoadLibrary) return nullptr;
+        wchar_t name[MAX_PATH];
+        if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
+        return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+      },
+      []() -> FARPROC { return nullptr; });
 }
 
 // Each first use of the window system asks here first: without it the delay-load helper would
