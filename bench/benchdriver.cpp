@@ -278,6 +278,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<double> tool, toolEntry, window, balloon, pelloryEntry, ratio, brannockMs, regMs;
   Footprint pelloryUse, plainUse;
   const auto keys = ListedKeys();
+  DeleteFileW(note.c_str());  // left by a run that stopped halfway
   for (int round = -kWarmUp; round < runs; ++round) {
     const bool counted = round >= 0;
     HWND shown = nullptr;

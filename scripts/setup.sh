@@ -16,7 +16,7 @@ programs=(
   git free cmake ctest ninja clang++ clang-format i686-w64-mingw32-gcc-posix
   x86_64-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
   i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump i686-w64-mingw32-nm x86_64-w64-mingw32-nm
-  i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool
+  i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool i686-w64-mingw32-objcopy
   i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
   x86_64-w64-mingw32-widl makensis wixl msiinfo msidump wine wineboot wineserver winepath Xvfb
   xwininfo import
