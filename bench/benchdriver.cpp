@@ -212,7 +212,7 @@ Stats Summarize(std::vector<double> v) {
 
 void PrintRow(const char* label, const std::vector<double>& ms) {
   const Stats s = Summarize(ms);
-  std::printf("%-44s %7.1f %7.1f %7.1f %7.1f %7.1f\n", label, s.median, s.p25, s.p75, s.min, s.max);
+  std::printf("%-46s %7.1f %7.1f %7.1f %7.1f %7.1f\n", label, s.median, s.p25, s.p75, s.min, s.max);
 }
 
 // Brannock's list, below the classes root.
@@ -275,14 +275,15 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring server = bin + L"\\entryserver.dll", note = server + L".entry";
   const std::wstring quoted = L"\"" + server + L"\"";
 
-  std::vector<double> tool, toolEntry, window, balloon, pelloryEntry, ratio, brannockMs, regMs;
+  std::vector<double> tool, toolEntry, window, rich, balloon, pelloryEntry, ratio, brannockMs,
+      regMs;
   Footprint pelloryUse, plainUse;
   const auto keys = ListedKeys();
   DeleteFileW(note.c_str());  // left by a run that stopped halfway
   for (int round = -kWarmUp; round < runs; ++round) {
     const bool counted = round >= 0;
     HWND shown = nullptr;
-    double t = 0, te = 0, w = 0, p = 0, pe = 0;
+    double t = 0, te = 0, w = 0, wr = 0, p = 0, pe = 0;
     {
       const Child c(regsvr32, L"/s " + quoted);
       t = c.WaitExit();
@@ -293,6 +294,13 @@ int wmain(int argc, wchar_t** argv) {
       w = c.WaitVisible(shown);
       Sleep(200);  // painted and settled, as the balloon is measured below
       if (counted) plainUse = Larger(plainUse, Measure(c.Handle()));
+      PostMessageW(shown, WM_CLOSE, 0, 0);
+      c.WaitExit();
+    }
+    {
+      const Child c(plain, L"richedit");
+      wr = c.WaitVisible(shown);
+      Sleep(200);
       PostMessageW(shown, WM_CLOSE, 0, 0);
       c.WaitExit();
     }
@@ -328,6 +336,7 @@ int wmain(int argc, wchar_t** argv) {
     tool.push_back(t);
     toolEntry.push_back(te);
     window.push_back(w);
+    rich.push_back(wr);
     balloon.push_back(p);
     pelloryEntry.push_back(pe);
     ratio.push_back(p / t);
@@ -337,7 +346,7 @@ int wmain(int argc, wchar_t** argv) {
 
   std::printf("%d runs each after %d warm-up runs; milliseconds from CreateProcess\n\n", runs,
               kWarmUp);
-  std::printf("%-44s %7s %7s %7s %7s %7s\n", "", "median", "p25", "p75", "min", "max");
+  std::printf("%-46s %7s %7s %7s %7s %7s\n", "", "median", "p25", "p75", "min", "max");
   const auto since = [](const std::vector<double>& ends, const std::vector<double>& entries) {
     std::vector<double> d;
     for (size_t i = 0; i < ends.size(); ++i) d.push_back(ends[i] - entries[i]);
@@ -350,9 +359,12 @@ int wmain(int argc, wchar_t** argv) {
   PrintRow("Pellory /register: entry point to balloon", since(balloon, pelloryEntry));
   PrintRow("Pellory /register: start to balloon", balloon);
   PrintRow("plain window: start to visible", window);
+  PrintRow("plain window with rich text: start to visible", rich);
   const Stats t = Summarize(tool), p = Summarize(balloon), r = Summarize(ratio);
   std::printf("\nPellory's balloon / regsvr32 alone, of the medians: %.2f\n", p.median / t.median);
-  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n\n", r.median, r.p25, r.p75);
+  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", r.median, r.p25, r.p75);
+  std::printf("plain window with rich text / regsvr32 alone, of the medians: %.2f\n\n",
+              Summarize(rich).median / t.median);
 
   PrintRow("Brannock: 20 deletions, start to exit", brannockMs);
   PrintRow("reg.exe: 20 runs of reg delete, one by one", regMs);
