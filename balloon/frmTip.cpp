@@ -33,6 +33,7 @@ constexpr UINT kPointerLookMs = 100;
 // inside the rich-text control's.
 constexpr UINT kHideMessage = WM_APP + 1;
 int shownForms = 0;
+WNDPROC richEditProc = nullptr;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -139,6 +140,10 @@ win32::Status frmTip::Show(std::unique_ptr<frmTip> form) {
                SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   // Readers announce an alert once, by its caption, and leave the focus where it is.
   NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
+  // Painted first: the common controls load for the tool tip alone, and the tool tip is wanted
+  // only once the pointer rests on the cross.
+  UpdateWindow(hwnd);
+  self->AddToolTip();
   return {};
 }
 
@@ -338,27 +343,31 @@ win32::Status frmTip::OnLoad() {
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
   if (!txtTip_) return win32::LastFailure(L"message area");
-  tipClass::Comctl().setWindowSubclass(txtTip_.get(), MessageAreaProc, 0,
-                                       reinterpret_cast<DWORD_PTR>(this));
+  // Every rich-text control has the class's own procedure; the first one tells it.
+  richEditProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(txtTip_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageAreaProc)));
   SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
                ToColorRef(0x80000000u | balloon::kSysTooltipBack));
   StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
-
-  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd, nullptr,
-                                 Instance(), nullptr));
-  if (toolTip_) {
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = hwnd;
-    tool.uId = 1;
-    tool.rect = ToRECT(lblX_.rect);
-    tool.lpszText = const_cast<wchar_t*>(balloon::design::kCloseToolTip.data());
-    SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
   RoundCorners();
   return {};
+}
+
+void frmTip::AddToolTip() {
+  // Without the common controls the balloon works on, without its tool tip.
+  if (toolTip_ || !tipClass::LoadCommonControls()) return;
+  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd(),
+                                 nullptr, Instance(), nullptr));
+  if (!toolTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = hwnd();
+  tool.uId = 1;
+  tool.lpszText = const_cast<wchar_t*>(balloon::design::kCloseToolTip.data());
+  SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  UpdateToolRect();
 }
 
 void frmTip::OnResize() {
@@ -464,11 +473,15 @@ bool frmTip::Raise(Source source, Event event, int button) {
   return true;
 }
 
-LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                         DWORD_PTR self) {
+LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return win32::Guarded(
-      [&] { return reinterpret_cast<frmTip*>(self)->MessageAreaMessage(hwnd, msg, wp, lp); },
-      [&] { return tipClass::Comctl().defSubclassProc(hwnd, msg, wp, lp); });
+      [&] {
+        // The form is the area's parent; it is gone once the form is unloading.
+        auto* form = reinterpret_cast<frmTip*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+        return form ? form->MessageAreaMessage(hwnd, msg, wp, lp)
+                    : CallWindowProcW(richEditProc, hwnd, msg, wp, lp);
+      },
+      [&] { return CallWindowProcW(richEditProc, hwnd, msg, wp, lp); });
 }
 
 LRESULT frmTip::MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -503,11 +516,8 @@ LRESULT frmTip::MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return TRUE;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
-    case WM_NCDESTROY:
-      tipClass::Comctl().removeWindowSubclass(hwnd, MessageAreaProc, 0);
-      break;
   }
-  return tipClass::Comctl().defSubclassProc(hwnd, msg, wp, lp);
+  return CallWindowProcW(richEditProc, hwnd, msg, wp, lp);
 }
 
 void frmTip::Invalidate(const balloon::Rect& rect) const {

@@ -37,8 +37,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  private:
   frmTip() = default;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                          DWORD_PTR self);
+  static LRESULT CALLBACK MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -54,6 +53,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   void Invalidate(const balloon::Rect& rect) const;
   void StreamIn(const void* data, size_t size, UINT format);
   void ApplyMessageFont();
+  void AddToolTip();
   void UpdateToolRect();
   // Holds the auto-close delay while the pointer is over the balloon, and lets it run on after.
   void FollowPointer();

@@ -11,19 +11,12 @@ namespace tipClass {
 
 inline constexpr wchar_t kName[] = L"frmTip";
 
-// comctl32 comes with the first balloon instead of with the program, so that the program is up
-// and the tool started sooner: loaded by Register, so that a window of the class has it.
-struct CommonControls {
-  decltype(&::InitCommonControlsEx) initCommonControlsEx;
-  decltype(&::SetWindowSubclass) setWindowSubclass;
-  decltype(&::RemoveWindowSubclass) removeWindowSubclass;
-  decltype(&::DefSubclassProc) defSubclassProc;
-};
-const CommonControls& Comctl();
+// comctl32 is loaded once the first balloon is on screen, and only for the close button's tool
+// tip: the program is up, the tool started and the balloon shown sooner. False if it cannot be.
+bool LoadCommonControls();
 
-// Loads the rich-text control and the common controls and registers the class; the failure that
-// stops it. Done once all of it succeeded: after a failure the next balloon tries again and
-// meets the same cause.
+// Loads the rich-text control and registers the class; the failure that stops it. Done once all
+// of it succeeded: after a failure the next balloon tries again and meets the same cause.
 win32::Status Register(WNDPROC windowProc);
 
 }  // namespace tipClass
