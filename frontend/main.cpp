@@ -5,7 +5,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <winnetwk.h>
-#include <tlhelp32.h>
 #include <delayimp.h>
 
 #include <exception>
@@ -58,14 +57,8 @@ bool WindowSystem() { return !WindowSystemFailure(); }
 std::wstring RelaunchMark(DWORD pid) { return L"Local\\Pellory relaunch " + std::to_wstring(pid); }
 
 DWORD ParentId() {
-  const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return 0;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == GetCurrentProcessId()) return entry.th32ParentProcessID;
-  }
+  for (const auto& [id, parent] : win32::Processes())
+    if (id == GetCurrentProcessId()) return parent;
   return 0;
 }
 

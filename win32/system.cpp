@@ -1,5 +1,7 @@
 #include "win32/system.h"
 
+#include <tlhelp32.h>
+
 namespace win32 {
 
 void LoadOnlyFromSystem() {
@@ -65,6 +67,18 @@ std::wstring ModulePath(HMODULE module) {
     }
     path.resize(path.size() * 2);
   }
+}
+
+std::vector<std::pair<DWORD, DWORD>> Processes() {
+  std::vector<std::pair<DWORD, DWORD>> found;
+  const unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    found.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+  }
+  return found;
 }
 
 Failure FailureOf(std::uint32_t code, const wchar_t* what) {

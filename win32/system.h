@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win32/handle.h"
 #include "win32/result.h"
@@ -56,6 +58,9 @@ inline Failure LastFailure(const wchar_t* what = nullptr) {
 
 // The full path of MODULE's file; of the program when it is null.
 std::wstring ModulePath(HMODULE module = nullptr);
+
+// Every running process's id, with its parent's; none when the system cannot list them.
+std::vector<std::pair<DWORD, DWORD>> Processes();
 
 // Dispatches the thread's messages until WM_QUIT.
 inline void MessageLoop() {

@@ -3,12 +3,8 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <tlhelp32.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "win32/system.h"
 
@@ -40,22 +36,9 @@ inline void Log(const std::wstring& line, const wchar_t* suffix = L".log") {
   WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-// Every running process's id, with its parent's.
-inline std::vector<std::pair<DWORD, DWORD>> Processes() {
-  std::vector<std::pair<DWORD, DWORD>> found;
-  const win32::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    found.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-  }
-  return found;
-}
-
 // Who started the process that loaded this module, in "<its own file>.parent".
 inline void LogParent() {
-  for (const auto& [id, parent] : Processes())
+  for (const auto& [id, parent] : win32::Processes())
     if (id == GetCurrentProcessId()) Log(std::to_wstring(parent), L".parent");
 }
 
