@@ -3,25 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "driver.h"
+#include "tests/unit/cases.h"
 
 namespace {
 
 using namespace e2e;
 
 TEST(Brannock, DeletesItsKeysAndNothingElse) {
+  // Its own list, as the unit test reads it; each command with a second value.
   std::vector<std::wstring> listed;
-  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"}) {
-    for (const std::wstring verb : {L"\\shell\\Register", L"\\shell\\Unregister"}) {
-      listed.push_back(type + verb);
-      CreateKey(type + verb + L"\\command", L"Pellory \"%1\"");
-      CreateKey(type + verb + L"\\command", L"keep", L"Extra");
-    }
-    CreateKey(type + L"\\shell\\Keep\\command", L"keep.exe \"%1\"");
+  for (const auto& c : Cases("../../unit/cases/keys")) listed.push_back(c[0]);
+  const std::wstring types[] = {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"},
+                     app = L"Applications\\Pellory.exe";
+  for (const auto& key : listed) {
+    if (!key.ends_with(L"\\command")) continue;
+    CreateKey(key, L"Pellory \"%1\"");
+    CreateKey(key, L"keep", L"Extra");
   }
-  const std::wstring app = L"Applications\\Pellory.exe";
-  listed.insert(listed.end(),
-                {app + L"\\shell\\open\\command", app + L"\\shell\\open", app + L"\\shell", app});
-  CreateKey(app + L"\\shell\\open\\command");
+  for (const auto& type : types) CreateKey(type + L"\\shell\\Keep\\command", L"keep.exe \"%1\"");
   // A verb that holds more than its command, and an entry that holds more than its chain, stay.
   CreateKey(L"ocxfile\\shell\\Register\\ddeexec", L"[open]");
   CreateKey(app + L"\\SupportedTypes");
@@ -44,7 +43,7 @@ TEST(Brannock, DeletesItsKeysAndNothingElse) {
   }
   EXPECT_TRUE(KeyExists(L"dllfile\\shell\\Keep\\command") && KeyExists(L"Applications"));
   ExpectNoneRan(planted);
-  for (const std::wstring type : {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"})
+  for (const auto& type : types)
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (type + L"\\shell\\Keep").c_str());
 }
 
