@@ -117,33 +117,39 @@ frmTip::~frmTip() {
 }
 
 win32::Status frmTip::Show(std::unique_ptr<frmTip> form) {
-  const stack::PlacesLock lock;
-  const HWND hwnd = form->hwnd();
-  // Closed while hidden (WM_CLOSE, or a reader pressing its button), before or while it waited
-  // for its place: nothing would ever end the message loop, so the caller tells the outcome
-  // otherwise.
-  if (!hwnd) {
-    return win32::Failure{ERROR_INVALID_WINDOW_HANDLE,
-                          L"the balloon was closed before it was shown"};
+  HWND hwnd = nullptr;
+  frmTip* self = nullptr;
+  {
+    const stack::PlacesLock lock;
+    // Closed while hidden (WM_CLOSE, or a reader pressing its button), before or while it
+    // waited for its place: nothing would ever end the message loop, so the caller tells the
+    // outcome otherwise.
+    if (!(hwnd = form->hwnd())) {
+      return win32::Failure{ERROR_INVALID_WINDOW_HANDLE,
+                            L"the balloon was closed before it was shown"};
+    }
+    form->selfOwned_ = true;
+    self = form.release();
+    ++shownForms;
+    const auto place = stack::PlaceAmongShown(hwnd, tipClass::kName);
+    // Its time counts from the moment it appears, however long it waited for its place; no
+    // message is handled before it is shown.
+    if (self->autoClose_) {
+      self->autoClose_.emplace(self->autoClose_->Delay(), GetTickCount64());
+      SetTimer(hwnd, kAutoCloseTimer, self->autoClose_->Delay(), nullptr);
+    }
+    SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Readers announce an alert once, by its caption, and leave the focus where it is.
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
   }
-  form->selfOwned_ = true;
-  frmTip* self = form.release();
-  ++shownForms;
-  const auto place = stack::PlaceAmongShown(hwnd, tipClass::kName);
-  // Its time counts from the moment it appears, however long it waited for its place; no
-  // message is handled before it is shown.
-  if (self->autoClose_) {
-    self->autoClose_.emplace(self->autoClose_->Delay(), GetTickCount64());
-    SetTimer(hwnd, kAutoCloseTimer, self->autoClose_->Delay(), nullptr);
-  }
-  SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
-               SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  // Readers announce an alert once, by its caption, and leave the focus where it is.
-  NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
-  // Painted first: the common controls load for the tool tip alone, and the tool tip is wanted
-  // only once the pointer rests on the cross.
+  // Painted first, and outside the lock that other balloons wait on: the common controls load
+  // for the tool tip alone, which is wanted only once the pointer rests on the cross. Not if the
+  // window, which owns the form now, is already gone.
   UpdateWindow(hwnd);
-  self->AddToolTip();
+  if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(self)) {
+    self->AddToolTip();
+  }
   return {};
 }
 
@@ -343,9 +349,11 @@ win32::Status frmTip::OnLoad() {
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
   if (!txtTip_) return win32::LastFailure(L"message area");
-  // Every rich-text control has the class's own procedure; the first one tells it.
-  richEditProc = reinterpret_cast<WNDPROC>(
+  // Every rich-text control has the class's own procedure, which the area's calls on.
+  const auto classProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(txtTip_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageAreaProc)));
+  if (!classProc) return win32::LastFailure(L"message area");
+  richEditProc = classProc;
   SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
                ToColorRef(0x80000000u | balloon::kSysTooltipBack));
   StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
