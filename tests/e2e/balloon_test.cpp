@@ -112,6 +112,10 @@ TEST(Balloon, ScaledToTheScreenDpi) {
       in({w / 3, strip.top, 2 * w / 3, h / 2}, [](Rgb c) { return Near(c, kBlack, 80); });
   EXPECT_TRUE(title.left < title.right && title.top > strip.top) << "no title";
   EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
+  // The message in its font scaled too: "a.dll" stands about 9 pixels tall at 96 DPI.
+  const RECT text =
+      in({w / 20, h * 3 / 10, w / 2, h * 9 / 10}, [](Rgb c) { return Near(c, kBlack, 80); });
+  EXPECT_NEAR((text.bottom - text.top) * 96.0 / dpi, 9, 1.5) << "the message's size";
   // Below the strip, the tool-tip background.
   const COLORREF info = GetSysColor(COLOR_INFOBK);
   EXPECT_TRUE(Near(shot.At(o.x + s(4), o.y + strip.bottom + s(4)),
@@ -171,6 +175,11 @@ TEST(Balloon, AChangeOfScaleKeepsItsSizeAndPlace) {
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   EXPECT_EQ(std::tuple(r.right - r.left, r.bottom - r.top, r.right, r.bottom),
             std::tuple(500, 100, w - 10, h));
+  // The message's font follows: its line, 12 pixels tall at 96 DPI, half as tall again.
+  Sleep(300);  // painted
+  const RECT text = Around(CaptureScreen(), {r.left, r.top}, {25, 30, 250, 90},
+                           [](Rgb c) { return Near(c, kBlack, 80); });
+  EXPECT_NEAR(text.bottom - text.top, 18, 2) << "the message kept its size";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
 }
 
@@ -272,8 +281,8 @@ TEST(Balloon, ScreenReadersHearItOnceAndCanPressItsCloseButton) {
   EXPECT_EQ(std::count(alerts.begin(), alerts.end(), balloon), 1);
 }
 
-// Pointed at for four seconds, a success keeps what it had left once the pointer goes. One not
-// pointed at goes after 2.5 s, a failure after 8 s, as the many below show.
+// Pointed at for four seconds, a success keeps what it had left once the pointer goes; one not
+// pointed at goes after 2.5 s.
 TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   Mouse({0, 0});
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"timer"), L"a.dll");

@@ -135,7 +135,7 @@ TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
   EXPECT_TRUE(mark &&
               !GetSecurityInfo(mark.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                                nullptr, &dacl, nullptr, &descriptor) &&
-              dacl);
+              dacl && dacl->AceCount > 0);
   LocalFree(descriptor);
   EXPECT_EQ(CloseBalloon(copy).status, 5u);
   EXPECT_EQ(WaitExit(first), 5u);
