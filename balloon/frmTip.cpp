@@ -363,7 +363,7 @@ win32::Status frmTip::OnLoad() {
 
 void frmTip::AddToolTip() {
   // Without the common controls the balloon works on, without its tool tip.
-  if (toolTip_ || !tipClass::LoadCommonControls()) return;
+  if (toolTip_ || tipClass::LoadCommonControls()) return;
   toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd(),
                                  nullptr, Instance(), nullptr));

@@ -5,14 +5,16 @@
 
 namespace tipClass {
 
-bool LoadCommonControls() {
-  static const bool loaded = [] {
+win32::Status LoadCommonControls() {
+  static const win32::Status failure = []() -> win32::Status {
     static const win32::SystemLibrary comctl(L"comctl32.dll");
+    if (!comctl) return win32::FailureOf(comctl.Error(), L"comctl32");
     const auto init = comctl.Bind<decltype(::InitCommonControlsEx)>("InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-    return init && init(&icc);
+    if (!init || !init(&icc)) return win32::LastFailure(L"comctl32");
+    return {};
   }();
-  return loaded;
+  return failure;
 }
 
 win32::Status Register(WNDPROC windowProc) {
