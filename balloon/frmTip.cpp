@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -349,7 +347,8 @@ win32::Status frmTip::OnLoad() {
       0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
       area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
   if (!txtTip_) return win32::LastFailure(L"message area");
-  // Every rich-text control has the class's own procedure, which the area's calls on.
+  // The area's procedure hands every message it does not take on to the rich-text class's own,
+  // the same for every such control.
   const auto classProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(txtTip_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageAreaProc)));
   if (!classProc) return win32::LastFailure(L"message area");
@@ -493,23 +492,22 @@ LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 }
 
 LRESULT frmTip::MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  frmTip* form = this;
-  const auto hideIf = [form](Event event) {
-    if (balloon::React(Source::TxtTip, event, balloon::kLeftButton, form->lblX_.visible) ==
+  const auto hideIf = [this](Event event) {
+    if (balloon::React(Source::TxtTip, event, balloon::kLeftButton, lblX_.visible) ==
         Reaction::Hide) {
-      PostMessageW(form->hwnd(), kHideMessage, 0, 0);
+      PostMessageW(hwnd_.get(), kHideMessage, 0, 0);
     }
   };
   switch (msg) {
     // The area only reports clicks: no caret, no selection, no focus taken from the user.
     case WM_LBUTTONDOWN:
-      form->tipPressed_ = true;
+      tipPressed_ = true;
       return 0;
     case WM_LBUTTONUP:
-      if (std::exchange(form->tipPressed_, false)) hideIf(Event::Click);
+      if (std::exchange(tipPressed_, false)) hideIf(Event::Click);
       return 0;
     case WM_LBUTTONDBLCLK:
-      form->tipPressed_ = false;
+      tipPressed_ = false;
       hideIf(Event::DblClick);
       return 0;
     case WM_RBUTTONDOWN:

@@ -1,12 +1,13 @@
 // Pellory end to end under Wine: one run per line of cases/pellory.tsv (its boxes, each action's
 // entry points, its reports, other kinds of file, odd command lines, among planted tools and
 // libraries), then what a line cannot say: type libraries' entries and elevation.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include <aclapi.h>
 
 #include "driver.h"
 #include "tests/unit/cases.h"
