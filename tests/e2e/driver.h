@@ -85,7 +85,7 @@ inline Process Start(const std::wstring& file, const std::wstring& args = {},
   // Without a token, the driver's own.
   if (!CreateProcessAsUserW(token, path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                             nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
-    ADD_FAILURE() << "could not start " << Narrow(path);
+    ADD_FAILURE() << "could not start " << Narrow(path) << ": error " << GetLastError();
     return Process();
   }
   CloseHandle(info.hThread);
