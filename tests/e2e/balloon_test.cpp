@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -301,11 +302,6 @@ TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
 }
 
-DWORD WINAPI TakePlacesAndEnd(void* mutex) {
-  *static_cast<HANDLE*>(mutex) = CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces");
-  return 0;
-}
-
 // As the file manager does with several selected files: one Pellory per file, of either build,
 // after a holder of the balloons' lock ended without giving it back. The third fails, the odd
 // ones of the other bitness where the host runs both.
@@ -317,10 +313,9 @@ TEST(Balloon, ManyRunsAtOnceStackTheirBalloons) {
   }
   Mouse({0, 0});  // away from the balloons
   HANDLE abandoned = nullptr;
-  WaitForSingleObject(
-      win32::unique_handle_k(CreateThread(nullptr, 0, TakePlacesAndEnd, &abandoned, 0, nullptr))
-          .get(),
-      5000);
+  std::thread([&] {
+    abandoned = CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces");
+  }).join();
   const win32::unique_handle_k lock(abandoned);
   const auto folder = FreshFolder(L"many");
   std::vector<Process> runs;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,14 +83,20 @@ inline Process Start(const std::wstring& file, const std::wstring& args = {},
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  // Without a token, the driver's own.
-  if (!CreateProcessAsUserW(token, path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                            nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
-    ADD_FAILURE() << "could not start " << Narrow(path) << ": error " << GetLastError();
-    return Process();
+  // Without a token, the driver's own. Wine now and then loses a new process in its own start-up,
+  // before any of the program runs, and says "internal error": such a start is tried again.
+  DWORD error = 0;
+  for (int tries = 0; tries < 3 && (!tries || error == ERROR_INTERNAL_ERROR); ++tries) {
+    if (CreateProcessAsUserW(token, path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
+      CloseHandle(info.hThread);
+      return Process(info.hProcess, info.dwProcessId);
+    }
+    if ((error = GetLastError()) == ERROR_INTERNAL_ERROR)
+      std::cerr << "Wine lost " << Narrow(path) << " in its start-up (error 1359)\n";
   }
-  CloseHandle(info.hThread);
-  return Process(info.hProcess, info.dwProcessId);
+  ADD_FAILURE() << "could not start " << Narrow(path) << ": error " << error;
+  return Process();
 }
 
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
@@ -117,9 +124,11 @@ inline HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD time
   }
 }
 
-// The processes that process PID started and that still run.
+// The processes that process PID started and that still run; none for a process that never
+// started: Wine gives the programs started from Unix, the driver's starter among them, parent 0.
 inline std::vector<DWORD> ChildrenOf(DWORD pid) {
   std::vector<DWORD> children;
+  if (!pid) return children;
   for (const auto& [id, parent] : win32::Processes())
     if (parent == pid) children.push_back(id);
   return children;

@@ -76,8 +76,7 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   CreateKey(L"dllfile\\shell\\Keep\\command", L"keep.exe \"%1\"");
   const auto first = FreshFolder(L"setup first"), moved = FreshFolder(L"setup moved"),
              other = FreshFolder(L"setup other");
-  RemoveDirectoryW(first.c_str());
-  RemoveDirectoryW(moved.c_str());
+  for (const auto& folder : {first, moved}) RemoveDirectoryW(folder.c_str());
   // The other build installed first; this one takes its place and its list entry.
   const REGSAM otherView = x64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
   if (!x64 || Host32()) {

@@ -30,8 +30,7 @@ std::vector<Row> Rows() {
 
 std::wstring Expand(std::wstring text, const std::wstring& dir) {
   auto all = names;
-  all.push_back({L"{dir}", dir});
-  all.push_back({L"{other}", OtherBinDir()});
+  all.insert(all.end(), {{L"{dir}", dir}, {L"{other}", OtherBinDir()}});
   for (const auto& name : all) {
     for (size_t at; (at = text.find(name[0])) != std::wstring::npos;)
       text.replace(at, name[0].size(), name[1]);
