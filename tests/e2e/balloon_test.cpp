@@ -271,11 +271,13 @@ TEST(Balloon, ScreenReadersHearItOnceAndCanPressItsCloseButton) {
   heard->get_accChildCount(&children);
   VARIANT close{};
   close.vt = VT_I4;
-  for (LONG child = 1; child <= children; ++child) {
+  for (LONG child = 1; child <= children; ++child)
     if (SpokenOf(heard, child) == std::pair(std::wstring(L"Close"), LONG{ROLE_SYSTEM_PUSHBUTTON}))
       close.lVal = child;
-  }
-  EXPECT_EQ(heard->accDoDefaultAction(close), S_OK) << "no close button";
+  // Under Wine the answer can lose the race with the balloon's end, which the call brings about.
+  const HRESULT pressed = heard->accDoDefaultAction(close);
+  EXPECT_TRUE(close.lVal && (pressed == S_OK || pressed == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)))
+      << "no close button, or its press answered " << pressed;
   EXPECT_EQ(WaitExit(tip, 5000), 0u);
   Pump(300);
   UnhookWinEvent(hook);
