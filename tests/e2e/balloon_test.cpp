@@ -44,7 +44,9 @@ void Mouse(POINT at, DWORD button = 0) {
   SendInput(1, &in, sizeof(in));
   Sleep(30);
   if (!button) return;
-  in.mi.dwFlags = button;
+  // The button's event carries its place, as a real mouse's does: under load Wine can hand on a
+  // late report of the pointer's last place, and a button event without one would take it.
+  in.mi.dwFlags |= button;
   SendInput(1, &in, sizeof(in));
   Sleep(60);
 }
