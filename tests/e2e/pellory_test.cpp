@@ -131,12 +131,11 @@ TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
   const win32::unique_handle_k mark(OpenEventW(
       READ_CONTROL, FALSE, (L"Local\\Pellory relaunch " + std::to_wstring(first.id)).c_str()));
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win32::unique_handle<PSECURITY_DESCRIPTOR, &win32::FreeLocal> descriptor;
   EXPECT_TRUE(mark &&
               !GetSecurityInfo(mark.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                               nullptr, &dacl, nullptr, &descriptor) &&
+                               nullptr, &dacl, nullptr, descriptor.put()) &&
               dacl && dacl->AceCount > 0);
-  LocalFree(descriptor);
   EXPECT_EQ(CloseBalloon(copy).status, 5u);
   EXPECT_EQ(WaitExit(first), 5u);
 }
