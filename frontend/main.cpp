@@ -16,6 +16,7 @@
 #include "balloon/frmTip.h"
 #include "balloon/modBalloon.h"
 #include "frontend/comFiles.h"
+#include "frontend/loaderFiles.h"
 #include "frontend/modMain.h"
 #include "win32/system.h"
 
@@ -277,6 +278,8 @@ class Win32Platform final : public modMain::Platform {
     return frmTip::Show(std::move(*tip));
   }
 
+  diagnosis::System& Loader() override { return loader_; }
+
  private:
   // Started by its full path, so that no search can substitute another program.
   modMain::Started Start(const std::wstring& program, const std::wstring& commandLine) {
@@ -297,6 +300,7 @@ class Win32Platform final : public modMain::Platform {
 
   std::unique_ptr<frmTip> prepared_;
   win32::unique_handle_k mark_;
+  LoaderFiles loader_;
 };
 
 LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {

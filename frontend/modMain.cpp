@@ -8,16 +8,51 @@ namespace modMain {
 namespace {
 
 constexpr std::array<CommandAction, 5> kActions{{
-    {L"/register", L" /s", L"", L" has been registered.", L"DllRegisterServer", L"/RegServer",
-     false, L"registered"},
-    {L"/unregister", L" /s /u", L"", L" has been unregistered.", L"DllUnregisterServer",
-     L"/UnregServer", true, L"unregistered"},
-    {L"/installonly", L" /s /i /n", L"DllInstall has been run on ", L".", L"DllInstall", L"", false,
-     L"installed"},
-    {L"/install", L" /s /i", L"DllInstall and DllRegisterServer has been run on ", L".",
-     L"DllRegisterServer or DllInstall", L"", false, L"installed"},
-    {L"/uninstall", L" /s /i /u", L"DllUninstall has been run on ", L".",
-     L"DllInstall or DllUnregisterServer", L"", true, L"uninstalled"},
+    {L"/register",
+     L" /s",
+     L"",
+     L" has been registered.",
+     L"DllRegisterServer",
+     L"/RegServer",
+     false,
+     L"registered",
+     {L"DllRegisterServer"}},
+    {L"/unregister",
+     L" /s /u",
+     L"",
+     L" has been unregistered.",
+     L"DllUnregisterServer",
+     L"/UnregServer",
+     true,
+     L"unregistered",
+     {L"DllUnregisterServer"}},
+    {L"/installonly",
+     L" /s /i /n",
+     L"DllInstall has been run on ",
+     L".",
+     L"DllInstall",
+     L"",
+     false,
+     L"installed",
+     {L"DllInstall"}},
+    {L"/install",
+     L" /s /i",
+     L"DllInstall and DllRegisterServer has been run on ",
+     L".",
+     L"DllRegisterServer or DllInstall",
+     L"",
+     false,
+     L"installed",
+     {L"DllRegisterServer", L"DllInstall"}},
+    {L"/uninstall",
+     L" /s /i /u",
+     L"DllUninstall has been run on ",
+     L".",
+     L"DllInstall or DllUnregisterServer",
+     L"",
+     true,
+     L"uninstalled",
+     {L"DllInstall", L"DllUnregisterServer"}},
 }};
 
 constexpr wchar_t kQuote = L'"';
@@ -128,6 +163,13 @@ std::wstring WithName(std::wstring_view before, const std::wstring& name, std::w
 }  // namespace
 
 std::span<const CommandAction> ActionTable() { return kActions; }
+
+std::vector<std::wstring_view> CommandAction::Calls() const {
+  std::vector<std::wstring_view> entries;
+  for (const auto entry : calls)
+    if (!entry.empty()) entries.push_back(entry);
+  return entries;
+}
 
 std::wstring QuotePath(std::wstring_view path) {
   std::wstring quoted(path);
@@ -248,6 +290,82 @@ std::wstring ShownName(const std::wstring& name, std::size_t room) {
 std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error) {
   return program + L" could not be started, so nothing was registered or unregistered." +
          std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
+}
+
+namespace {
+
+std::wstring ProcessorName(std::uint16_t machine) {
+  switch (machine) {
+    case programFile::kI386:
+      return L"x86";
+    case programFile::kAmd64:
+      return L"x64";
+    case programFile::kArm64:
+      return L"ARM64";
+    case programFile::kArmNt:
+      return L"ARM";
+    default:
+      return L"another processor (machine " + ExitCodeText(machine) + L")";
+  }
+}
+
+// Libraries and paths in a reason get less room than the file's own name: the sentence is long.
+constexpr std::size_t kLibraryRoom = 36, kPathRoom = 40;
+
+}  // namespace
+
+std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& name) {
+  using Kind = diagnosis::Cause::Kind;
+  const auto library = [](const std::wstring& text) { return ShownName(text, kLibraryRoom); };
+  switch (cause.kind) {
+    case Kind::NotThere:
+      return WithName(L"", name, L" could not be loaded: there is no such file.");
+    case Kind::Folder:
+      return WithName(L"", name, L" could not be loaded: it is a folder, not a file.");
+    case Kind::Unreadable:
+      return WithName(L"", name, L" could not be read: " + cause.detail);
+    case Kind::Empty:
+      return WithName(L"", name, L" could not be loaded: the file is empty.");
+    case Kind::NotProgramFile:
+      return WithName(L"", name, L" could not be loaded: it is not a program file.");
+    case Kind::Damaged:
+      return WithName(L"", name, L" could not be loaded: the program file is damaged.");
+    case Kind::OtherMachine: {
+      const std::wstring windows =
+          cause.native == programFile::kI386 ? L"32-bit" : ProcessorName(cause.native);
+      return WithName(L"", name,
+                      L" is built for " + ProcessorName(cause.machine) + L", which this " +
+                          windows + L" Windows cannot run.");
+    }
+    case Kind::DotNet:
+      return WithName(L"", name, L" is a .NET assembly: RegAsm registers it, RegSvr32 cannot.");
+    case Kind::NoEntryPoint:
+      return WithName(L"The entry point " + cause.detail + L" was not found in ", name, L".");
+    case Kind::MissingLibrary: {
+      std::wstring needs = L" needs " + library(cause.chain.front());
+      // A long chain keeps its two ends.
+      if (cause.chain.size() > 2) needs += L", which needs \u2026";
+      if (cause.chain.size() > 1) needs += L", which needs " + library(cause.chain.back());
+      needs += L", and " + library(cause.chain.back()) + L" is not on this computer";
+      const auto package = diagnosis::PackageOf(cause.chain.back());
+      if (!package.empty()) {
+        needs +=
+            L": install " + std::wstring(package) + L" (" + ProcessorName(cause.machine) + L")";
+      }
+      return WithName(L"", name, needs + L".");
+    }
+    case Kind::MissingFunction: {
+      const std::wstring& from = library(cause.chain.back());
+      std::wstring needs = cause.chain.front().empty()
+                               ? L" needs"
+                               : L" needs " + library(cause.chain.front()) + L", which needs";
+      return WithName(L"", name,
+                      needs + L" the function " + library(cause.function) + L" from " + from +
+                          L", and the " + from + L" found here (" +
+                          ShownName(cause.foundAt, kPathRoom) + L") does not have it.");
+    }
+  }
+  return {};
 }
 
 Report DescribeRefusedServer(const std::wstring& name, ServerCheck check) {
@@ -421,6 +539,12 @@ balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
 
 namespace {
 
+std::optional<diagnosis::Cause> Diagnose(Platform& platform, const CommandAction& action,
+                                         const std::wstring& file, bool sureOnly) {
+  const auto entries = action.Calls();
+  return diagnosis::Diagnose(platform.Loader(), file, entries, sureOnly);
+}
+
 // Scripts learn the outcome too: the program's own status when it failed.
 int StatusOf(const ToolRun& run) {
   if (run.end != ToolRun::End::Exited) return 1;
@@ -509,10 +633,15 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& request = registration.request;
   const std::wstring& name = request.name;
   // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
-  const auto resolved = platform.FullPath(request.path);
+  auto resolved = platform.FullPath(request.path);
+  const Handler& handler = HandlerFor(
+      action, resolved && !action.serverSwitch.empty() ? std::wstring_view(*resolved) : L"");
+  // A name alone is the tool's loader's to find, not the current folder's.
+  if (handler.kind == Handler::Kind::Tool &&
+      request.path.find_first_of(L"\\/:") == std::wstring::npos) {
+    if (auto found = diagnosis::FindByName(platform.Loader(), request.path)) resolved = found;
+  }
   const std::wstring file = resolved.value_or(request.path);
-  const Handler& handler =
-      HandlerFor(action, resolved && !action.serverSwitch.empty() ? std::wstring_view(file) : L"");
   // What needs no rights is decided before any prompt: the prompt is only for work that runs.
   if (handler.mustRegisterItself) {
     ServerCheck check = platform.CheckServer(file);
@@ -523,6 +652,13 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const Token token = platform.TokenKind();
   // Only once: under Wine, for one, the copy's token is limited again.
   if (token != Token::Full && !platform.IsRelaunchedCopy()) {
+    // A file that surely cannot be registered is refused with its reason: no prompt for nothing.
+    if (resolved && handler.kind == Handler::Kind::Tool) {
+      if (const auto cause = Diagnose(platform, action, file, true)) {
+        return Tell(platform, {ExplainCause(*cause, name), balloon::IconRole::Error},
+                    cause->loadFails() ? 3 : 4);
+      }
+    }
     if (resolved && !platform.FileExists(file)) {
       // As regsvr32 or the type-library loader would have said it, with rights or without.
       const bool tool = handler.kind == Handler::Kind::Tool;
@@ -551,6 +687,13 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
           ? std::wstring()
           : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
   Report report = Describe(handler, action, name, run, systemText);
+  // The tool's own words stop at "could not be loaded" or "not found"; the reason says more.
+  if (handler.kind == Handler::Kind::Tool && resolved && run.end == ToolRun::End::Exited &&
+      (run.exitCode == 3 || run.exitCode == 4)) {
+    if (const auto cause = Diagnose(platform, action, file, false)) {
+      report.text = ExplainCause(*cause, name);
+    }
+  }
   // A standard user learns why; the words of the failure give way to it, for the balloon's room.
   if (token == Token::Standard && DeniedAccess(handler, run)) {
     report.text = WithName(L"", name,

@@ -2,6 +2,7 @@
 // handler table and the result balloon. The platform is reached only through Platform.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -9,8 +10,10 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "balloon/tipDesign.h"
+#include "frontend/diagnosis.h"
 #include "win32/result.h"
 
 namespace modMain {
@@ -25,6 +28,9 @@ struct CommandAction {
   std::wstring_view serverSwitch;
   bool unregisters;
   std::wstring_view done;  // what the file was, in a report of what was not done
+  // The entry points the tool calls, in its order; the second may be empty.
+  std::array<std::wstring_view, 2> calls;
+  std::vector<std::wstring_view> Calls() const;
 };
 
 // The rows in the order they are tried, so that /installonly is not taken for /install.
@@ -109,6 +115,9 @@ std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& 
 // Whether a program's version information declares it self-registering, or why it could not be
 // read.
 using ServerCheck = win32::Result<bool>;
+// What keeps the tool from loading NAME or calling its entry point, in words the user can act on.
+std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& name);
+
 // Why a program was not started; only for a program that does not register itself, or whose
 // version information could not be read.
 Report DescribeRefusedServer(const std::wstring& name, ServerCheck check);
@@ -185,6 +194,8 @@ class Platform {
   virtual Started StartElevated(const Relaunch& request) = 0;
   // Why no balloon could be shown; the outcome then goes into a box.
   virtual win32::Status ShowBalloon(const balloon::BalloonSpec& spec) = 0;
+  // The files as the system's loader finds them, to tell why one cannot be registered.
+  virtual diagnosis::System& Loader() = 0;
 
  protected:
   ~Platform() = default;

@@ -65,6 +65,7 @@ inline void CloseModule(HMODULE h) { FreeLibrary(h); }
 inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
 inline void CloseKey(HKEY h) { RegCloseKey(h); }
 inline void FreeLocal(void* h) { LocalFree(h); }
+inline void UnmapView(const void* view) { UnmapViewOfFile(view); }
 
 using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
 using unique_hrgn = unique_handle<HRGN, &CloseGdi>;
@@ -80,6 +81,7 @@ using unique_handle_k = unique_handle<HANDLE, &CloseKernel>;
 using unique_hfile = unique_handle<HANDLE, &CloseKernel, &InvalidFileHandle>;
 using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
 using unique_hkey = unique_handle<HKEY, &CloseKey>;
+using unique_view = unique_handle<const void*, &UnmapView>;
 
 // A screen DC borrowed for a moment.
 class ScreenDc {

@@ -177,12 +177,13 @@ inline std::wstring FreshFolder(const std::wstring& name) {
 
 // Copies a built file (a name in BinDir, or a full path) into FOLDER under NAME, whole or its first
 // BYTES; the copy's full path.
+inline constexpr size_t kWhole = static_cast<size_t>(-1);
 inline std::wstring CopyServer(const std::wstring& server, const std::wstring& folder,
-                               const std::wstring& name, size_t bytes = 0) {
+                               const std::wstring& name, size_t bytes = kWhole) {
   const std::wstring target = folder + L"\\" + name;
   const auto source = server.find(L'\\') == std::wstring::npos ? BinDir() + L"\\" + server : server;
   EXPECT_TRUE(CopyFileW(source.c_str(), target.c_str(), FALSE)) << "no " << Narrow(server);
-  if (bytes) std::filesystem::resize_file(target, bytes);
+  if (bytes != kWhole) std::filesystem::resize_file(target, bytes);
   return target;
 }
 

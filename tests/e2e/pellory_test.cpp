@@ -6,6 +6,8 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,41 @@ bool Matches(const std::wstring& pattern, const std::wstring& text) {
   return text == pattern;
 }
 
+// The limited token that user account control gives an administrator's programs: Wine's own is
+// full, and its linked token that one.
+win32::unique_handle_k LimitedToken() {
+  win32::unique_handle_k own;
+  EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = sizeof(linked);
+  EXPECT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
+  return win32::unique_handle_k(linked.LinkedToken);
+}
+
+// Changes a copied program file as another build would have it: ARM64's machine, or a .NET
+// header (pointing at the import table, which only its presence matters for).
+void Patch(const std::wstring& file, const std::wstring& how) {
+  std::fstream bytes(file.c_str(), std::ios::in | std::ios::out | std::ios::binary);
+  const auto at = [&](std::streamoff offset, auto value, bool write) {
+    bytes.seekg(offset);
+    if (write)
+      bytes.write(reinterpret_cast<const char*>(&value), sizeof(value));
+    else
+      bytes.read(reinterpret_cast<char*>(&value), sizeof(value));
+    return value;
+  };
+  const auto pe = at(0x3C, std::uint32_t{}, false);
+  if (how == L"arm64") {
+    at(pe + 4, std::uint16_t{0xAA64}, true);
+    return;
+  }
+  ASSERT_EQ(how, L"clr");
+  const auto magic = at(pe + 24, std::uint16_t{}, false);
+  const std::streamoff directories = pe + 24 + (magic == 0x20B ? 112 : 96);
+  at(directories + 14 * 8, at(directories + 8, std::uint32_t{}, false), true);
+  at(directories + 14 * 8 + 4, std::uint32_t{72}, true);
+}
+
 class PelloryCase : public testing::TestWithParam<Row> {
  protected:
   // Pellory's copy beside planted files, which the PATH names first for every later test too.
@@ -64,18 +101,28 @@ TEST_P(PelloryCase, Run) {
     return NotRun("it needs a 32-bit server, and this host runs 64-bit code only");
   const auto dir = FreshFolder(L"case " + c[0] + L" \u00f1\u00fa");
   const auto planted = Plant(dir);
-  std::wstring file;  // none, whose log is empty
-  if (const auto copy = Split(Expand(c[1], dir), L">"); copy.size() == 2) {
-    const auto source = Split(copy[0], L"@");
-    file = CopyServer(source[0], dir, copy[1], source.size() == 2 ? std::stoul(source[1]) : 0);
+  std::wstring file;  // the first one's, whose log is read; none: an empty log
+  for (const auto& each : Split(Expand(c[1], dir), L"|")) {
+    const auto copy = Split(each, L">");
+    const auto patch = Split(copy[0], L"+");
+    const auto source = Split(patch[0], L"@");
+    const auto copied =
+        CopyServer(source[0], dir, copy[1], source.size() == 2 ? std::stoul(source[1]) : kWhole);
+    if (patch.size() == 2) Patch(copied, patch[1]);
+    if (file.empty()) file = copied;
   }
   auto args = Expand(c[2], dir);
   if (const auto at = args.find(L"{long}"); at != std::wstring::npos) {
     // 32,767 characters with the closing zero; one long word, the hardest to lay out.
     args.replace(at, 6, 32766 - 3 - pellory_.size() - (args.size() - 6), L'x');
   }
-  auto pellory = Start(pellory_, args, dir);
+  // Without administrator rights, a reason known before the prompt is told by the first Pellory.
+  const bool limited = c[3] == L"limited";
+  auto pellory = Start(pellory_, args, dir, limited ? LimitedToken().get() : nullptr);
   const BalloonRun run = c[3] == L"box" ? ExpectBox(pellory) : CloseBalloon(pellory);
+  if (limited) {
+    EXPECT_EQ(ChildrenOf(pellory.id), std::vector<DWORD>{}) << "it asked for rights";
+  }
   // A tool that hangs outlives Pellory.
   for (const DWORD tool : ChildrenOf(pellory.id))
     Process(OpenProcess(PROCESS_ALL_ACCESS, 0, tool), tool);
@@ -109,12 +156,7 @@ TEST(Pellory, TypeLibrariesAreEnteredUnderTheirPlatformByFullPath) {
 // tells the two apart). Wine raises no token, so the copy is limited too, and must know itself
 // as the copy: it alone does the work, shows the one balloon and passes on its status.
 TEST(Pellory, WithoutAdministratorRightsOneCopyDoesTheWork) {
-  win32::unique_handle_k own;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
-  TOKEN_LINKED_TOKEN linked{};
-  DWORD size = sizeof(linked);
-  ASSERT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
-  const win32::unique_handle_k limited(linked.LinkedToken);
+  const auto limited = LimitedToken();
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"elevation"), L"fail.dll");
   auto first = Start(L"Pellory.exe", L"/register " + dll, {}, limited.get());
   Process copy;

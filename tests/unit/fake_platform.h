@@ -2,7 +2,9 @@
 // user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
 // world behaves: limited, standard (the token), copy (this is the copy with administrator
 // rights), exit=N, timeout, lost=N (how a started program ends), nostart, notself, unreadable,
-// missing (the file is not there), mapped (the current folder is on drive Z:, mapped to
+// missing (the file is not there), insystem (it is in the system folder C:\sys too), notpe, arm64,
+// noentry (what the file is, as the loader reads it), mapped (the current folder is on drive Z:,
+// mapped to
 // \\srv\share), declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
 #pragma once
 
@@ -79,6 +81,29 @@ class FakePlatform final : public modMain::Platform {
     if (Has(L"shape")) told.push_back(shape.str());
     return {};
   }
+
+  // Each file as the setup says; a file that is there is an x64 library with every entry point.
+  struct Files final : diagnosis::System {
+    explicit Files(FakePlatform& owner) : p(owner) {}
+    diagnosis::Opened Open(const std::wstring& path) override {
+      if (p.Has(L"missing") || (path.starts_with(L"C:\\sys\\") && !p.Has(L"insystem")))
+        return diagnosis::NotThere{};
+      if (p.Has(L"notpe")) return programFile::Problem::NotProgramFile;
+      programFile::Image image;
+      image.machine = p.Has(L"arm64") ? programFile::kArm64 : programFile::kAmd64;
+      image.library = true;
+      for (const char* name : {"DllRegisterServer", "DllUnregisterServer", "DllInstall"})
+        if (!p.Has(L"noentry")) image.exports.emplace_back().name = name;
+      return image;
+    }
+    std::vector<std::wstring> SearchFolders(std::uint16_t) override { return {L"C:\\sys"}; }
+    bool IsKnownDll(const std::wstring&) override { return false; }
+    std::uint16_t NativeMachine() override { return programFile::kAmd64; }
+    std::uint16_t ToolMachine() override { return programFile::kAmd64; }
+    bool ResolvesRuntimeApiSets() override { return true; }
+    FakePlatform& p;
+  } files{*this};
+  diagnosis::System& Loader() override { return files; }
 
   std::wstring calls;              // " | " between
   std::vector<std::wstring> told;  // balloons as "ICON TEXT", boxes as "box ICON TEXT"

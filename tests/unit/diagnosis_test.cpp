@@ -1,0 +1,170 @@
+// The loader's search as the reason for a failure sees it, over a made-up file system: what is
+// called missing, and what must never be.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "frontend/diagnosis.h"
+#include "frontend/modMain.h"
+
+namespace {
+
+using programFile::Image;
+
+// A library of MACHINE importing "lib!fn" (or "lib!#N"), exporting EXPORTS.
+Image Dll(std::vector<std::string> imports,
+          std::vector<std::string> exports = {"DllRegisterServer"},
+          std::uint16_t machine = programFile::kAmd64) {
+  Image image;
+  image.machine = machine;
+  image.library = true;
+  for (const auto& import : imports) {
+    const auto bang = import.find('!');
+    auto& library = image.imports.emplace_back();
+    library.name = import.substr(0, bang);
+    if (bang == std::string::npos) continue;
+    auto& function = library.functions.emplace_back();
+    if (import[bang + 1] == '#') {
+      function.byOrdinal = true;
+      function.ordinal = static_cast<std::uint16_t>(std::stoi(import.substr(bang + 2)));
+    } else {
+      function.name = import.substr(bang + 1);
+    }
+  }
+  for (const auto& name : exports) {
+    auto& entry = image.exports.emplace_back();
+    entry.name = name;
+    entry.ordinal = static_cast<std::uint32_t>(image.exports.size());
+  }
+  return image;
+}
+
+struct Fake final : diagnosis::System {
+  std::map<std::wstring, diagnosis::Opened> files;
+  std::vector<std::wstring> opened;
+  bool apiSets = true;
+  diagnosis::Opened Open(const std::wstring& path) override {
+    opened.push_back(path);
+    const auto file = files.find(path);
+    return file == files.end() ? diagnosis::Opened(diagnosis::NotThere{}) : file->second;
+  }
+  std::vector<std::wstring> SearchFolders(std::uint16_t machine) override {
+    return {machine == programFile::kI386 ? L"C:\\wow" : L"C:\\sys", L"C:\\win", L"C:\\cwd"};
+  }
+  bool IsKnownDll(const std::wstring& name) override { return name == L"kernel32.dll"; }
+  std::uint16_t NativeMachine() override { return programFile::kAmd64; }
+  std::uint16_t ToolMachine() override { return programFile::kAmd64; }
+  bool ResolvesRuntimeApiSets() override { return apiSets; }
+};
+
+constexpr std::wstring_view kRegister[] = {L"DllRegisterServer"};
+
+// The reason for C:\app\a.dll, in the user's words; empty when none is found.
+std::wstring Why(Fake& system, bool sureOnly = true) {
+  const auto cause = diagnosis::Diagnose(system, L"C:\\app\\a.dll", kRegister, sureOnly);
+  return cause ? modMain::ExplainCause(*cause, L"a.dll") : L"";
+}
+
+TEST(Diagnosis, NamesTheMissingLibraryWithItsChainAndWhatBringsIt) {
+  Fake system;
+  system.files[L"C:\\app\\a.dll"] = Dll({"kernel32.dll!Sleep", "b.dll!B"});
+  system.files[L"C:\\sys\\kernel32.dll"] = Dll({}, {"Sleep"});
+  EXPECT_EQ(Why(system), L"a.dll needs b.dll, and b.dll is not on this computer.");
+  // Found in the file's own folder, then the system folder of its bitness, the Windows folder...
+  system.files[L"C:\\win\\b.dll"] = Dll({"c.dll"}, {"B"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs b.dll, which needs c.dll, and c.dll is not on this computer.");
+  system.files[L"C:\\cwd\\c.dll"] = Dll({"VCRUNTIME140.dll!memset"}, {"C"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs b.dll, which needs \u2026, which needs VCRUNTIME140.dll, and "
+            L"VCRUNTIME140.dll is not on this computer: install the Visual C++ Redistributable "
+            L"(x64).");
+  system.files[L"C:\\app\\VCRUNTIME140.dll"] = Dll({"a.dll"}, {"memset"});  // a loop back
+  EXPECT_EQ(Why(system), L"");
+  // A file of another bitness is skipped by the search, not taken.
+  system.files[L"C:\\wow\\b.dll"] = Dll({}, {"B"}, programFile::kI386);
+  EXPECT_EQ(Why(system), L"");
+}
+
+TEST(Diagnosis, NamesTheFunctionThatAFoundLibraryLacks) {
+  Fake system;
+  system.files[L"C:\\app\\a.dll"] = Dll({"b.dll!Old", "b.dll!#7", "c.dll!New"});
+  system.files[L"C:\\app\\b.dll"] = Dll({}, {"Old", "x", "y", "z", "w", "v", "u"});
+  system.files[L"C:\\sys\\c.dll"] = Dll({}, {"Older"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs the function New from c.dll, and the c.dll found here "
+            L"(C:\\sys\\c.dll) does not have it.");
+  // A missing library comes first, wherever it lies in the walk.
+  system.files[L"C:\\sys\\c.dll"] = Dll({"d.dll"}, {"New"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs c.dll, which needs d.dll, and d.dll is not on this computer.");
+  system.files[L"C:\\sys\\d.dll"] = Dll({"b.dll!#9"}, {"D"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs d.dll, which needs the function #9 from b.dll, and the "
+            L"b.dll found here (C:\\app\\b.dll) does not have it.");
+}
+
+TEST(Diagnosis, CallsNothingMissingThatTheLoaderFindsOtherwise) {
+  Fake system;
+  auto a = Dll({"api-ms-win-core-synch-l1-2-0.dll!X", "api-ms-win-crt-runtime-l1-1-0.dll",
+                "kernel32.dll!Nothing"});
+  a.delayImports = Dll({"delayed.dll"}).imports;  // not needed by the load
+  system.files[L"C:\\app\\a.dll"] = a;
+  // A known DLL is the system folder's alone, and not checked further when it is not there.
+  system.files[L"C:\\app\\kernel32.dll"] = Dll({}, {"Sleep"});
+  EXPECT_EQ(Why(system), L"");
+  // A copy beside the file of a library the system folder holds too may not be the one loaded.
+  std::get<Image>(system.files[L"C:\\app\\a.dll"])
+      .imports.push_back(Dll({"user32.dll!Draw"}).imports[0]);
+  system.files[L"C:\\app\\user32.dll"] = Dll({}, {"Other"});
+  system.files[L"C:\\sys\\user32.dll"] = Dll({}, {"Draw"});
+  EXPECT_EQ(Why(system), L"");
+  // Before Windows 10 the C runtime's API sets are files of their own, brought by an update.
+  system.apiSets = false;
+  EXPECT_EQ(Why(system),
+            L"a.dll needs api-ms-win-crt-runtime-l1-1-0.dll, and "
+            L"api-ms-win-crt-runtime-l1-1-0.dll is not on this computer: install the "
+            L"Universal C Runtime (update KB2999226) (x64).");
+  // Side-by-side assemblies named in the manifest live where this search does not look.
+  std::get<Image>(system.files[L"C:\\app\\a.dll"]).manifest =
+      "<assembly><dependency><dependentAssembly><assemblyIdentity name=\"Microsoft.VC90.CRT\"/>";
+  EXPECT_EQ(Why(system), L"");
+}
+
+TEST(Diagnosis, TellsWhatTheFileItselfIs) {
+  Fake system;
+  EXPECT_EQ(Why(system), L"a.dll could not be loaded: there is no such file.");
+  system.files[L"C:\\app\\a.dll"] = diagnosis::Folder{};
+  EXPECT_EQ(Why(system), L"a.dll could not be loaded: it is a folder, not a file.");
+  system.files[L"C:\\app\\a.dll"] = win32::Failure{5, L"Access is denied."};
+  EXPECT_EQ(Why(system), L"") << "administrator rights may read it";
+  EXPECT_EQ(Why(system, false), L"a.dll could not be read: Access is denied.");
+  system.files[L"C:\\app\\a.dll"] = programFile::Problem::Damaged;
+  EXPECT_EQ(Why(system), L"a.dll could not be loaded: the program file is damaged.");
+  system.files[L"C:\\app\\a.dll"] = Dll({"gone.dll"}, {"DllRegisterServer"}, programFile::kArm64);
+  EXPECT_EQ(Why(system), L"a.dll is built for ARM64, which this x64 Windows cannot run.");
+  system.files[L"C:\\app\\a.dll"] = Dll({"gone.dll"}, {}, programFile::kI386);
+  EXPECT_EQ(Why(system), L"The entry point DllRegisterServer was not found in a.dll.");
+  std::get<Image>(system.files[L"C:\\app\\a.dll"]).clr = true;
+  EXPECT_EQ(Why(system), L"a.dll is a .NET assembly: RegAsm registers it, RegSvr32 cannot.");
+  // The 32-bit file's dependencies are searched where its own twin of the tool looks.
+  system.files[L"C:\\app\\a.dll"] = Dll({"gone.dll"}, {"DllRegisterServer"}, programFile::kI386);
+  EXPECT_EQ(Why(system), L"a.dll needs gone.dll, and gone.dll is not on this computer.");
+  EXPECT_EQ(system.opened.back(), L"C:\\cwd\\gone.dll");
+  EXPECT_NE(std::ranges::find(system.opened, L"C:\\wow\\gone.dll"), system.opened.end());
+}
+
+TEST(Diagnosis, NamesTheEntryPointTheActionNeeds) {
+  Fake system;
+  system.files[L"C:\\app\\a.dll"] = Dll({}, {"DllRegisterServer", "DllUnregisterServer"});
+  const auto& install = modMain::ActionTable()[3];
+  ASSERT_EQ(install.switchText, L"/install");
+  const auto entries = install.Calls();
+  const auto cause = diagnosis::Diagnose(system, L"C:\\app\\a.dll", entries, true);
+  ASSERT_TRUE(cause);
+  EXPECT_EQ(modMain::ExplainCause(*cause, L"a.dll"),
+            L"The entry point DllInstall was not found in a.dll.");
+}
+
+}  // namespace
