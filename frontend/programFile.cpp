@@ -322,7 +322,8 @@ Reading Read(std::span<const std::uint8_t> bytes) {
 
 bool Offers(const std::vector<Export>& exports, const Function& function) {
   return std::any_of(exports.begin(), exports.end(), [&](const Export& e) {
-    return function.byOrdinal ? e.ordinal == function.ordinal : e.name == function.name;
+    return function.byOrdinal ? e.ordinal == function.ordinal
+                              : !e.name.empty() && e.name == function.name;
   });
 }
 
