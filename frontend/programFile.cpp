@@ -92,7 +92,6 @@ class Reader {
   Place Where(std::uint64_t rva) const;
   std::uint64_t At(std::uint64_t rva, std::uint64_t count) const;
   std::uint16_t U16At(std::uint64_t rva) const { return bytes_.U16(At(rva, 2)); }
-  std::uint32_t U32At(std::uint64_t rva) const { return bytes_.U32(At(rva, 4)); }
   std::string Text(std::uint64_t rva) const;
   std::uint64_t Rva(std::uint64_t address, std::uint64_t base) const;
   void ReadFunctions(std::uint64_t rva, std::uint64_t base, Library& library);
