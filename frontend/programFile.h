@@ -22,17 +22,20 @@ struct Function {
   std::string name;           // empty when imported by ordinal alone
   std::uint16_t ordinal = 0;  // the ordinal, when imported by it; else the hint
   bool byOrdinal = false;
+  bool operator==(const Function&) const = default;
 };
 
 struct Library {
   std::string name;  // as the file writes it
   std::vector<Function> functions;
+  bool operator==(const Library&) const = default;
 };
 
 struct Export {
   std::string name;           // empty for an export by ordinal only
   std::uint32_t ordinal = 0;  // biased, as an importer names it
   std::string forwarder;      // "LIB.Function" or "LIB.#N" when forwarded, else empty
+  bool operator==(const Export&) const = default;
 };
 
 struct Image {
@@ -44,13 +47,14 @@ struct Image {
   std::vector<Export> exports;
   bool clr = false;      // a .NET assembly's header
   std::string manifest;  // the side-by-side manifest resource's text, if any
+  bool operator==(const Image&) const = default;
 };
 
 // Why the bytes give no Image.
 enum class Problem {
   Empty,           // no bytes at all
   NotProgramFile,  // no MZ and PE signature: a text file, a picture, a cut download's start
-  Damaged,         // a program file whose headers or tables point outside it
+  Damaged,         // a program file whose headers or tables point outside it, or pass the limits
 };
 
 using Reading = std::variant<Image, Problem>;
@@ -58,11 +62,14 @@ using Reading = std::variant<Image, Problem>;
 // Reads the headers and tables of a program file held in BYTES.
 Reading Read(std::span<const std::uint8_t> bytes);
 
-// Limits that bound the work on any file.
-inline constexpr std::size_t kMaxLibraries = 1024;
+// Limits that bound the work on any file. A file with more libraries, functions or exports is
+// taken as damaged; a longer manifest or name (of a library, a function, a forwarder) is kept cut
+// to its first bytes, and two names alike that far are taken for the same.
+inline constexpr std::size_t kMaxLibraries = 1024;   // imports and delay imports together
 inline constexpr std::size_t kMaxFunctions = 65536;  // over all libraries together
 inline constexpr std::size_t kMaxExports = 65536;
 inline constexpr std::size_t kMaxManifest = 65536;
+inline constexpr std::size_t kMaxName = 1024;
 
 // Whether EXPORTS offer NAME, or the ORDINAL, as an importer asks for it.
 bool Offers(const std::vector<Export>& exports, const Function& function);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every test: native unit tests under the sanitizers and the format check, then both Windows
-# builds end to end under Wine on a private X display and a private Wine prefix: the 64-bit
+# Every test: both Windows builds first (the native unit tests read their program files), then
+# the native unit tests under the sanitizers and the format check, then both Windows builds end
+# to end under Wine on a private X display and a private Wine prefix: the 64-bit
 # build everywhere, the 32-bit one where the host runs 32-bit programs. The run ends with what it
 # could not run, and why.
 set -euo pipefail
@@ -9,15 +10,15 @@ scripts/setup.sh
 . scripts/wine-env.sh
 wine_host
 
-cmake --preset native >/dev/null
-cmake --build --preset native
-ctest --preset native
-
 for preset in mingw-x86_64 mingw-i686; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   rm -f "build/${preset#mingw-}/bin/not-run.txt"
 done
+
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native
 
 trap wine_env_down EXIT
 trap 'exit 143' INT TERM

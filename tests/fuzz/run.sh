@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
-# Builds the command-line fuzzer natively with clang (libFuzzer, ASan, UBSan) and runs it from
-# the committed seeds for SECONDS. New inputs go to BUILD_DIR/corpus, a failing one to BUILD_DIR.
-# Usage: tests/fuzz/run.sh [SECONDS [BUILD_DIR]]    (CI: 25 s; by hand, e.g. 3600)
+# Builds a fuzz target natively with clang (libFuzzer, ASan, UBSan) and runs it from its
+# committed seeds for SECONDS. New inputs go to BUILD_DIR/TARGET-corpus, a failing one to
+# BUILD_DIR/TARGET-crash-*.
+#   modMain       the command line and the start-up decision (seeds: tests/fuzz/corpus)
+#   programFile   the reader of program files (seeds: tests/fuzz/programFile-corpus)
+# Usage: tests/fuzz/run.sh [TARGET [SECONDS [BUILD_DIR]]]   (CI: 20 s each; by hand, e.g. 3600)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
-seconds=${1:-25}
-out=${2:-$top/build/fuzz}
-mkdir -p "$out/corpus"
+target=${1:-modMain}
+seconds=${2:-25}
+out=${3:-$top/build/fuzz}
 
-sources=("$here/modMain_fuzz.cpp" "$top/frontend/modMain.cpp" "$top/balloon/tipDesign.cpp")
-fuzzer="$out/modMain_fuzz"
+case $target in
+  modMain)
+    sources=("$here/modMain_fuzz.cpp" "$top/frontend/modMain.cpp" "$top/balloon/tipDesign.cpp")
+    headers=("$top/frontend/modMain.h" "$top/balloon/tipDesign.h" "$top/tests/unit/fake_platform.h")
+    seeds=$here/corpus
+    options=(-max_len=4096 -dict="$here/modMain.dict")
+    ;;
+  programFile)
+    sources=("$here/programFile_fuzz.cpp" "$top/frontend/programFile.cpp")
+    headers=("$top/frontend/programFile.h")
+    seeds=$here/programFile-corpus
+    options=(-max_len=8192)
+    ;;
+  *)
+    echo "run.sh: no fuzz target $target (modMain, programFile)" >&2
+    exit 2
+    ;;
+esac
+mkdir -p "$out/$target-corpus"
+
+fuzzer="$out/${target}_fuzz"
 stale=0
-for f in "${sources[@]}" "$top/frontend/modMain.h" "$top/balloon/tipDesign.h" \
-  "$top/tests/unit/fake_platform.h" "$0"; do
+for f in "${sources[@]}" "${headers[@]}" "$0"; do
   [ "$f" -nt "$fuzzer" ] && stale=1
 done
 if [ "$stale" = 1 ] || [ ! -x "$fuzzer" ]; then
@@ -23,5 +44,5 @@ if [ "$stale" = 1 ] || [ ! -x "$fuzzer" ]; then
 fi
 
 # New inputs go to the first folder, so the committed seeds stay as they are.
-exec "$fuzzer" -max_total_time="$seconds" -timeout=5 -max_len=4096 -dict="$here/modMain.dict" \
-  -artifact_prefix="$out/" -print_final_stats=1 "$out/corpus" "$here/corpus"
+exec "$fuzzer" -max_total_time="$seconds" -timeout=5 "${options[@]}" \
+  -artifact_prefix="$out/$target-" -print_final_stats=1 "$out/$target-corpus" "$seeds"

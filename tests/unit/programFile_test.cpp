@@ -1,0 +1,279 @@
+#include "frontend/programFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "tests/unit/cases.h"
+
+using namespace programFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSeeds = fs::path(PELLORY_SOURCE_DIR) / "tests/fuzz/programFile-corpus";
+
+std::vector<std::uint8_t> Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+std::string Reason(const Reading& reading) {
+  if (std::holds_alternative<Image>(reading)) return "an image";
+  constexpr const char* kNames[] = {"Empty", "NotProgramFile", "Damaged"};
+  return kNames[static_cast<int>(std::get<Problem>(reading))];
+}
+
+// What objdump -p shows, written alike for both: the kind, each import, each export.
+std::vector<std::string> Described(const Image& image) {
+  std::vector<std::string> lines{(image.pe32Plus ? "PE32+ " : "PE32 ") +
+                                 std::to_string(image.machine) + (image.library ? " dll" : "")};
+  for (const Library& library : image.imports) {
+    std::string line = "import " + library.name + ":";
+    for (const Function& f : library.functions)
+      line += f.byOrdinal ? " #" + std::to_string(f.ordinal)
+                          : " " + f.name + "/" + std::to_string(f.ordinal);
+    lines.push_back(line);
+  }
+  std::vector<std::string> exports;
+  for (const Export& e : image.exports)
+    exports.push_back("export " + e.name + "@" + std::to_string(e.ordinal) + " " + e.forwarder);
+  std::sort(exports.begin(), exports.end());
+  lines.insert(lines.end(), exports.begin(), exports.end());
+  return lines;
+}
+
+// The same from objdump's text (binutils 2.40, which shows no delay imports).
+std::vector<std::string> ObjdumpDescribed(const std::string& objdump, const fs::path& file) {
+  std::istringstream text(Output(objdump + " -p '" + file.string() + "'"));
+  std::vector<std::string> lines{""}, exports;
+  std::map<std::uint32_t, std::string> addresses;  // forwarders by biased ordinal, else ""
+  std::vector<std::pair<std::string, std::uint32_t>> names;
+  std::uint32_t base = 0;
+  bool inLibrary = false, inNames = false;
+  for (std::string line; std::getline(text, line);) {
+    std::istringstream words(line);
+    std::string first, second, third;
+    words >> first >> second >> third;
+    if (line.ends_with("file format pei-x86-64") || line.ends_with("file format pei-i386")) {
+      lines[0] = line.ends_with("x86-64") ? "PE32+ 34404" : "PE32 332";
+    } else if (first == "Characteristics" && (std::stoul(second, nullptr, 16) & 0x2000)) {
+      lines[0] += " dll";
+    } else if (first == "DLL" && second == "Name:") {
+      lines.push_back("import " + third + ":");
+      inLibrary = true;
+    } else if (inLibrary && !first.empty() && first != "vma:") {
+      // vma (the thunk's value for an ordinal), hint or ordinal, name or <none>
+      lines.back() += third == "<none>"
+                          ? " #" + std::to_string(std::stoull(first, nullptr, 16) & 0xFFFF)
+                          : " " + third + "/" + second;
+    } else if (line.starts_with("Export Address Table -- Ordinal Base ")) {
+      base = std::stoul(line.substr(line.rfind(' ')));
+    } else if (const auto at = line.find("+base["); at != std::string::npos) {
+      const auto arrow = line.find("Forwarder RVA -- ");
+      addresses[std::stoul(line.substr(at + 6))] =
+          arrow == std::string::npos ? "" : line.substr(arrow + 17);
+    } else if (first == "[Ordinal/Name") {
+      inNames = true;
+    } else if (inNames && line.starts_with("\t[")) {
+      names.emplace_back(third.empty() ? second : third, base + std::stoul(line.substr(2)));
+    } else if (first.empty()) {
+      inLibrary = inNames = false;
+    }
+  }
+  for (const auto& [name, ordinal] : names)
+    exports.push_back("export " + name + "@" + std::to_string(ordinal) + " " + addresses[ordinal]);
+  for (const auto& [ordinal, forwarder] : addresses) {
+    const auto named = [&](const auto& n) { return n.second == ordinal; };
+    if (std::none_of(names.begin(), names.end(), named))
+      exports.push_back("export @" + std::to_string(ordinal) + " " + forwarder);
+  }
+  std::sort(exports.begin(), exports.end());
+  lines.insert(lines.end(), exports.begin(), exports.end());
+  return lines;
+}
+
+// Every program file of both Windows builds, with the objdump of its bitness, and the seeds.
+std::vector<std::pair<fs::path, std::string>> ProgramFiles() {
+  std::vector<std::pair<fs::path, std::string>> files;
+  for (const auto& [folder, objdump] : {std::pair{"x86_64", "x86_64-w64-mingw32-objdump"},
+                                        std::pair{"i686", "i686-w64-mingw32-objdump"}}) {
+    const fs::path bin = fs::path(PELLORY_SOURCE_DIR) / "build" / folder / "bin";
+    std::size_t found = 0;
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(bin, missing)) {
+      const auto extension = entry.path().extension();
+      if (extension == ".exe" || extension == ".dll")
+        files.emplace_back(entry.path(), objdump), ++found;
+    }
+    EXPECT_GT(found, 5u) << "no program files in " << bin
+                         << ": build the mingw presets first (cmake --build --preset mingw-x86_64, "
+                            "then mingw-i686)";
+  }
+  for (const char* seed : {"seed64.dll", "seed64-clr.dll"})
+    files.emplace_back(kSeeds / seed, "x86_64-w64-mingw32-objdump");
+  for (const char* seed : {"seed32.dll", "seed32-olddelay.dll"})
+    files.emplace_back(kSeeds / seed, "i686-w64-mingw32-objdump");
+  return files;
+}
+
+TEST(ProgramFile, AgreesWithObjdumpOnEveryProgramFileOfTheBuild) {
+  for (const auto& [file, objdump] : ProgramFiles()) {
+    SCOPED_TRACE(file.string());
+    const Reading reading = Read(Load(file));
+    ASSERT_TRUE(std::holds_alternative<Image>(reading)) << Reason(reading);
+    const auto ours = Described(std::get<Image>(reading));
+    const auto theirs = ObjdumpDescribed(objdump, file);
+    EXPECT_EQ(ours.size(), theirs.size());
+    for (std::size_t i = 0; i < std::min(ours.size(), theirs.size()); ++i)
+      EXPECT_EQ(ours[i], theirs[i]);
+  }
+}
+
+// What objdump does not show, for the table: delay imports, the .NET header, the manifest.
+std::string Rest(const Reading& reading) {
+  if (!std::holds_alternative<Image>(reading)) return Reason(reading);
+  const Image& image = std::get<Image>(reading);
+  std::string rest;
+  for (const Library& library : image.delayImports) {
+    rest += " delay " + library.name + "(";
+    for (const Function& f : library.functions)
+      rest += (f.byOrdinal ? "#" + std::to_string(f.ordinal) : f.name) + ",";
+    rest.back() = ')';
+  }
+  if (image.clr) rest += " clr";
+  if (!image.manifest.empty()) rest += " manifest " + std::to_string(image.manifest.size());
+  return rest.empty() ? "" : rest.substr(1);
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> 8 * i);
+}
+
+std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | bytes.at(at + i);
+  return value;
+}
+
+TEST(ProgramFile, ReadsWhatObjdumpDoesNotShowAndRefusesDamage) {
+  for (const auto& c : Cases("programFile")) {
+    const std::string file(c[0].begin(), c[0].end()), changes(c[1].begin(), c[1].end());
+    SCOPED_TRACE(file + " " + changes);
+    std::vector<std::uint8_t> bytes =
+        file.empty() ? std::vector<std::uint8_t>{} : Load(kSeeds / file);
+    ASSERT_TRUE(file.empty() || !bytes.empty());
+    for (const std::wstring& wide : Split(c[1], L" ")) {
+      const std::string change(wide.begin(), wide.end());
+      const std::string what = change.substr(0, change.find('='));
+      const std::string value = change.substr(what.size() + 1);
+      const std::size_t pe = bytes.size() > 0x40 ? Get32(bytes, 0x3C) : 0;
+      const std::size_t directories =
+          pe + 24 + (bytes.size() > pe + 25 && bytes[pe + 25] == 2 ? 112 : 96);
+      if (what == "text") {
+        bytes.assign(value.begin(), value.end());
+      } else if (what.starts_with("dir")) {
+        const std::size_t entry = directories + 8 * std::stoul(what.substr(3));
+        Put32(bytes, entry, std::stoul(value, nullptr, 0));
+        Put32(bytes, entry + 4, std::stoul(value.substr(value.find(',') + 1), nullptr, 0));
+      } else {
+        const std::size_t at = what == "count"      ? directories - 4
+                               : what == "sections" ? pe + 6
+                               : what == "lfanew"   ? 0x3C
+                                                    : pe + 24;
+        const std::uint32_t number = std::stoul(value, nullptr, 0);
+        Put32(bytes, at,
+              what == "count" || what == "lfanew" ? number
+                                                  : (Get32(bytes, at) & 0xFFFF0000) | number);
+      }
+    }
+    EXPECT_EQ(Rest(Read(bytes)), std::string(c[2].begin(), c[2].end()));
+  }
+}
+
+// Each program's own manifest is read as written in the source.
+TEST(ProgramFile, ReadsTheManifestAsWritten) {
+  const auto expected = Load(fs::path(PELLORY_SOURCE_DIR) / "cmake/app.manifest");
+  for (const char* folder : {"x86_64", "i686"}) {
+    const auto bytes = Load(fs::path(PELLORY_SOURCE_DIR) / "build" / folder / "bin/Pellory.exe");
+    const Reading reading = Read(bytes);
+    const auto* image = std::get_if<Image>(&reading);
+    ASSERT_TRUE(image) << folder << ": build the mingw presets first";
+    EXPECT_EQ(image->manifest, std::string(expected.begin(), expected.end())) << folder;
+  }
+}
+
+// A cut download gives no Image until every section is whole, and then the one of the whole
+// file: never one with tables silently missing. Flipped bits never crash.
+TEST(ProgramFile, CutAndChangedCopiesOfRealFiles) {
+  for (const char* name : {"x86_64/bin/entryserver.dll", "i686/bin/entryserver.dll",
+                           "x86_64/bin/Pellory.exe", "i686/bin/PellorySample.dll"}) {
+    const fs::path file = fs::path(PELLORY_SOURCE_DIR) / "build" / name;
+    SCOPED_TRACE(file.string());
+    std::vector<std::uint8_t> bytes = Load(file);
+    const Reading whole = Read(bytes);
+    ASSERT_TRUE(std::holds_alternative<Image>(whole)) << "build the mingw presets first";
+    // Where the sections' data end, by objdump; cut at and near each section's start and end.
+    std::vector<std::size_t> cuts;
+    std::istringstream sections(Output("x86_64-w64-mingw32-objdump -h '" + file.string() + "'"));
+    std::size_t needed = 0;
+    for (std::string line; std::getline(sections, line);) {
+      std::istringstream words(line);
+      std::string index, section, size, vma, lma, offset;
+      if (!(words >> index >> section >> size >> vma >> lma >> offset) || !std::isdigit(index[0]))
+        continue;
+      const std::size_t start = std::stoul(offset, nullptr, 16),
+                        end = start + std::stoul(size, nullptr, 16);
+      needed = std::max(needed, end);
+      for (const std::size_t at : {start, end})
+        for (std::size_t near = at - std::min<std::size_t>(at, 2); near <= at + 2; ++near)
+          cuts.push_back(near);
+    }
+    ASSERT_GT(needed, 0u);
+    for (std::size_t cut = 0; cut < bytes.size(); cut += 997) cuts.push_back(cut);
+    for (const std::size_t cut : cuts) {
+      if (cut > bytes.size()) continue;
+      const Reading reading = Read(std::span(bytes).first(cut));
+      const bool image = std::holds_alternative<Image>(reading);
+      EXPECT_TRUE(image ? cut >= needed && reading == whole : cut < bytes.size()) << cut;
+    }
+    // One bit in each byte of the headers, and of the whole of the small files.
+    for (std::size_t at = 0; at < (bytes.size() < 16384 ? bytes.size() : 1024); ++at) {
+      bytes[at] ^= 1 << at % 8;
+      Read(bytes);
+      bytes[at] ^= 1 << at % 8;
+    }
+  }
+}
+
+TEST(ProgramFile, OffersByExactNameOrByOrdinal) {
+  const std::vector<Export> exports{
+      {"DllRegisterServer", 1, ""}, {"", 7, ""}, {"Beep", 4, "kernel32.Beep"}};
+  EXPECT_TRUE(Offers(exports, {"DllRegisterServer", 0, false}));
+  EXPECT_TRUE(Offers(exports, {"Beep", 99, false}));
+  EXPECT_FALSE(Offers(exports, {"dllregisterserver", 0, false}));
+  EXPECT_FALSE(Offers(exports, {"DllInstall", 1, false}));
+  EXPECT_FALSE(Offers(exports, {"", 0, false}));
+  EXPECT_TRUE(Offers(exports, {"", 7, true}));
+  EXPECT_TRUE(Offers(exports, {"", 1, true}));
+  EXPECT_FALSE(Offers(exports, {"", 2, true}));
+}
+
+}  // namespace
