@@ -309,14 +309,50 @@ std::wstring ProcessorName(std::uint16_t machine) {
   }
 }
 
-// Libraries and paths in a reason get less room than the file's own name: the sentence is long.
-constexpr std::size_t kLibraryRoom = 36, kPathRoom = 40;
+// A reason's words and names; the names are cut, the longest first, until the whole fits the
+// balloon's two lines.
+struct Piece {
+  std::wstring text;
+  bool name = false;
+};
+std::wstring Fit(std::vector<Piece> pieces) {
+  constexpr std::size_t kRoom = 90, kLeast = 16;
+  const auto size = [&] {
+    std::size_t n = 0;
+    for (const auto& piece : pieces) n += piece.text.size();
+    return n;
+  };
+  for (std::size_t n = size(); n > kRoom; n = size()) {
+    // The longest name gives way down to the next longest, or as far as the excess asks.
+    std::size_t longest = pieces.size(), next = kLeast;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (!pieces[i].name) continue;
+      const std::size_t length = pieces[i].text.size();
+      if (longest == pieces.size() || length > pieces[longest].text.size()) {
+        if (longest != pieces.size()) next = std::max(next, pieces[longest].text.size());
+        longest = i;
+      } else {
+        next = std::max(next, length);
+      }
+    }
+    if (longest == pieces.size()) break;
+    auto& piece = pieces[longest];
+    const std::size_t before = piece.text.size(), excess = n - kRoom;
+    std::size_t room = before > excess ? std::max(next, before - excess) : next;
+    if (room >= before) room = before - 1;
+    piece.text = ShownName(piece.text, std::max(room, kLeast));
+    // Cut as far as it goes: the others take the rest.
+    if (piece.text.size() >= before || piece.text.size() <= kLeast + 1) piece.name = false;
+  }
+  std::wstring text;
+  for (const auto& piece : pieces) text += piece.text;
+  return text;
+}
 
 }  // namespace
 
 std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& name) {
   using Kind = diagnosis::Cause::Kind;
-  const auto library = [](const std::wstring& text) { return ShownName(text, kLibraryRoom); };
   switch (cause.kind) {
     case Kind::NotThere:
       return WithName(L"", name, L" could not be loaded: there is no such file.");
@@ -342,27 +378,35 @@ std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& nam
     case Kind::NoEntryPoint:
       return WithName(L"The entry point " + cause.detail + L" was not found in ", name, L".");
     case Kind::MissingLibrary: {
-      std::wstring needs = L" needs " + library(cause.chain.front());
-      // A long chain keeps its two ends.
-      if (cause.chain.size() > 2) needs += L", which needs \u2026";
-      if (cause.chain.size() > 1) needs += L", which needs " + library(cause.chain.back());
-      needs += L", and " + library(cause.chain.back()) + L" is not on this computer";
-      const auto package = diagnosis::PackageOf(cause.chain.back());
+      const std::wstring& missing = cause.chain.back();
+      const auto package = diagnosis::PackageOf(missing);
       if (!package.empty()) {
-        needs +=
-            L": install " + std::wstring(package) + L" (" + ProcessorName(cause.machine) + L")";
+        return Fit(
+            {{name, true},
+             {L" needs " + std::wstring(package) + L" (" + ProcessorName(cause.machine) + L"): "},
+             {missing, true},
+             {L" is missing."}});
       }
-      return WithName(L"", name, needs + L".");
+      std::vector<Piece> pieces{{name, true}, {L" needs "}, {cause.chain.front(), true}};
+      // A long chain keeps its two ends.
+      if (cause.chain.size() > 2) pieces.push_back({L", which needs \u2026"});
+      if (cause.chain.size() > 1)
+        pieces.insert(pieces.end(), {{L", which needs "}, {missing, true}});
+      pieces.insert(pieces.end(), {{L", and "}, {missing, true}, {L" is not on this computer."}});
+      return Fit(std::move(pieces));
     }
     case Kind::MissingFunction: {
-      const std::wstring& from = library(cause.chain.back());
-      std::wstring needs = cause.chain.front().empty()
-                               ? L" needs"
-                               : L" needs " + library(cause.chain.front()) + L", which needs";
-      return WithName(L"", name,
-                      needs + L" the function " + library(cause.function) + L" from " + from +
-                          L", and the " + from + L" found here (" +
-                          ShownName(cause.foundAt, kPathRoom) + L") does not have it.");
+      std::vector<Piece> pieces{{name, true}, {L" needs "}};
+      if (!cause.chain.front().empty())
+        pieces.insert(pieces.end(), {{cause.chain.front(), true}, {L", which needs "}});
+      pieces.insert(pieces.end(), {{L"the function "},
+                                   {cause.function, true},
+                                   {L" from "},
+                                   {cause.chain.back(), true},
+                                   {L", and "},
+                                   {cause.foundAt, true},
+                                   {L" does not have it."}});
+      return Fit(std::move(pieces));
     }
   }
   return {};

@@ -75,11 +75,14 @@ TEST(Diagnosis, NamesTheMissingLibraryWithItsChainAndWhatBringsIt) {
   system.files[L"C:\\win\\b.dll"] = Dll({"c.dll"}, {"B"});
   EXPECT_EQ(Why(system),
             L"a.dll needs b.dll, which needs c.dll, and c.dll is not on this computer.");
+  system.files[L"C:\\cwd\\c.dll"] = Dll({"d.dll!D"}, {"C"});
+  EXPECT_EQ(Why(system),
+            L"a.dll needs b.dll, which needs \u2026, which needs d.dll, and d.dll is "
+            L"not on this computer.");
+  // The runtimes users most often lack are named with what brings them.
   system.files[L"C:\\cwd\\c.dll"] = Dll({"VCRUNTIME140.dll!memset"}, {"C"});
   EXPECT_EQ(Why(system),
-            L"a.dll needs b.dll, which needs \u2026, which needs VCRUNTIME140.dll, and "
-            L"VCRUNTIME140.dll is not on this computer: install the Visual C++ Redistributable "
-            L"(x64).");
+            L"a.dll needs the Visual C++ Redistributable (x64): VCRUNTIME140.dll is missing.");
   system.files[L"C:\\app\\VCRUNTIME140.dll"] = Dll({"a.dll"}, {"memset"});  // a loop back
   EXPECT_EQ(Why(system), L"");
   // A file of another bitness is skipped by the search, not taken.
@@ -93,16 +96,23 @@ TEST(Diagnosis, NamesTheFunctionThatAFoundLibraryLacks) {
   system.files[L"C:\\app\\b.dll"] = Dll({}, {"Old", "x", "y", "z", "w", "v", "u"});
   system.files[L"C:\\sys\\c.dll"] = Dll({}, {"Older"});
   EXPECT_EQ(Why(system),
-            L"a.dll needs the function New from c.dll, and the c.dll found here "
-            L"(C:\\sys\\c.dll) does not have it.");
+            L"a.dll needs the function New from c.dll, and C:\\sys\\c.dll does not have it.");
   // A missing library comes first, wherever it lies in the walk.
   system.files[L"C:\\sys\\c.dll"] = Dll({"d.dll"}, {"New"});
   EXPECT_EQ(Why(system),
             L"a.dll needs c.dll, which needs d.dll, and d.dll is not on this computer.");
   system.files[L"C:\\sys\\d.dll"] = Dll({"b.dll!#9"}, {"D"});
   EXPECT_EQ(Why(system),
-            L"a.dll needs d.dll, which needs the function #9 from b.dll, and the "
-            L"b.dll found here (C:\\app\\b.dll) does not have it.");
+            L"a.dll needs d.dll, which needs the function #9 from b.dll, and "
+            L"C:\\app\\b.dll does not have it.");
+  // Long names give way, the longest first, so that the whole stays on the balloon's two lines.
+  diagnosis::Cause lacks{.kind = diagnosis::Cause::Kind::MissingFunction};
+  lacks.chain = {L"", L"VendorFoundation64.dll"};
+  lacks.function = L"CreateWidgetFactoryWithOptionsEx";
+  lacks.foundAt = L"C:\\Program Files\\Vendor\\Product Suite\\bin\\VendorFoundation64.dll";
+  EXPECT_EQ(modMain::ExplainCause(lacks, L"a.dll"),
+            L"a.dll needs the function CreateWidge\u2026thOptionsEx from VendorFo\u2026on64.dll, "
+            L"and C:\\Program Files\\Ven\u2026dation64.dll does not have it.");
 }
 
 TEST(Diagnosis, CallsNothingMissingThatTheLoaderFindsOtherwise) {
@@ -123,9 +133,8 @@ TEST(Diagnosis, CallsNothingMissingThatTheLoaderFindsOtherwise) {
   // Before Windows 10 the C runtime's API sets are files of their own, brought by an update.
   system.apiSets = false;
   EXPECT_EQ(Why(system),
-            L"a.dll needs api-ms-win-crt-runtime-l1-1-0.dll, and "
-            L"api-ms-win-crt-runtime-l1-1-0.dll is not on this computer: install the "
-            L"Universal C Runtime (update KB2999226) (x64).");
+            L"a.dll needs the Universal C Runtime (KB2999226) (x64): "
+            L"api-ms-win-c\u2026-l1-1-0.dll is missing.");
   // Side-by-side assemblies named in the manifest live where this search does not look.
   std::get<Image>(system.files[L"C:\\app\\a.dll"]).manifest =
       "<assembly><dependency><dependentAssembly><assemblyIdentity name=\"Microsoft.VC90.CRT\"/>";
