@@ -82,10 +82,12 @@ DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
 // high integrity label shuts out lower processes; a standard user's shuts out the administrator
 // who typed their name and password at the prompt, another account. So any signed-in account
 // may wait on it and release it (SYNCHRONIZE, all that takes; the creator's own handle has the
-// rest), and its label is low.
+// rest). Its label is low, forbidding lower processes no more than writing; or medium, shutting
+// out every lower process (a sandboxed one) from every right, waiting included.
 class SharedObjectSecurity {
  public:
-  SharedObjectSecurity();
+  enum class Label { Low, Medium };
+  explicit SharedObjectSecurity(Label label = Label::Low);
   // nullptr, and with it the default security, when it could not be made.
   SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
 
