@@ -74,7 +74,7 @@ inline void MessageLoop() {
 // Waits until OBJECT is signalled or timeoutMs have passed (INFINITE: no limit), dispatching the
 // thread's messages meanwhile (only those sent by other threads when sentOnly: posted ones wait
 // in the queue): WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
-// saying why.
+// saying why. A WM_QUIT it meets is posted again, with its code, when it returns.
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
 
 // Security for a named object that every Pellory of the session shares, elevated or not. By
