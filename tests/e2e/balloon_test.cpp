@@ -409,6 +409,22 @@ TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
 }
 
+// While another holds the balloons' lock, a Pellory waiting for its place still answers what is
+// sent to its windows: a program that broadcasts a message must not hang on it.
+TEST(Balloon, WaitingForItsPlaceItAnswersMessages) {
+  const win32::unique_handle_k lock(CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces"));
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"waiting"), L"a.dll");
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  const HWND hidden = WaitForWindow(pellory, L"frmTip", 15000, false);
+  for (int i = 0; i < 500 && (LogOf(dll).empty() || !ChildrenOf(pellory.id).empty()); ++i)
+    Sleep(20);
+  Sleep(300);  // the tool has ended: now it waits for the lock
+  EXPECT_TRUE(hidden && SendMessageTimeoutW(hidden, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr))
+      << "no answer while it waits";
+  ReleaseMutex(lock.get());
+  EXPECT_EQ(CloseBalloon(pellory).status, 0u);
+}
+
 // As the file manager does with several selected files: one Pellory per file, of either build,
 // after a holder of the balloons' lock ended without giving it back. The third fails, the odd
 // ones of the other bitness where the host runs both.
