@@ -81,6 +81,25 @@ RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
   return box;
 }
 
+// How many pixels of AREA of BALLOON's window PICK accepts.
+template <class Pick>
+int CountIn(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
+  RECT r{};
+  GetWindowRect(balloon, &r);
+  int n = 0;
+  for (LONG y = r.top + area.top; y < r.top + area.bottom; ++y)
+    for (LONG x = r.left + area.left; x < r.left + area.right; ++x) n += pick(shot.At(x, y));
+  return n;
+}
+
+// The key PATH below HKEY_CURRENT_USER, made if need be.
+HKEY Key(const std::wstring& path) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                  nullptr);
+  return key;
+}
+
 // Run by the whole suite at 96 DPI and by the e2e-dpi test at 120, 144 and 192: the design
 // scaled by DPI / 96, whole and sharp, in the balloon's unchanged size in twips, painted again
 // after a window covered it; the close button's tool tip and pressed look.
@@ -234,38 +253,25 @@ TEST(Balloon, ARichTextFileReplacesTheText) {
 }
 
 // The message is drawn in the design's regular weight, and a rich-text file keeps its own fonts:
-// a line of stems inks the message area as much as the file's line that names no weight, and
-// the file's bold one inks it more.
+// a line of stems inks as many pixels as the file's line that names no weight, its bold one more.
 TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
   const std::wstring stems(24, L'I'), folder = FreshFolder(L"weight");
-  const auto ink = [](const std::wstring& args) {
-    auto tip = Start(L"tiphost.exe", args);
+  const auto ink = [](const std::wstring& file, const std::wstring& message) {
+    auto tip = Start(L"tiphost.exe", file + L"10260 10520 " + message);
     const HWND balloon = ExpectBalloon(tip);
     Sleep(300);  // painted
-    RECT r{};
-    GetWindowRect(balloon, &r);
-    const auto shot = CaptureScreen();
-    const COLORREF back = GetSysColor(COLOR_INFOBK);
-    double sum = 0;  // below the message area's background
-    for (LONG y = r.top + 27; y < r.bottom - 10; ++y) {
-      for (LONG x = r.left + 8; x < r.right - 12; ++x) {
-        const Rgb c = shot.At(x, y);
-        sum += std::max(0, GetRValue(back) + GetGValue(back) + GetBValue(back) - c.r - c.g - c.b);
-      }
-    }
+    const int n = CountIn(CaptureScreen(), balloon, {8, 27, 321, 57},
+                          [](Rgb c) { return Near(c, kBlack, 80); });
     EXPECT_EQ(Dismiss(balloon, tip), 0u);
-    return sum;
+    return static_cast<double>(n);
   };
-  for (const std::string weight : {"", "\\b "}) {
+  for (const std::string weight : {"", "\\b "})
     std::ofstream((folder + (weight.empty() ? L"\\plain.rtf" : L"\\bold.rtf")).c_str())
-        << "{\\rtf1\\ansi{\\fonttbl{\\f0 Tahoma;}}\\f0\\fs17 " << weight << Narrow(stems)
-        << "\\par}";
-  }
-  const auto file = [&](const wchar_t* name) { return L"/rtf:" + folder + name + L" 10260 10520"; };
-  const double message = ink(L"10260 10520 " + stems), plain = ink(file(L"\\plain.rtf")),
-               bold = ink(file(L"\\bold.rtf"));
-  EXPECT_NEAR(message / plain, 1, 0.1) << "the message or the file's line is not regular";
-  EXPECT_GT(bold / plain, 1.3) << "the file's bold line is not bold";
+        << "{\\rtf1{\\fonttbl{\\f0 Tahoma;}}\\f0\\fs17 " << weight << Narrow(stems) << "}";
+  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"");
+  EXPECT_NEAR(ink(L"", stems) / plain, 1, 0.1) << "the message or the file's line is not regular";
+  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"") / plain, 1.3)
+      << "the bold one is not bold";
 }
 
 // Wine cannot switch a high-contrast theme on: the host takes one for on while the event named
@@ -273,19 +279,14 @@ TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
 // white window text, yellow tool-tip text). The strip, title, border and message then take the
 // theme's colours, and each change of theme redraws the balloon.
 TEST(Balloon, AHighContrastThemeGivesItsColours) {
-  const wchar_t* colours = L"Control Panel\\Colors";
-  std::vector<std::pair<const wchar_t*, std::wstring>> saved;
+  const std::wstring colours = L"Control Panel\\Colors", saved = L"Software\\Pellory test colours";
+  RegCopyTreeW(HKEY_CURRENT_USER, colours.c_str(), win32::unique_hkey(Key(saved)).get());
   for (const auto& [name, value] : {std::pair(L"Window", L"0 0 0"),
                                     {L"WindowText", L"255 255 255"},
                                     {L"InfoWindow", L"0 0 0"},
-                                    {L"InfoText", L"255 255 0"}}) {
-    wchar_t old[64] = L"";
-    DWORD size = sizeof(old);
-    RegGetValueW(HKEY_CURRENT_USER, colours, name, RRF_RT_REG_SZ, nullptr, old, &size);
-    saved.emplace_back(name, old);
-    RegSetKeyValueW(HKEY_CURRENT_USER, colours, name, REG_SZ, value,
+                                    {L"InfoText", L"255 255 0"}})
+    RegSetKeyValueW(HKEY_CURRENT_USER, colours.c_str(), name, REG_SZ, value,
                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-  }
   auto tip = Start(L"tiphost.exe", kTip);
   const HWND balloon = ExpectBalloon(tip);
   const auto after = [&](UINT change) {
@@ -293,47 +294,24 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
     Sleep(300);  // painted
     return CaptureScreen();
   };
-  RECT r{};
-  GetWindowRect(balloon, &r);
-  const POINT onStrip{r.left + 60, r.top + 9};
-  const auto count = [&](const Screenshot& shot, RECT area, Rgb colour) {
-    int n = 0;
-    for (LONG y = r.top + area.top; y < r.top + area.bottom; ++y)
-      for (LONG x = r.left + area.left; x < r.left + area.right; ++x)
-        n += Near(shot.At(x, y), colour);
-    return n;
+  const auto strip = [&](const Screenshot& shot, Rgb colour) {
+    return CountIn(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); });
   };
-  EXPECT_TRUE(Near(after(WM_SETTINGCHANGE).At(onStrip.x, onStrip.y), kStrip)) << "no design strip";
+  EXPECT_TRUE(strip(after(WM_SETTINGCHANGE), kStrip)) << "not the design's strip";
   win32::unique_handle_k on(
       CreateEventW(nullptr, TRUE, FALSE, L"Local\\Pellory test high contrast"));
   const auto shot = after(WM_SETTINGCHANGE);
   SaveScreenPng(BinDir() + L"\\balloon-highcontrast.png");
-  const LONG w = r.right - r.left, h = r.bottom - r.top;
-  EXPECT_TRUE(Near(shot.At(onStrip.x, onStrip.y), kBlack)) << "the strip is not the window colour";
-  EXPECT_GT(count(shot, {w / 3, 0, 2 * w / 3, 17}, {255, 255, 255}), 10)
-      << "no title in window text";
-  EXPECT_GT(count(shot, {8, 27, w - 12, h - 10}, {255, 255, 0}), 20) << "no message in info text";
-  EXPECT_GT(count(shot, {w - 3, h / 2, w, h / 2 + 1}, {255, 255, 0}), 0)
-      << "no border in info text";
+  const auto is = [](Rgb colour) { return [colour](Rgb c) { return Near(c, colour); }; };
+  EXPECT_TRUE(strip(shot, kBlack)) << "the strip is not the window colour";
+  EXPECT_GT(CountIn(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})), 10) << "no title";
+  EXPECT_GT(CountIn(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})), 20) << "no message";
+  EXPECT_GT(CountIn(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})), 0) << "no border";
   on.reset();
-  EXPECT_TRUE(Near(after(WM_SYSCOLORCHANGE).At(onStrip.x, onStrip.y), kStrip)) << "not redrawn";
+  EXPECT_TRUE(strip(after(WM_SYSCOLORCHANGE), kStrip)) << "not drawn anew";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
-  for (const auto& [name, value] : saved)
-    RegSetKeyValueW(HKEY_CURRENT_USER, colours, name, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-// A reader's request that meets a failed allocation is answered as any window's, and leaks
-// nothing: the host ends with 0 only when nobody holds the standard object made for it.
-TEST(Balloon, AFailedAllocationLeaksNoAccessibleObject) {
-  auto tip = Start(L"tiphost.exe", L"/nomemory " + kTip);
-  const HWND balloon = ExpectBalloon(tip);
-  IAccessible* object = nullptr;
-  EXPECT_EQ(AccessibleObjectFromWindow(balloon, static_cast<DWORD>(OBJID_CLIENT),
-                                       __uuidof(IAccessible), reinterpret_cast<void**>(&object)),
-            S_OK);
-  if (object) object->Release();
-  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+  RegCopyTreeW(HKEY_CURRENT_USER, saved.c_str(), win32::unique_hkey(Key(colours)).get());
+  RegDeleteTreeW(HKEY_CURRENT_USER, saved.c_str());
 }
 
 // The alerts a screen reader hears, from any process.
