@@ -287,6 +287,7 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
                                     {L"InfoText", L"255 255 0"}})
     RegSetKeyValueW(HKEY_CURRENT_USER, colours.c_str(), name, REG_SZ, value,
                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+  Mouse({0, 0});  // no tool tip over the border
   auto tip = Start(L"tiphost.exe", kTip);
   const HWND balloon = ExpectBalloon(tip);
   const auto after = [&](UINT change) {
