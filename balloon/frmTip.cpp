@@ -138,12 +138,14 @@ win32::Status frmTip::Show(std::unique_ptr<frmTip> form) {
     }
     SetWindowPos(hwnd, HWND_TOPMOST, place.left, place.top, 0, 0,
                  SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    // Readers announce an alert once, by its caption, and leave the focus where it is.
-    NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
   }
-  // Painted first, and outside the lock that other balloons wait on: the common controls load
-  // for the tool tip alone, which is wanted only once the pointer rests on the cross. Not if the
-  // window, which owns the form now, is already gone.
+  // Readers announce an alert once, by its caption, and leave the focus where it is. Outside the
+  // lock that other balloons wait on: a reader's hook may run in this process, for as long as
+  // it likes.
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
+  // Painted first, and outside the lock too: the common controls load for the tool tip alone,
+  // which is wanted only once the pointer rests on the cross. Not if the window, which owns the
+  // form now, is already gone.
   UpdateWindow(hwnd);
   if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(self)) {
     self->AddToolTip();
@@ -266,6 +268,11 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Invalidate(imgX_.rect);
       }
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // A high-contrast theme switched on or off, or the system's colours changed.
+      ApplyColours();
+      return 0;
     case WM_DPICHANGED:
       // A change of scale, or of monitor: the same balloon in twips, drawn for the new DPI. The
       // rectangle Windows suggests keeps the top left; a balloon keeps its place in the stack.
@@ -316,15 +323,13 @@ void frmTip::ApplyDpi(int dpi) {
   if (dpi == dpi_ || dpi <= 0) return;
   RECT shown;
   GetWindowRect(hwnd(), &shown);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof(monitor);
-  GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
+  const auto areas = AreasOf(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST));
   const int from = std::exchange(dpi_, dpi);
   LoadForDpi();
   // Its size in twips stays; the resize lays the controls out for the new DPI.
-  const auto place = balloon::Rescaled(FromRECT(shown), balloon::TwipsToPixels(widthTwips_, tpp_.x),
-                                       balloon::TwipsToPixels(heightTwips_, tpp_.y),
-                                       FromRECT(monitor.rcMonitor), from, dpi);
+  const auto place =
+      balloon::Rescaled(FromRECT(shown), balloon::TwipsToPixels(widthTwips_, tpp_.x),
+                        balloon::TwipsToPixels(heightTwips_, tpp_.y), areas.work, from, dpi);
   SetWindowPos(hwnd(), nullptr, place.left, place.top, place.width, place.height,
                SWP_NOZORDER | SWP_NOACTIVATE);
   RoundCorners();
@@ -353,9 +358,15 @@ win32::Status frmTip::OnLoad() {
       SetWindowLongPtrW(txtTip_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageAreaProc)));
   if (!classProc) return win32::LastFailure(L"message area");
   richEditProc = classProc;
-  SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
-               ToColorRef(0x80000000u | balloon::kSysTooltipBack));
+  // Text that names no weight, the design's as a rich-text file's, is regular: the control's own
+  // default is the system font's, bold under Wine.
+  CHARFORMAT2W regular{};
+  regular.cbSize = sizeof(regular);
+  regular.dwMask = CFM_BOLD | CFM_WEIGHT;
+  regular.wWeight = FW_NORMAL;
+  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&regular));
   StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
+  ApplyColours();
   RoundCorners();
   return {};
 }
@@ -403,14 +414,16 @@ void frmTip::Paint(HDC target) const {
   unique_hbitmap canvas(CreateCompatibleBitmap(target, client.right, client.bottom));
   SelectGuard canvasGuard(dc.get(), canvas.get());
 
-  FillRect(dc.get(), &client, GetSysColorBrush(balloon::kSysTooltipBack));
-  unique_hbrush strip(CreateSolidBrush(balloon::kStripColour));
+  const auto colours = balloon::ColoursFor(highContrast_);
+  unique_hbrush back(CreateSolidBrush(ToColorRef(colours.back)));
+  FillRect(dc.get(), &client, back.get());
+  unique_hbrush strip(CreateSolidBrush(ToColorRef(colours.strip)));
   // The title strip is exactly the title label's rectangle.
   const RECT stripRect = ToRECT(lblTitle_.rect);
   FillRect(dc.get(), &stripRect, strip.get());
   {
     const auto shape = balloon::ComputeLayout(client.right, client.bottom, dpi_);
-    unique_hpen pen(CreatePen(PS_SOLID, shape.pen, balloon::kBorderColour));
+    unique_hpen pen(CreatePen(PS_SOLID, shape.pen, ToColorRef(colours.border)));
     SelectGuard penGuard(dc.get(), pen.get());
     SelectGuard brushGuard(dc.get(), GetStockObject(NULL_BRUSH));
     const RECT border = ToRECT(shape.border);
@@ -422,7 +435,7 @@ void frmTip::Paint(HDC target) const {
   SetBkMode(dc.get(), TRANSPARENT);
   if (lblTitle_.visible) {
     SelectGuard fontGuard(dc.get(), titleFont_.get());
-    SetTextColor(dc.get(), ToColorRef(0x80000000u | balloon::kSysWindowText));
+    SetTextColor(dc.get(), ToColorRef(colours.title));
     RECT r = ToRECT(lblTitle_.rect);
     DrawTextW(dc.get(), titleCaption_.c_str(), static_cast<int>(titleCaption_.size()), &r,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
@@ -540,7 +553,9 @@ void frmTip::StreamIn(const void* data, size_t size, UINT format) {
 void frmTip::ApplyMessageFont() {
   CHARFORMAT2W cf{};
   cf.cbSize = sizeof(cf);
-  cf.dwMask = CFM_FACE | CFM_SIZE;
+  // Regular weight, as designed.
+  cf.dwMask = CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_WEIGHT;
+  cf.wWeight = FW_NORMAL;
   // Twips, which the rich-text control draws at the system's DPI: scaled, they come out as the
   // design's points at the balloon's own.
   const ScreenDc screen;
@@ -549,6 +564,28 @@ void frmTip::ApplyMessageFont() {
   lstrcpynW(cf.szFaceName, messageFace_.c_str(), LF_FACESIZE);
   SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
   SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+}
+
+void frmTip::ApplyColours() {
+  highContrast_ = HighContrast();
+  SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
+               ToColorRef(balloon::ColoursFor(highContrast_).back));
+  ColourMessage();
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void frmTip::ColourMessage() {
+  // Outside a high-contrast theme the control's own colour, and a rich-text file's own colours,
+  // are left alone; leaving one, the whole message takes the control's colour again.
+  if (!highContrast_ && !messageColoured_) return;
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof(cf);
+  cf.dwMask = CFM_COLOR;
+  cf.dwEffects = highContrast_ ? 0 : CFE_AUTOCOLOR;
+  cf.crTextColor = ToColorRef(balloon::ColoursFor(true).message);
+  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+  messageColoured_ = highContrast_;
 }
 
 void frmTip::UpdateToolRect() {
@@ -570,6 +607,7 @@ void frmTip::SetMessageText(const std::wstring& text) {
   // Streamed in as plain text: a message that happens to look like rich text stays text.
   // Its face and size follow with SetMessageFontFace, the step after the resize.
   StreamIn(text.data(), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
+  ColourMessage();
 }
 
 win32::Status frmTip::LoadMessageFile(const std::wstring& path) {
@@ -579,6 +617,7 @@ win32::Status frmTip::LoadMessageFile(const std::wstring& path) {
   EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};
   SendMessageW(txtTip_.get(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
   if (es.dwError != 0) return win32::FailureOf(ERROR_READ_FAULT, L"rich-text file");
+  ColourMessage();
   return {};
 }
 

@@ -53,6 +53,9 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   void Invalidate(const balloon::Rect& rect) const;
   void StreamIn(const void* data, size_t size, UINT format);
   void ApplyMessageFont();
+  // Takes the colours that now apply, the design's or a high-contrast theme's, and redraws.
+  void ApplyColours();
+  void ColourMessage();
   void AddToolTip();
   void UpdateToolRect();
   // Holds the auto-close delay while the pointer is over the balloon, and lets it run on after.
@@ -119,6 +122,8 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   std::wstring formFace_;
   std::wstring messageFace_{balloon::design::kTipFace};
   bool messageFontSet_ = false;  // by SetMessageFontFace: a plain-text message
+  bool highContrast_ = false;
+  bool messageColoured_ = false;  // the whole message in a high-contrast theme's colour
 
   std::optional<balloon::Source> captured_;  // where the left button went down
   bool tipPressed_ = false;

@@ -46,6 +46,30 @@ inline RECT ToRECT(const balloon::Rect& r) {
   return {r.left, r.top, r.left + r.width, r.top + r.height};
 }
 
+// A monitor's whole area and its work area, which leaves out the taskbar and the desktop's
+// toolbars; both are the screen's when it cannot be asked.
+struct MonitorAreas {
+  balloon::Rect monitor;
+  balloon::Rect work;
+};
+inline MonitorAreas AreasOf(HMONITOR handle) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetMonitorInfoW(handle, &info)) {
+    const balloon::Rect screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return {screen, screen};
+  }
+  return {FromRECT(info.rcMonitor), FromRECT(info.rcWork)};
+}
+
+// Whether the user chose a high-contrast theme, whose colours then draw the whole balloon.
+inline bool HighContrast() {
+  HIGHCONTRASTW theme{};
+  theme.cbSize = sizeof(theme);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(theme), &theme, 0) &&
+         (theme.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 // Colours of the form: fixed &H00BBGGRR values, or &H800000nn for system colour nn.
 inline COLORREF ToColorRef(DWORD colour) {
   return (colour & 0x80000000u) ? GetSysColor(static_cast<int>(colour & 0xFF)) : colour;

@@ -16,14 +16,16 @@ bool Free(const Rect& place, std::span<const Rect> taken) {
 
 }  // namespace
 
-Rect PlaceBalloon(const Rect& first, int screenWidth, int screenHeight,
+Rect PlaceBalloon(const Rect& alone, const Rect& monitor, const Rect& work,
                   std::span<const Rect> taken) {
+  const auto right = [](const Rect& r) { return r.left + r.width; };
+  const auto bottom = [](const Rect& r) { return r.top + r.height; };
+  const Rect first{alone.left - right(monitor) + right(work),
+                   alone.top - bottom(monitor) + bottom(work), alone.width, alone.height};
   if (Free(first, taken) || first.width <= 0 || first.height <= 0) return first;
-  const bool fitsAcross = first.left + first.width <= screenWidth;
-  const bool fitsDown = first.top + first.height <= screenHeight;
-  if (!fitsAcross || !fitsDown) return first;
-  for (int left = first.left; left >= 0; left -= first.width + kPlaceGap) {
-    for (int top = first.top; top >= 0; top -= first.height + kPlaceGap) {
+  if (right(first) > right(work) || bottom(first) > bottom(work)) return first;
+  for (int left = first.left; left >= work.left; left -= first.width + kPlaceGap) {
+    for (int top = first.top; top >= work.top; top -= first.height + kPlaceGap) {
       const Rect place{left, top, first.width, first.height};
       if (Free(place, taken)) return place;
     }
@@ -31,16 +33,15 @@ Rect PlaceBalloon(const Rect& first, int screenWidth, int screenHeight,
   return first;
 }
 
-Rect Rescaled(const Rect& shown, int width, int height, const Rect& screen, int from, int to) {
+Rect Rescaled(const Rect& shown, int width, int height, const Rect& work, int from, int to) {
   const auto scaled = [&](int distance) {
     return RoundHalfEven(static_cast<double>(distance) * to / from);
   };
   const int right =
-      screen.left + screen.width - scaled(screen.left + screen.width - shown.left - shown.width);
+      work.left + work.width - scaled(work.left + work.width - shown.left - shown.width);
   const int bottom =
-      screen.top + screen.height - scaled(screen.top + screen.height - shown.top - shown.height);
-  return {std::max(screen.left, right - width), std::max(screen.top, bottom - height), width,
-          height};
+      work.top + work.height - scaled(work.top + work.height - shown.top - shown.height);
+  return {std::max(work.left, right - width), std::max(work.top, bottom - height), width, height};
 }
 
 }  // namespace balloon

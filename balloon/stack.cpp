@@ -16,7 +16,9 @@ constexpr wchar_t kPlacesMutex[] = L"Local\\Pellory.BalloonPlaces";
 constexpr DWORD kPlacesWaitMs = 5000;
 
 HANDLE CreatePlacesMutex() {
-  win32::SharedObjectSecurity security;
+  // Medium: a sandboxed process at low integrity could otherwise hold it and make every Pellory
+  // wait. An elevated one, of any administrator, still opens it.
+  win32::SharedObjectSecurity security(win32::SharedObjectSecurity::Label::Medium);
   return CreateMutexExW(security.get(), kPlacesMutex, 0, SYNCHRONIZE);
 }
 
@@ -48,8 +50,10 @@ balloon::Rect PlaceAmongShown(HWND window, const wchar_t* className) {
   GetWindowRect(window, &alone);
   Search search{className, {}};
   EnumWindows(CollectBalloon, reinterpret_cast<LPARAM>(&search));
-  return balloon::PlaceBalloon(modBalloon::FromRECT(alone), GetSystemMetrics(SM_CXSCREEN),
-                               GetSystemMetrics(SM_CYSCREEN), search.places);
+  // Measured in the work area of the monitor it appears on, clear of the taskbar.
+  const auto areas = modBalloon::AreasOf(MonitorFromRect(&alone, MONITOR_DEFAULTTONEAREST));
+  return balloon::PlaceBalloon(modBalloon::FromRECT(alone), areas.monitor, areas.work,
+                               search.places);
 }
 
 PlacesLock::PlacesLock()

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "balloon/modBalloon.h"
 #include "balloon/tipDesign.h"
@@ -83,8 +84,8 @@ HRESULT Nothing(BSTR* out) { return Text({}, out); }
 // the standard ones followed by the close button. Everything else is the standard object's.
 class AccessibleObject final : public IAccessible, public IOleWindow {
  public:
-  AccessibleObject(AccessibleForm& form, IAccessible* standard)
-      : form_(&form), standard_(standard) {}
+  AccessibleObject(AccessibleForm& form, win32::unique_com<IAccessible> standard)
+      : form_(&form), standard_(std::move(standard)) {}
 
   void Disconnect() {
     form_ = nullptr;
@@ -306,13 +307,15 @@ LRESULT TipAccessible::OnGetObject(WPARAM wp, LPARAM lp) {
   const Runtime* runtime = Library();
   if (!runtime) return 0;
   if (!object_) {
-    IAccessible* standard = nullptr;
+    IAccessible* made = nullptr;
     if (FAILED(runtime->createStdAccessibleObject(form_.Window(), OBJID_CLIENT,
                                                   __uuidof(IAccessible),
-                                                  reinterpret_cast<void**>(&standard)))) {
+                                                  reinterpret_cast<void**>(&made)))) {
       return 0;
     }
-    object_ = new AccessibleObject(form_, standard);
+    // Owned before the allocation, which may throw.
+    win32::unique_com<IAccessible> standard(made);
+    object_ = new AccessibleObject(form_, std::move(standard));
   }
   // A failure leaves the request to the standard object.
   const LRESULT result =

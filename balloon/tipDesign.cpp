@@ -28,6 +28,15 @@ std::optional<IconKind> LookupIcon(std::wstring_view sIcon) {
   return std::nullopt;
 }
 
+Colours ColoursFor(bool highContrast) {
+  if (highContrast) {
+    return {SysColour(kSysWindow), SysColour(kSysWindowText), SysColour(kSysTooltipBack),
+            SysColour(kSysTooltipText), SysColour(kSysTooltipText)};
+  }
+  return {kStripColour, SysColour(kSysWindowText), SysColour(kSysTooltipBack),
+          SysColour(kSysWindowText), kBorderColour};
+}
+
 win32::Status SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetTitleCaption(spec.sTitle);
   if (!spec.sText.empty()) form.SetMessageText(spec.sText);

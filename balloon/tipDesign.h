@@ -17,6 +17,10 @@ inline constexpr std::uint32_t kBorderColour = 0x00000000;
 inline constexpr int kSysTooltipBack = 24;
 inline constexpr int kSysTooltipText = 23;
 inline constexpr int kSysWindowText = 8;
+inline constexpr int kSysWindow = 5;
+inline constexpr std::uint32_t SysColour(int index) {
+  return 0x80000000u | static_cast<std::uint32_t>(index);
+}
 inline constexpr int kCornerEllipse = 25;
 inline constexpr int kBorderWidth = 2;
 
@@ -87,6 +91,20 @@ struct IconKind {
   IconRole role;
   bool operator==(const IconKind&) const = default;
 };
+
+// What the balloon is drawn in, each colour &H00BBGGRR or &H800000nn.
+struct Colours {
+  std::uint32_t strip;
+  std::uint32_t title;
+  std::uint32_t back;  // below the strip, the message area's background with it
+  std::uint32_t message;
+  std::uint32_t border;
+  bool operator==(const Colours&) const = default;
+};
+// The design's colours, its message in the rich-text control's own colour (the window text);
+// in a high-contrast theme the theme's alone: the strip and the title as a window and its text,
+// the rest as a tool tip and its text.
+Colours ColoursFor(bool highContrast);
 
 // The icon an sIcon code selects after lower-casing; nothing for any other code.
 std::optional<IconKind> LookupIcon(std::wstring_view sIcon);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "balloon/frmTip.h"
@@ -66,7 +67,7 @@ DWORD ParentId() {
 // A program Pellory started, owned by its process handle.
 class ChildProcess final : public modMain::Child {
  public:
-  explicit ChildProcess(HANDLE process) : process_(process) {}
+  explicit ChildProcess(win32::unique_handle_k process) : process_(std::move(process)) {}
 
   modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
     using End = modMain::ToolRun::End;
@@ -94,7 +95,9 @@ class ChildProcess final : public modMain::Child {
 };
 
 modMain::Started Adopt(HANDLE process) {
-  return std::unique_ptr<modMain::Child>(std::make_unique<ChildProcess>(process));
+  // Owned before the allocation, which may throw.
+  win32::unique_handle_k owned(process);
+  return std::unique_ptr<modMain::Child>(std::make_unique<ChildProcess>(std::move(owned)));
 }
 
 modMain::Started NotStarted(std::uint32_t code, std::wstring text) {
@@ -272,6 +275,9 @@ class Win32Platform final : public modMain::Platform {
 
   win32::Status ShowBalloon(const balloon::BalloonSpec& spec) override {
     if (!WindowSystem()) return WindowSystemFailure();
+    // The wait answers posted messages: a WM_CLOSE (taskkill sends one) may have destroyed the
+    // prepared balloon's window. Then a new one.
+    if (prepared_ && !prepared_->hwnd()) prepared_.reset();
     auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
     if (!tip) return tip.failure();
     if (auto failed = (*tip)->SetBalloon(spec)) return failed;

@@ -6,13 +6,15 @@
 
 namespace win32 {
 
-SharedObjectSecurity::SharedObjectSecurity() {
-  // SYNCHRONIZE for authenticated users; everything for the system and administrators; a low
-  // label that forbids lower processes no more than writing.
+SharedObjectSecurity::SharedObjectSecurity(Label label) {
+  // SYNCHRONIZE for authenticated users; everything for the system and administrators. A mutex's
+  // SYNCHRONIZE counts as executing it, so only "no execute up" keeps a lower process from
+  // waiting on a medium one.
+  const std::wstring access = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;AU)";
   PSECURITY_DESCRIPTOR made = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;AU)S:(ML;;NW;;;LW)", SDDL_REVISION_1, &made,
-          nullptr)) {
+          (access + (label == Label::Medium ? L"S:(ML;;NWNRNX;;;ME)" : L"S:(ML;;NW;;;LW)")).c_str(),
+          SDDL_REVISION_1, &made, nullptr)) {
     return;
   }
   descriptor_.reset(made);

@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <optional>
+
 namespace win32 {
 
 void LoadOnlyFromSystem() {
@@ -89,21 +91,36 @@ Failure FailureOf(std::uint32_t code, const wchar_t* what) {
 
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  // A WM_QUIT met on the way belongs to the loop outside: it goes back into the queue, with its
+  // code, once the wait ends, and until then only sent messages are answered.
+  std::optional<WPARAM> quit;
+  const auto end = [&quit](DWORD woke) {
+    const DWORD error = GetLastError();
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    SetLastError(error);
+    return woke;
+  };
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const DWORD wait = timeoutMs == INFINITE ? INFINITE
                        : now < deadline      ? static_cast<DWORD>(deadline - now)
                                              : 0;
-    const DWORD woke =
-        MsgWaitForMultipleObjects(1, &object, FALSE, wait, sentOnly ? QS_SENDMESSAGE : QS_ALLINPUT);
-    if (woke != WAIT_OBJECT_0 + 1) return woke;
+    const bool sent = sentOnly || quit;
+    // Also for messages already in the queue, which an earlier look saw but left there.
+    const DWORD woke = MsgWaitForMultipleObjectsEx(
+        1, &object, wait, sent ? QS_SENDMESSAGE : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke != WAIT_OBJECT_0 + 1) return end(woke);
     MSG msg;
-    if (sentOnly) {
+    if (sent) {
       // Looking is enough: the system hands sent messages to their windows on the way.
       PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
       continue;
     }
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = msg.wParam;
+        break;
+      }
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

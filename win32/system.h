@@ -74,7 +74,7 @@ inline void MessageLoop() {
 // Waits until OBJECT is signalled or timeoutMs have passed (INFINITE: no limit), dispatching the
 // thread's messages meanwhile (only those sent by other threads when sentOnly: posted ones wait
 // in the queue): WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
-// saying why.
+// saying why. A WM_QUIT it meets is posted again, with its code, when it returns.
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
 
 // Security for a named object that every Pellory of the session shares, elevated or not. By
@@ -82,10 +82,12 @@ DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
 // high integrity label shuts out lower processes; a standard user's shuts out the administrator
 // who typed their name and password at the prompt, another account. So any signed-in account
 // may wait on it and release it (SYNCHRONIZE, all that takes; the creator's own handle has the
-// rest), and its label is low.
+// rest). Its label is low, forbidding lower processes no more than writing; or medium, shutting
+// out every lower process (a sandboxed one) from every right, waiting included.
 class SharedObjectSecurity {
  public:
-  SharedObjectSecurity();
+  enum class Label { Low, Medium };
+  explicit SharedObjectSecurity(Label label = Label::Low);
   // nullptr, and with it the default security, when it could not be made.
   SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
 

@@ -81,6 +81,25 @@ RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
   return box;
 }
 
+// How many pixels of AREA of BALLOON's window PICK accepts.
+template <class Pick>
+int CountIn(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
+  RECT r{};
+  GetWindowRect(balloon, &r);
+  int n = 0;
+  for (LONG y = r.top + area.top; y < r.top + area.bottom; ++y)
+    for (LONG x = r.left + area.left; x < r.left + area.right; ++x) n += pick(shot.At(x, y));
+  return n;
+}
+
+// The key PATH below HKEY_CURRENT_USER, made if need be.
+HKEY Key(const std::wstring& path) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                  nullptr);
+  return key;
+}
+
 // Run by the whole suite at 96 DPI and by the e2e-dpi test at 120, 144 and 192: the design
 // scaled by DPI / 96, whole and sharp, in the balloon's unchanged size in twips, painted again
 // after a window covered it; the close button's tool tip and pressed look.
@@ -233,6 +252,69 @@ TEST(Balloon, ARichTextFileReplacesTheText) {
   EXPECT_EQ(box.status, 1u);
 }
 
+// The message is drawn in the design's regular weight, and a rich-text file keeps its own fonts:
+// a line of stems inks as many pixels as the file's line that names no weight, its bold one more.
+TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
+  const std::wstring stems(24, L'I'), folder = FreshFolder(L"weight");
+  const auto ink = [](const std::wstring& file, const std::wstring& message) {
+    auto tip = Start(L"tiphost.exe", file + L"10260 10520 " + message);
+    const HWND balloon = ExpectBalloon(tip);
+    Sleep(300);  // painted
+    const int n = CountIn(CaptureScreen(), balloon, {8, 27, 321, 57},
+                          [](Rgb c) { return Near(c, kBlack, 80); });
+    EXPECT_EQ(Dismiss(balloon, tip), 0u);
+    return static_cast<double>(n);
+  };
+  for (const std::string weight : {"", "\\b "})
+    std::ofstream((folder + (weight.empty() ? L"\\plain.rtf" : L"\\bold.rtf")).c_str())
+        << "{\\rtf1{\\fonttbl{\\f0 Tahoma;}}\\f0\\fs17 " << weight << Narrow(stems) << "}";
+  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"");
+  EXPECT_NEAR(ink(L"", stems) / plain, 1, 0.1) << "the message or the file's line is not regular";
+  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"") / plain, 1.3)
+      << "the bold one is not bold";
+}
+
+// Wine cannot switch a high-contrast theme on: the host takes one for on while the event named
+// here exists, and the system's colours are a high-contrast theme's (black windows and tool tips,
+// white window text, yellow tool-tip text). The strip, title, border and message then take the
+// theme's colours, and each change of theme redraws the balloon.
+TEST(Balloon, AHighContrastThemeGivesItsColours) {
+  const std::wstring colours = L"Control Panel\\Colors", saved = L"Software\\Pellory test colours";
+  RegCopyTreeW(HKEY_CURRENT_USER, colours.c_str(), win32::unique_hkey(Key(saved)).get());
+  for (const auto& [name, value] : {std::pair(L"Window", L"0 0 0"),
+                                    {L"WindowText", L"255 255 255"},
+                                    {L"InfoWindow", L"0 0 0"},
+                                    {L"InfoText", L"255 255 0"}})
+    RegSetKeyValueW(HKEY_CURRENT_USER, colours.c_str(), name, REG_SZ, value,
+                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+  Mouse({0, 0});  // no tool tip over the border
+  auto tip = Start(L"tiphost.exe", kTip);
+  const HWND balloon = ExpectBalloon(tip);
+  const auto after = [&](UINT change) {
+    SendMessageTimeoutW(balloon, change, SPI_SETHIGHCONTRAST, 0, SMTO_NORMAL, 5000, nullptr);
+    Sleep(300);  // painted
+    return CaptureScreen();
+  };
+  const auto strip = [&](const Screenshot& shot, Rgb colour) {
+    return CountIn(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); });
+  };
+  EXPECT_TRUE(strip(after(WM_SETTINGCHANGE), kStrip)) << "not the design's strip";
+  win32::unique_handle_k on(
+      CreateEventW(nullptr, TRUE, FALSE, L"Local\\Pellory test high contrast"));
+  const auto shot = after(WM_SETTINGCHANGE);
+  SaveScreenPng(BinDir() + L"\\balloon-highcontrast.png");
+  const auto is = [](Rgb colour) { return [colour](Rgb c) { return Near(c, colour); }; };
+  EXPECT_TRUE(strip(shot, kBlack)) << "the strip is not the window colour";
+  EXPECT_GT(CountIn(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})), 10) << "no title";
+  EXPECT_GT(CountIn(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})), 20) << "no message";
+  EXPECT_GT(CountIn(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})), 0) << "no border";
+  on.reset();
+  EXPECT_TRUE(strip(after(WM_SYSCOLORCHANGE), kStrip)) << "not drawn anew";
+  EXPECT_EQ(Dismiss(balloon, tip), 0u);
+  RegCopyTreeW(HKEY_CURRENT_USER, saved.c_str(), win32::unique_hkey(Key(colours)).get());
+  RegDeleteTreeW(HKEY_CURRENT_USER, saved.c_str());
+}
+
 // The alerts a screen reader hears, from any process.
 std::vector<HWND> alerts;
 void CALLBACK HearAlert(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
@@ -304,6 +386,22 @@ TEST(Balloon, ClosesByItselfUnlessThePointerRestsOnIt) {
   while (IsWindow(balloon) && GetTickCount64() - start < 10000) Sleep(10);
   EXPECT_NEAR(static_cast<double>(GetTickCount64() - start), 2550, 550);
   EXPECT_EQ(WaitExit(pellory, 1000), 0u) << "Pellory did not end with its balloon";
+}
+
+// While another holds the balloons' lock, a Pellory waiting for its place still answers what is
+// sent to its windows: a program that broadcasts a message must not hang on it.
+TEST(Balloon, WaitingForItsPlaceItAnswersMessages) {
+  const win32::unique_handle_k lock(CreateMutexW(nullptr, TRUE, L"Local\\Pellory.BalloonPlaces"));
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"waiting"), L"a.dll");
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  const HWND hidden = WaitForWindow(pellory, L"frmTip", 15000, false);
+  for (int i = 0; i < 500 && (LogOf(dll).empty() || !ChildrenOf(pellory.id).empty()); ++i)
+    Sleep(20);
+  Sleep(300);  // the tool has ended: now it waits for the lock
+  EXPECT_TRUE(hidden && SendMessageTimeoutW(hidden, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr))
+      << "no answer while it waits";
+  ReleaseMutex(lock.get());
+  EXPECT_EQ(CloseBalloon(pellory).status, 0u);
 }
 
 // As the file manager does with several selected files: one Pellory per file, of either build,

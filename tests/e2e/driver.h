@@ -107,14 +107,15 @@ inline std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 1
   return ended ? std::optional(code) : std::nullopt;
 }
 
-// A visible top-level window of class CLS (any: nullptr) of PROCESS; nullptr if the process ends
-// first. A timeout of 0 looks once.
-inline HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000) {
+// A visible top-level window (or a hidden one too, unless VISIBLE) of class CLS (any: nullptr) of
+// PROCESS; nullptr if the process ends first. A timeout of 0 looks once.
+inline HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000,
+                          bool visible = true) {
   for (const ULONGLONG end = GetTickCount64() + timeoutMs;;) {
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, cls, nullptr));) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
-      if (owner == process.id && IsWindowVisible(window)) return window;
+      if (owner == process.id && (!visible || IsWindowVisible(window))) return window;
     }
     // Its windows die with it.
     if (GetTickCount64() >= end || !process ||

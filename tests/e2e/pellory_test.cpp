@@ -151,6 +151,54 @@ TEST(Pellory, TypeLibrariesAreEnteredUnderTheirPlatformByFullPath) {
   }
 }
 
+// Without the window system the work is still done, and told by the exit status (and the
+// debugger output) instead of a crash.
+TEST(Pellory, WithoutTheWindowSystemTheWorkIsDone) {
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\Pellory.exe";
+  RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str(), L"user32", REG_SZ, L"",
+                  sizeof(wchar_t));  // disabled
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"nowindows"), L"a.dll");
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  EXPECT_EQ(WaitForWindow(pellory, nullptr), nullptr) << "a window showed";
+  const auto status = WaitExit(pellory, 0);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  EXPECT_EQ(status, 0u);
+  EXPECT_EQ(LogOf(dll), "DllRegisterServer");
+}
+
+// A taskkill without /f posts WM_CLOSE to Pellory's windows; while the tool runs that is the
+// hidden balloon, which the wait answers. The outcome still comes in a balloon, a new one.
+TEST(Pellory, APreparedBalloonClosedWhileTheToolRunsIsMadeAnew) {
+  const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"closed"), L"hang.dll");
+  auto pellory = Start(L"Pellory.exe", L"/register " + dll);
+  const HWND prepared = WaitForWindow(pellory, L"frmTip", 15000, false);
+  ASSERT_NE(prepared, nullptr);
+  PostMessageW(prepared, WM_CLOSE, 0, 0);
+  for (int i = 0; i < 250 && (IsWindow(prepared) || LogOf(dll).empty()); ++i) Sleep(20);
+  for (const DWORD id : ChildrenOf(pellory.id)) {  // the tool ends as after its work
+    const win32::unique_handle_k tool(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    TerminateProcess(tool.get(), 0);
+  }
+  const auto run = CloseBalloon(pellory);
+  EXPECT_EQ(run.text, L"hang.dll has been registered.");
+  EXPECT_EQ(run.status, 0u);
+}
+
+// The wait that answers messages, which Pellory's waits use, leaves a WM_QUIT to the loop it was
+// meant for, with its code, and wakes for a message an earlier look left in the queue.
+TEST(Pellory, ItsWaitKeepsAQuitAndWakesForQueuedMessages) {
+  const win32::unique_handle_k never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  MSG msg;
+  PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+  PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE);  // seen, so no longer new
+  EXPECT_EQ(win32::WaitAnswering(never.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE)) << "it slept over it";
+  PostQuitMessage(7);
+  EXPECT_EQ(win32::WaitAnswering(never.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7)
+      << "the quit was lost";
+}
+
 // Wine's own token is full, and its linked token the limited one that user account control gives
 // an administrator's programs (a standard user's token Wine calls limited too: the unit table
 // tells the two apart). Wine raises no token, so the copy is limited too, and must know itself

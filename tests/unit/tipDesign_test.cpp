@@ -157,6 +157,15 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
   EXPECT_EQ(FontPixels(825, 144), 17);                          // 16.5
 }
 
+// The design's fixed yellow strip and black border give way to the theme's colours in a
+// high-contrast theme; elsewhere they stay.
+TEST(Balloon, HighContrastTakesTheThemesColours) {
+  EXPECT_EQ(ColoursFor(false), (Colours{0x009EF5F3, 0x80000008, 0x80000018, 0x80000008, 0}));
+  // Window and window text, info background and info text.
+  EXPECT_EQ(ColoursFor(true),
+            (Colours{0x80000005, 0x80000008, 0x80000018, 0x80000017, 0x80000017}));
+}
+
 TEST(Balloon, WhatClosesAndWhatPresses) {
   const std::wstring sources = L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle";
   const std::wstring events = L"Click,DblClick,MouseDown,MouseUp,Tick";
@@ -190,22 +199,22 @@ TEST(Balloon, ThePointerHoldsTheAutoCloseDelay) {
 TEST(Placement, LowestFreePlaceAboveThoseShown) {
   for (const auto& c : Cases("placement")) {
     std::wostringstream place;
-    place << PlaceBalloon(Rects(c[3])[0], std::stoi(c[1]), std::stoi(c[2]), Rects(c[4]));
+    place << PlaceBalloon(Rects(c[3])[0], Rects(c[1])[0], Rects(c[2])[0], Rects(c[4]));
     EXPECT_EQ(place.str(), c[5]) << c[0];
   }
 }
 
-// Three balloons stacked at 96 DPI, then the screen's scale changes: each stays whole on the
-// screen, none covers another, and the lowest keeps to the bottom edge, 7 pixels scaled from the
-// right one.
+// Three balloons stacked at 96 DPI above a taskbar at the bottom, then the screen's scale
+// changes: each stays whole in the work area, none covers another, and the lowest keeps to the
+// work area's bottom edge, 7 pixels scaled from its right one.
 TEST(Placement, AStackKeepsApartWhenTheScaleChanges) {
   for (int dpi = 72; dpi <= 288; dpi += 24) {
     SCOPED_TRACE(dpi);
-    std::vector<Rect> now;  // from the places of the table's "stacked" case
+    std::vector<Rect> now;  // from the places of the table's "stacked" cases
     for (const Rect& r :
-         {Rect{684, 701, 333, 67}, Rect{684, 630, 333, 67}, Rect{684, 559, 333, 67}})
-      now.push_back(Rescaled(r, 333 * dpi / 96, 67 * dpi / 96, {0, 0, 1024, 768}, 96, dpi));
-    EXPECT_EQ(now[0].top + now[0].height, 768);
+         {Rect{684, 661, 333, 67}, Rect{684, 590, 333, 67}, Rect{684, 519, 333, 67}})
+      now.push_back(Rescaled(r, 333 * dpi / 96, 67 * dpi / 96, {0, 0, 1024, 728}, 96, dpi));
+    EXPECT_EQ(now[0].top + now[0].height, 728);
     EXPECT_NEAR(1024 - now[0].left - now[0].width, 7.0 * dpi / 96, 0.5);
     for (size_t i = 0; i < now.size(); ++i) {
       EXPECT_TRUE(now[i].left >= 0 && now[i].top >= 0 && now[i].left + now[i].width <= 1024);
