@@ -21,6 +21,13 @@
   !define OTHER_VIEW 64
 !endif
 RequestExecutionLevel admin
+
+; With a certificate the build passes SIGN, a command that signs a file in place: the uninstaller
+; that setup writes is signed as makensis makes it, and the setup program once it is written.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
