@@ -73,53 +73,52 @@ done
 (cd "$out" && sha256sum -- *.exe *.msi *.zip >SHA256SUMS)
 
 id=Varnholt.Pellory
+summary="Registers and unregisters COM files (OCX, DLL, EXE, TLB) from their context menu"
+summary+=" and shows the outcome in a small balloon."
 head="# yaml-language-server: \$schema=https://aka.ms/winget-manifest"
-cat >"$out/winget/$id.yaml" <<YAML
-$head.version.1.6.0.schema.json
-PackageIdentifier: $id
-PackageVersion: '$version'
-DefaultLocale: en-US
-ManifestType: version
-ManifestVersion: 1.6.0
-YAML
-cat >"$out/winget/$id.locale.en-US.yaml" <<YAML
-$head.defaultLocale.1.6.0.schema.json
-PackageIdentifier: $id
-PackageVersion: '$version'
-PackageLocale: en-US
-Publisher: Varnholt
-PackageName: Pellory
-License: Proprietary
-Copyright: Copyright (c) Varnholt
-ShortDescription: Registers and unregisters COM files (OCX, DLL, EXE, TLB) from their context menu and shows the outcome in a small balloon.
-Tags:
-- com
-- regsvr32
-- typelib
-ManifestType: defaultLocale
-ManifestVersion: 1.6.0
-YAML
-cat >"$out/winget/$id.installer.yaml" <<YAML
-$head.installer.1.6.0.schema.json
-PackageIdentifier: $id
-PackageVersion: '$version'
-InstallerLocale: en-US
-Platform:
-- Windows.Desktop
-Scope: machine
-InstallModes:
-- interactive
-- silent
-- silentWithProgress
-UpgradeBehavior: install
-ElevationRequirement: elevatesSelf
-FileExtensions:
-- ocx
-- dll
-- exe
-- tlb
-Installers:
-${installers}ManifestType: installer
-ManifestVersion: 1.6.0
-YAML
+printf '%s\n' \
+  "$head.version.1.6.0.schema.json" \
+  "PackageIdentifier: $id" \
+  "PackageVersion: '$version'" \
+  "DefaultLocale: en-US" \
+  "ManifestType: version" \
+  "ManifestVersion: 1.6.0" >"$out/winget/$id.yaml"
+printf '%s\n' \
+  "$head.defaultLocale.1.6.0.schema.json" \
+  "PackageIdentifier: $id" \
+  "PackageVersion: '$version'" \
+  "PackageLocale: en-US" \
+  "Publisher: Varnholt" \
+  "PackageName: Pellory" \
+  "License: Proprietary" \
+  "Copyright: Copyright (c) Varnholt" \
+  "ShortDescription: $summary" \
+  "Tags:" \
+  "- com" \
+  "- regsvr32" \
+  "- typelib" \
+  "ManifestType: defaultLocale" \
+  "ManifestVersion: 1.6.0" >"$out/winget/$id.locale.en-US.yaml"
+printf '%s\n' \
+  "$head.installer.1.6.0.schema.json" \
+  "PackageIdentifier: $id" \
+  "PackageVersion: '$version'" \
+  "InstallerLocale: en-US" \
+  "Platform:" \
+  "- Windows.Desktop" \
+  "Scope: machine" \
+  "InstallModes:" \
+  "- interactive" \
+  "- silent" \
+  "- silentWithProgress" \
+  "UpgradeBehavior: install" \
+  "ElevationRequirement: elevatesSelf" \
+  "FileExtensions:" \
+  "- ocx" \
+  "- dll" \
+  "- exe" \
+  "- tlb" \
+  "Installers:" \
+  "${installers}ManifestType: installer" \
+  "ManifestVersion: 1.6.0" >"$out/winget/$id.installer.yaml"
 echo "release: $out${PELLORY_SIGN_PFX:+ (signed)}"
