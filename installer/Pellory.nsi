@@ -21,6 +21,13 @@
   !define OTHER_VIEW 64
 !endif
 RequestExecutionLevel admin
+
+; With a certificate the build passes SIGN, a command that signs a file in place: the uninstaller
+; that setup writes is signed as makensis makes it, and the setup program once it is written.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
@@ -103,6 +110,25 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; After Brannock: a key of its twenty that is still there is removed here, unless it holds more
+; than setup wrote (as Brannock leaves it too); one that stays is named in the log.
+!macro REMOVE_LEFT KEY
+  DeleteRegKey /ifnosubkeys HKCR "${KEY}"
+  ClearErrors
+  EnumRegKey $1 HKCR "${KEY}" 0
+  ${If} $1 != ""
+    DetailPrint "Could not remove HKEY_CLASSES_ROOT\${KEY}: it holds $1"
+  ${EndIf}
+!macroend
+
+; Brannock's keys of one file type, deepest first.
+!macro REMOVE_LEFT_VERBS TYPE
+  !insertmacro REMOVE_LEFT "${TYPE}\shell\Register\command"
+  !insertmacro REMOVE_LEFT "${TYPE}\shell\Unregister\command"
+  !insertmacro REMOVE_LEFT "${TYPE}\shell\Register"
+  !insertmacro REMOVE_LEFT "${TYPE}\shell\Unregister"
+!macroend
+
 !macro VERBS TYPE
   WriteRegStr HKCR "${TYPE}\shell\Register\command" "" '${COMMAND} /register "%1"'
   WriteRegStr HKCR "${TYPE}\shell\Register" "HasLUAShield" ""
@@ -163,6 +189,15 @@ Section "Uninstall"
   ; Brannock takes the verbs and the Applications entry out; it must be done before its own file
   ; goes.
   ExecWait '"$INSTDIR\Brannock.exe"'
+  ; Whatever Brannock could not remove goes here, before the program its verbs start goes.
+  !insertmacro REMOVE_LEFT_VERBS ocxfile
+  !insertmacro REMOVE_LEFT_VERBS exefile
+  !insertmacro REMOVE_LEFT_VERBS tlbfile
+  !insertmacro REMOVE_LEFT_VERBS dllfile
+  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell\open\command"
+  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell\open"
+  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell"
+  !insertmacro REMOVE_LEFT "Applications\Pellory.exe"
   Delete "$INSTDIR\Pellory.exe"
   Delete "$INSTDIR\Brannock.exe"
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick nsis wixl msitools
+  osslsigncode openssl zip unzip
 )
 # What the scripts and the build run by name.
 programs=(
@@ -18,7 +19,8 @@ programs=(
   i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump i686-w64-mingw32-nm x86_64-w64-mingw32-nm
   i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool i686-w64-mingw32-objcopy
   i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
-  x86_64-w64-mingw32-widl makensis wixl msiinfo msidump wine wineboot wineserver winepath Xvfb
+  x86_64-w64-mingw32-widl makensis wixl msiinfo msidump msiextract osslsigncode openssl zip unzip
+  wine wineboot wineserver winepath Xvfb
   xwininfo import
 )
 # What they read or run by path. The fonts are copied into each Wine prefix; /usr/lib/wine/wine

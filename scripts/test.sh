@@ -3,7 +3,7 @@
 # the native unit tests under the sanitizers and the format check, then both Windows builds end
 # to end under Wine on a private X display and a private Wine prefix: the 64-bit
 # build everywhere, the 32-bit one where the host runs 32-bit programs. The run ends with what it
-# could not run, and why.
+# could not run, and why. Last, a release signed with a throwaway certificate (tests/release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -32,6 +32,8 @@ else
   # The 32-bit programs are still built and their imports checked.
   ctest --preset mingw-i686 --label-exclude wine || status=1
 fi
+# The signed release in a build folder of its own, after the suite, so that neither changes the other.
+tests/release/run.sh || status=1
 
 notes=$(cat build/x86_64/bin/not-run.txt build/i686/bin/not-run.txt 2>/dev/null || true)
 if [ "$PELLORY_HOST_32" = no ]; then

@@ -144,7 +144,11 @@ TEST(Msi, InstallsWorkingVerbsRepairsUpgradesAndUninstallsOnlyWhatItAdded) {
   ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + setupFolder), 60000), 0u);
   EXPECT_NE(Msiexec(L"/i " + package), 0u);
   EXPECT_EQ(Entries(), Versions{L"1.0.0.1"});
+  // Without Brannock the uninstaller itself removes the keys.
+  DeleteFileW((setupFolder + L"\\Brannock.exe").c_str());
   ASSERT_EQ(WaitExit(Start(setupFolder + L"\\uninst.exe", L"/S _?=" + setupFolder), 60000), 0u);
+  for (const auto& [key, action] : kVerbs) EXPECT_FALSE(KeyExists(key)) << Narrow(key);
+  EXPECT_FALSE(KeyExists(kApplication));
 
   // The other build's package goes as this one comes: one entry below.
   if (x64 && Host32()) {
