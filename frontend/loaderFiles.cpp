@@ -50,30 +50,16 @@ std::wstring Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
   return n > 0 && n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
 }
 
-bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {
-  return !folder.empty() && path.size() > folder.size() && path[folder.size()] == L'\\' &&
-         CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
-                              static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
-}
-
-// PATH as the file system sees it from here: a 32-bit Pellory reaches the real system folder
-// through its Sysnative alias, and a path longer than MAX_PATH in its \\?\ form.
-std::wstring Reachable(const std::wstring& path) {
-  if (Here().process != 0) {
-    const std::wstring system = win32::SystemFolder();
-    if (StartsWithFolder(path, system)) {
-      return Folder(GetWindowsDirectoryW) + L"\\Sysnative" + path.substr(system.size());
-    }
-  }
-  if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) return path;
-  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
-  return L"\\\\?\\" + path;
-}
-
 }  // namespace
 
+const paths::Folders& HereFolders() {
+  static const paths::Folders folders{win32::SystemFolder(), Folder(GetWindowsDirectoryW),
+                                      Here().process != 0};
+  return folders;
+}
+
 Opened LoaderFiles::Open(const std::wstring& fullPath) {
-  const std::wstring path = Reachable(fullPath);
+  const std::wstring path = paths::Reachable(fullPath, HereFolders());
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -81,11 +67,10 @@ Opened LoaderFiles::Open(const std::wstring& fullPath) {
       case ERROR_FILE_NOT_FOUND:
       case ERROR_PATH_NOT_FOUND:
       case ERROR_INVALID_NAME:
-      case ERROR_BAD_NETPATH:
-      case ERROR_BAD_NET_NAME:
       case ERROR_INVALID_DRIVE:
         return diagnosis::NotThere{};
       default:
+        // A share this account cannot reach is no missing file.
         return win32::FailureOf(error);
     }
   }

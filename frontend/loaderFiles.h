@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "frontend/diagnosis.h"
+#include "frontend/paths.h"
+
+// This process's system and Windows folders, and whether it runs under WOW64.
+const paths::Folders& HereFolders();
 
 class LoaderFiles final : public diagnosis::System {
  public:

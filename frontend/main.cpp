@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "balloon/modBalloon.h"
 #include "frontend/comFiles.h"
 #include "frontend/loaderFiles.h"
+#include "frontend/paths.h"
 #include "frontend/modMain.h"
 #include "win32/system.h"
 
@@ -116,9 +118,10 @@ class Win32Platform final : public modMain::Platform {
                 MB_OK | (icon == modMain::BoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
   }
 
-  modMain::Started StartTool(const std::wstring& commandLine) override {
-    // Only the system's own tool: never one from the current folder or the PATH.
-    const std::wstring system = win32::SystemFolder();
+  modMain::Started StartTool(const std::wstring& commandLine, const std::wstring& file) override {
+    // Only the system's own tool: never one from the current folder or the PATH. A 32-bit
+    // Pellory starts the 64-bit one on a file in the system folder, which it sees as chosen.
+    const std::wstring system = paths::ToolFolder(file, HereFolders());
     if (system.empty()) {
       const DWORD error = GetLastError();
       return NotStarted(error, comFiles::Explain(error));
@@ -141,16 +144,24 @@ class Win32Platform final : public modMain::Platform {
   }
 
   bool FileExists(const std::wstring& fullPath) override {
-    if (GetFileAttributesW(fullPath.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (GetFileAttributesW(paths::Reachable(fullPath, HereFolders()).c_str()) !=
+        INVALID_FILE_ATTRIBUTES) {
+      return true;
+    }
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
   }
 
   std::wstring UniversalPath(const std::wstring& fullPath) override {
-    // Only a drive letter can stand for a network share.
-    if (fullPath.size() < 3 || fullPath[1] != L':' || fullPath[2] != L'\\' ||
-        GetDriveTypeW(fullPath.substr(0, 3).c_str()) != DRIVE_REMOTE) {
-      return fullPath;
+    // Only a drive letter can stand for a network share or a folder.
+    if (fullPath.size() < 3 || fullPath[1] != L':' || fullPath[2] != L'\\') return fullPath;
+    if (GetDriveTypeW(fullPath.substr(0, 3).c_str()) != DRIVE_REMOTE) {
+      // A drive made by SUBST is this session's alone: the elevated copy has none.
+      wchar_t device[MAX_PATH];
+      const std::wstring drive = fullPath.substr(0, 2);
+      if (!QueryDosDeviceW(drive.c_str(), device, MAX_PATH)) return fullPath;
+      const std::wstring real = paths::ThroughSubst(fullPath, device);
+      return real == fullPath ? fullPath : UniversalPath(real);
     }
     static const win32::SystemLibrary mpr(L"mpr.dll");
     const auto universalName = mpr.Bind<decltype(::WNetGetUniversalNameW)>("WNetGetUniversalNameW");
@@ -323,6 +334,17 @@ int TypeLibraryProcess(const modMain::TypeLibraryWork& work) {
   return failed ? static_cast<int>(failed->code) : 0;
 }
 
+// Nothing escapes: a run ends with the status it chose, and says why it stopped.
+int Stopped(const std::wstring& why) {
+  const std::wstring text = L"Pellory stopped: " + why;
+  if (WindowSystem()) {
+    MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+  } else {
+    OutputDebugStringW((text + L"\n").c_str());
+  }
+  return 1;
+}
+
 }  // namespace
 
 PfnDliHook __pfnDliNotifyHook2 = LoadDelayed;
@@ -331,7 +353,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
   const std::wstring_view arguments = modMain::ArgumentsOf(GetCommandLineW());
-  if (const auto work = modMain::TypeLibraryWorkOf(arguments)) return TypeLibraryProcess(*work);
+  // The second process's status is an HRESULT, also when something escapes the work: the first
+  // one reads it as such.
+  try {
+    if (const auto work = modMain::TypeLibraryWorkOf(arguments)) return TypeLibraryProcess(*work);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
   try {
     Win32Platform platform;
     const auto outcome = modMain::Run(arguments, platform);
@@ -346,12 +376,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, what.data(),
                                                         static_cast<int>(what.size()), text.data(),
                                                         static_cast<int>(text.size()))));
-    text = L"Pellory stopped: " + text;
-    if (WindowSystem()) {
-      MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
-    } else {
-      OutputDebugStringW((text + L"\n").c_str());
-    }
-    return 1;
+    return Stopped(text);
+  } catch (...) {
+    return Stopped(L"an unexpected error.");
   }
 }

@@ -1,5 +1,7 @@
 #include "frontend/modMain.h"
 
+#include "frontend/paths.h"
+
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -511,7 +513,9 @@ constexpr Handler kHandlers[] = {
      .mayBeStopped = false,
      .start =
          [](Platform& platform, const CommandAction& action, const RegistrationRequest& request,
-            const std::wstring&) { return platform.StartTool(ToolCommandLine(action, request)); },
+            const std::wstring& file) {
+           return platform.StartTool(ToolCommandLine(action, request), file);
+         },
      .timedOutBefore = L"RegSvr32 did not finish on ",
      .timedOutAfter = L"",
      .failed = ToolFailure,
@@ -693,6 +697,16 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
       return Tell(platform, DescribeRefusedServer(name, check), 1);
     }
   }
+  // regsvr32 knows no long paths: such a file is refused with its reason, and no prompt for it.
+  if (handler.kind == Handler::Kind::Tool && resolved && file.size() > paths::kToolPathRoom &&
+      platform.FileExists(file)) {
+    return Tell(platform,
+                {WithName(L"", name,
+                          L" was not " + std::wstring(action.done) +
+                              L": its path is too long for RegSvr32."),
+                 balloon::IconRole::Error},
+                3);
+  }
   const Token token = platform.TokenKind();
   // Only once: under Wine, for one, the copy's token is limited again.
   if (token != Token::Full && !platform.IsRelaunchedCopy()) {
@@ -736,6 +750,11 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
       (run.exitCode == 3 || run.exitCode == 4)) {
     if (const auto cause = Diagnose(platform, action, file, false)) {
       report.text = ExplainCause(*cause, name);
+      // The copy runs as an administrator, who may not reach a share the user reaches.
+      if (cause->kind == diagnosis::Cause::Kind::Unreadable && platform.IsRelaunchedCopy()) {
+        report.text =
+            WithName(L"The administrator account cannot reach ", name, L": " + cause->detail);
+      }
     }
   }
   // A standard user learns why; the words of the failure give way to it, for the balloon's room.

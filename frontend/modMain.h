@@ -164,8 +164,8 @@ inline constexpr std::uint32_t kDeclined = 1223;
 class Platform {
  public:
   virtual void ShowBox(const std::wstring& text, BoxIcon icon) = 0;
-  // Starts the system's own tool, minimized, with this command line.
-  virtual Started StartTool(const std::wstring& commandLine) = 0;
+  // Starts the system's own tool, minimized, with this command line, on FILE.
+  virtual Started StartTool(const std::wstring& commandLine, const std::wstring& file) = 0;
   // PATH as the system resolves it against the current folder; nothing if it cannot.
   virtual std::optional<std::wstring> FullPath(const std::wstring& path) = 0;
   // False only when the system says that the file or its folder is not there.

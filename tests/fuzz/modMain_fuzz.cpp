@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "frontend/paths.h"
 #include "tests/unit/fake_platform.h"
 
 namespace {
@@ -30,10 +31,18 @@ void CheckRegistration(const std::wstring& line, const Registration& registratio
   const bool absolute = inner.size() > 2 && inner[1] == L':' && inner[2] == L'\\';
   const std::wstring full = (absolute ? L"" : L"C:\\cwd\\") + inner;
 
-  // Without rights, a copy of Pellory is asked for first, with a line that it reads as the same
-  // action on the full path (a mapped drive's network path); the call's form is the unit table's.
+  // regsvr32 cannot load a file by a long path: it is refused before any prompt.
+  const Handler::Kind kind = HandlerFor(action, full).kind;
   FakePlatform limited(L"limited");
   Run(line, limited);
+  if (kind == Handler::Kind::Tool && full.size() > paths::kToolPathRoom) {
+    CHECK(limited.calls.empty() && limited.told.size() == 1 &&
+          limited.told[0].ends_with(L"its path is too long for RegSvr32."));
+    return;
+  }
+
+  // Without rights, a copy of Pellory is asked for first, with a line that it reads as the same
+  // action on the full path (a mapped drive's network path); the call's form is the unit table's.
   const auto open = limited.calls.find(L'[', limited.calls.find(L"elevate "));
   const auto close = limited.calls.rfind(L"] in ");
   CHECK(open != std::wstring::npos && close != std::wstring::npos);
@@ -44,7 +53,6 @@ void CheckRegistration(const std::wstring& line, const Registration& registratio
   // Whoever does the work gets the full path quoted whole (the tool the path as typed), and is
   // started with that line; the type-library process takes back exactly that file, in the same
   // direction. The lines' exact form is the unit table's.
-  const Handler::Kind kind = HandlerFor(action, full).kind;
   const std::wstring start =
       kind == Handler::Kind::TypeLibrary
           ? TypeLibraryCommandLine(L"C:\\P\\Pellory.exe", action, full)

@@ -15,8 +15,10 @@ out=${3:-$top/build/fuzz}
 case $target in
   modMain)
     sources=("$here/modMain_fuzz.cpp" "$top/frontend/modMain.cpp" "$top/frontend/diagnosis.cpp"
+      "$top/frontend/paths.cpp"
       "$top/frontend/programFile.cpp" "$top/balloon/tipDesign.cpp")
-    headers=("$top/frontend/modMain.h" "$top/frontend/diagnosis.h" "$top/balloon/tipDesign.h"
+    headers=("$top/frontend/modMain.h" "$top/frontend/diagnosis.h" "$top/frontend/paths.h"
+      "$top/balloon/tipDesign.h"
       "$top/tests/unit/fake_platform.h")
     seeds=$here/corpus
     options=(-max_len=4096 -dict="$here/modMain.dict")

@@ -29,7 +29,7 @@ class FakePlatform final : public modMain::Platform {
   void ShowBox(const std::wstring& text, modMain::BoxIcon icon) override {
     told.push_back((icon == modMain::BoxIcon::Error ? L"box x " : L"box i ") + text);
   }
-  modMain::Started StartTool(const std::wstring& commandLine) override {
+  modMain::Started StartTool(const std::wstring& commandLine, const std::wstring&) override {
     return Start(L"start " + commandLine, Has(L"nostart"));
   }
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
@@ -89,6 +89,7 @@ class FakePlatform final : public modMain::Platform {
       if (p.Has(L"missing") || (path.starts_with(L"C:\\sys\\") && !p.Has(L"insystem")))
         return diagnosis::NotThere{};
       if (p.Has(L"notpe")) return programFile::Problem::NotProgramFile;
+      if (p.Has(L"unreachable")) return win32::Failure{53, L"The network path was not found."};
       programFile::Image image;
       image.machine = p.Has(L"arm64") ? programFile::kArm64 : programFile::kAmd64;
       image.library = true;
