@@ -23,8 +23,6 @@ constexpr UINT kIdleMs = 60000;
 struct Libraries {
   win32::SystemLibrary ole32{L"ole32.dll"}, shell32{L"shell32.dll"};
   decltype(::CoInitializeEx)* initialize = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
-  decltype(::CoUninitialize)* uninitialize =
-      ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
   decltype(::CoRegisterClassObject)* registerClass =
       ole32.Bind<decltype(::CoRegisterClassObject)>("CoRegisterClassObject");
   decltype(::CoRevokeClassObject)* revokeClass =
@@ -36,8 +34,8 @@ struct Libraries {
   decltype(::DragQueryFileW)* dragQueryFile =
       shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW");
   bool Complete() const {
-    return initialize && uninitialize && registerClass && revokeClass && clsidFromString &&
-           releaseMedium && dragQueryFile;
+    return initialize && registerClass && revokeClass && clsidFromString && releaseMedium &&
+           dragQueryFile;
   }
 };
 
@@ -183,7 +181,8 @@ std::optional<modMain::Selection> Receive() {
   if (FAILED(libraries.initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
     return std::nullopt;
   }
-  Received received;
+  // For the process's life: a caller may still hold a target once the loop is over.
+  static Received received;
   std::vector<DWORD> cookies;
   for (const auto& [clsid, verb] :
        {std::pair{kRegisterClass, L"/register"}, std::pair{kUnregisterClass, L"/unregister"}}) {
@@ -211,8 +210,9 @@ std::optional<modMain::Selection> Receive() {
     KillTimer(nullptr, idle);
   }
   for (const DWORD cookie : cookies) libraries.revokeClass(cookie);
-  libraries.uninitialize();
-  return std::move(received.selection);
+  // COM stays for the process's life: the caller's last calls (its Release) come in while the
+  // work's waits answer messages, and COM's own window must still find COM there.
+  return received.selection;
 }
 
 }  // namespace dropTarget
