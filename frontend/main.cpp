@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <winnetwk.h>
 #include <delayimp.h>
@@ -17,7 +18,9 @@
 
 #include "balloon/frmTip.h"
 #include "balloon/modBalloon.h"
+#include "balloon/placement.h"
 #include "frontend/comFiles.h"
+#include "frontend/dropTarget.h"
 #include "frontend/loaderFiles.h"
 #include "frontend/paths.h"
 #include "frontend/modMain.h"
@@ -297,6 +300,69 @@ class Win32Platform final : public modMain::Platform {
 
   diagnosis::System& Loader() override { return loader_; }
 
+  std::size_t BalloonRoom() override {
+    // As many as stand one above another in the primary monitor's work area.
+    if (!WindowSystem()) return 1;
+    const auto work = modBalloon::AreasOf(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY)).work;
+    const double height = 1000 / modBalloon::ScreenTwipsPerPixel().y;
+    return static_cast<std::size_t>((work.height + balloon::kPlaceGap) /
+                                    (height + balloon::kPlaceGap));
+  }
+
+  win32::Result<std::wstring> SaveList(const std::wstring& text) override {
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    const DWORD n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (n == 0 || n >= folder.size()) return win32::LastFailure();
+    folder.resize(n);
+    const std::wstring path = folder + L"Pellory-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount64()) + L".lst";
+    // The user and administrators alone may touch it, whatever the folder lets others do.
+    auto user = UserSid();
+    if (!user) return user.failure();
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            (L"D:P(A;;FA;;;" + *user + L")(A;;FA;;;BA)(A;;FA;;;SY)").c_str(), SDDL_REVISION_1,
+            &made, nullptr)) {
+      return win32::LastFailure();
+    }
+    const win32::unique_handle<PSECURITY_DESCRIPTOR, &win32::FreeLocal> descriptor(made);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), made, FALSE};
+    // A new file only: one already there may carry another's access list.
+    win32::unique_hfile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                         FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file) return win32::LastFailure();
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes) {
+      const auto failed = win32::LastFailure();
+      file.reset();
+      DeleteFileW(path.c_str());
+      return failed;
+    }
+    return path;
+  }
+
+  win32::Result<std::wstring> LoadList(const std::wstring& fullPath) override {
+    win32::unique_hfile file(CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return win32::LastFailure();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return win32::LastFailure();
+    if (size.QuadPart <= 0 || size.QuadPart % sizeof(wchar_t) != 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > modMain::kListFileRoom * sizeof(wchar_t)) {
+      return win32::FailureOf(ERROR_INVALID_DATA);
+    }
+    std::wstring text(static_cast<std::size_t>(size.QuadPart) / sizeof(wchar_t), L'\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), text.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr) ||
+        read != size.QuadPart) {
+      return win32::FailureOf(read == size.QuadPart ? GetLastError() : ERROR_INVALID_DATA);
+    }
+    return text;
+  }
+
+  void RemoveList(const std::wstring& fullPath) override { DeleteFileW(fullPath.c_str()); }
+
  private:
   // Started by its full path, so that no search can substitute another program.
   modMain::Started Start(const std::wstring& program, const std::wstring& commandLine) {
@@ -313,6 +379,25 @@ class Win32Platform final : public modMain::Platform {
     }
     CloseHandle(pi.hThread);
     return Adopt(pi.hProcess);
+  }
+
+  // This process's user as a string SID, for an access list.
+  static win32::Result<std::wstring> UserSid() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return win32::LastFailure();
+    const win32::unique_handle_k token(raw);
+    DWORD size = 0;
+    GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    if (size == 0 || !GetTokenInformation(raw, TokenUser, user.data(), size, &size)) {
+      return win32::LastFailure();
+    }
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text)) {
+      return win32::LastFailure();
+    }
+    const win32::unique_handle<void*, &win32::FreeLocal> owned(text);
+    return std::wstring(text);
   }
 
   std::unique_ptr<frmTip> prepared_;
@@ -364,7 +449,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   try {
     Win32Platform platform;
-    const auto outcome = modMain::Run(arguments, platform);
+    modMain::Outcome outcome;
+    if (dropTarget::IsEmbedding(arguments)) {
+      // Started by COM for a selection; without a drop there is nothing to do.
+      const auto selection = dropTarget::Receive();
+      if (!selection) return 0;
+      outcome = modMain::RunSelection(*selection->action, selection->files, platform);
+    } else {
+      outcome = modMain::Run(arguments, platform);
+    }
     if (outcome.balloonShown && frmTip::ShownCount() > 0) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();

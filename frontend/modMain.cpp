@@ -123,6 +123,11 @@ bool HasExtension(std::wstring_view path, std::wstring_view extension) {
   return true;
 }
 
+// A drive's path or a network path, which the loader takes as it is instead of searching.
+bool IsFullPath(std::wstring_view path) {
+  return (path.size() > 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
+}
+
 // Words for the exceptions that end a loader which trips over a damaged file.
 std::wstring_view LoaderFailureWords(std::uint32_t code) {
   switch (code) {
@@ -212,12 +217,57 @@ std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw) {
     // Only the form the first process writes: a full path of a type library, which the loader
     // takes as it is instead of searching for it.
     const auto inner = Unquoted(raw.substr(internal.size() + 1));
-    const bool full =
-        (inner.size() > 3 && inner[1] == L':' && inner[2] == L'\\') || inner.starts_with(L"\\\\");
-    if (!full || !HasExtension(inner, L".tlb") || inner.find(kQuote) != std::wstring_view::npos) {
+    if (!IsFullPath(inner) || !HasExtension(inner, L".tlb") ||
+        inner.find(kQuote) != std::wstring_view::npos) {
       return std::nullopt;
     }
     return TypeLibraryWork{internal == kTypeLibraryUnregister, std::wstring(inner)};
+  }
+  return std::nullopt;
+}
+
+std::wstring SelectionSwitch(const CommandAction& action) {
+  return L"/selection-" + std::wstring(action.switchText.substr(1));
+}
+
+std::wstring ListText(std::span<const std::wstring> files) {
+  std::wstring text;
+  for (const auto& file : files) text += (text.empty() ? L"" : L" ") + QuotePath(file);
+  return text;
+}
+
+std::optional<std::vector<std::wstring>> ListOf(std::wstring_view text) {
+  std::vector<std::wstring> files;
+  while (!text.empty()) {
+    if (text.front() != kQuote) return std::nullopt;
+    const auto close = text.find(kQuote, 1);
+    if (close == std::wstring_view::npos) return std::nullopt;
+    const auto inner = text.substr(1, close - 1);
+    if (!IsFullPath(inner) || inner.back() == L'\\' || inner.back() == L'/') return std::nullopt;
+    files.emplace_back(inner);
+    text.remove_prefix(close + 1);
+    // One blank between two paths, none after the last.
+    if (text.empty()) break;
+    if (text.size() < 2 || text.front() != L' ') return std::nullopt;
+    text.remove_prefix(1);
+  }
+  if (files.empty()) return std::nullopt;
+  return files;
+}
+
+std::optional<Selection> SelectionOf(std::wstring_view raw) {
+  for (const auto& action : kActions) {
+    const std::wstring internal = SelectionSwitch(action) + L" ";
+    if (!raw.starts_with(internal)) continue;
+    const auto rest = raw.substr(internal.size());
+    if (rest.starts_with(L'@')) {
+      auto file = ListOf(rest.substr(1));
+      if (!file || file->size() != 1) return std::nullopt;
+      return Selection{&action, {}, std::move(file->front())};
+    }
+    auto files = ListOf(rest);
+    if (!files) return std::nullopt;
+    return Selection{&action, std::move(*files), {}};
   }
   return std::nullopt;
 }
@@ -599,15 +649,19 @@ int StatusOf(const ToolRun& run) {
   return static_cast<int>(run.exitCode);
 }
 
-Outcome Tell(Platform& platform, const Report& report, int status) {
+bool TellOne(Platform& platform, const Report& report) {
   if (platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()))) {
     // The work is done: its outcome is told even when no balloon can be shown.
     platform.ShowBox(report.text, report.icon == balloon::IconRole::Information
                                       ? BoxIcon::Information
                                       : BoxIcon::Error);
-    return {false, status};
+    return false;
   }
-  return {true, status};
+  return true;
+}
+
+Outcome Tell(Platform& platform, const Report& report, int status) {
+  return {TellOne(platform, report), status};
 }
 
 // Whether a failure looks like a registry that refused to be written.
@@ -616,24 +670,19 @@ bool DeniedAccess(const Handler& handler, const ToolRun& run) {
          std::ranges::find(handler.deniedAccess, run.exitCode) != handler.deniedAccess.end();
 }
 
-// No administrator rights: the copy that has them does the work and shows the one balloon. It
-// gets the full path, and a mapped drive as its network path, since a program with administrator
-// rights does not see the drives the user mapped.
-Outcome RunElevated(const Registration& registration, const std::wstring& file,
-                    Platform& platform) {
-  const Relaunch request{L"runas", platform.OwnPath(),
-                         std::wstring(registration.action->switchText) + L" " +
-                             QuotePath(platform.UniversalPath(file)),
+// No administrator rights: the copy that has them does the work and shows the balloons. It gets
+// full paths, and a mapped drive as its network path, since a program with administrator rights
+// does not see the drives the user mapped. SUBJECT names the work in a box; DECLINED is told when
+// the user declines.
+Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std::wstring& subject,
+                    const std::wstring& declined) {
+  const Relaunch request{L"runas", platform.OwnPath(), arguments,
                          platform.UniversalPath(platform.CurrentFolder())};
   Started copy = platform.StartElevated(request);
   if (!copy) {
     const win32::Failure& failure = copy.failure();
     if (failure.code == kDeclined) {
-      const std::wstring why = L" was not " + std::wstring(registration.action->done) +
-                               L": administrator rights were not given.";
-      return Tell(platform,
-                  {WithName(L"", registration.request.name, why), balloon::IconRole::Error},
-                  static_cast<int>(kDeclined));
+      return Tell(platform, {declined, balloon::IconRole::Error}, static_cast<int>(kDeclined));
     }
     platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),
                      BoxIcon::Error);
@@ -644,17 +693,142 @@ Outcome RunElevated(const Registration& registration, const std::wstring& file,
     // The copy may have told its outcome; this one cannot, and says so rather than nothing.
     std::wstring why = platform.SystemText(run.error);
     if (why.empty()) why = L"error " + ExitCodeText(run.error) + L".";
-    platform.ShowBox(L"Pellory with administrator rights was started on " +
-                         registration.request.name +
+    platform.ShowBox(L"Pellory with administrator rights was started on " + subject +
                          L", but waiting for it failed, so its outcome is unknown: " + why,
                      BoxIcon::Error);
   }
   return {false, StatusOf(run)};
 }
 
+// A file whose checks passed: who takes it, and the path the system resolves.
+struct Ready {
+  const Handler* handler;
+  std::optional<std::wstring> resolved;
+  std::wstring file;
+};
+// A file's end: its report and exit status; a box when its worker could not be started.
+struct Ended {
+  Report report;
+  int status = 0;
+  bool box = false;
+};
+
+// What needs no rights is decided before any prompt: the prompt is only for work that runs.
+// BEFOREPROMPT: a prompt follows, so a file that surely cannot be registered is refused here.
+std::variant<Ready, Ended> Check(Platform& platform, const CommandAction& action,
+                                 const RegistrationRequest& request, bool beforePrompt) {
+  const std::wstring& name = request.name;
+  // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
+  auto resolved = platform.FullPath(request.path);
+  const Handler& handler = HandlerFor(
+      action, resolved && !action.serverSwitch.empty() ? std::wstring_view(*resolved) : L"");
+  // A name alone is the tool's loader's to find, not the current folder's.
+  if (handler.kind == Handler::Kind::Tool &&
+      request.path.find_first_of(L"\\/:") == std::wstring::npos) {
+    if (auto found = diagnosis::FindByName(platform.Loader(), request.path)) resolved = found;
+  }
+  std::wstring file = resolved.value_or(request.path);
+  if (handler.mustRegisterItself) {
+    ServerCheck check = platform.CheckServer(file);
+    if (!check || !*check) return Ended{DescribeRefusedServer(name, check), 1};
+  }
+  // regsvr32 knows no long paths: such a file is refused with its reason, and no prompt for it.
+  if (handler.kind == Handler::Kind::Tool && resolved && file.size() > paths::kToolPathRoom &&
+      platform.FileExists(file)) {
+    return Ended{{WithName(L"", name,
+                           L" was not " + std::wstring(action.done) +
+                               L": its path is too long for RegSvr32."),
+                  balloon::IconRole::Error},
+                 3};
+  }
+  if (beforePrompt) {
+    if (resolved && handler.kind == Handler::Kind::Tool) {
+      if (const auto cause = Diagnose(platform, action, file, true)) {
+        return Ended{{ExplainCause(*cause, name), balloon::IconRole::Error},
+                     cause->loadFails() ? 3 : 4};
+      }
+    }
+    if (resolved && !platform.FileExists(file)) {
+      // As regsvr32 or the type-library loader would have said it, with rights or without.
+      const bool tool = handler.kind == Handler::Kind::Tool;
+      const ToolRun missing{ToolRun::End::Exited, tool ? 3u : kFileNotFound};
+      return Ended{Describe(handler, action, name, missing,
+                            tool ? std::wstring() : platform.SystemText(kFileNotFound)),
+                   StatusOf(missing)};
+    }
+  }
+  return Ready{&handler, std::move(resolved), std::move(file)};
+}
+
+// The work on one file, waited for. PREPARE: the balloon loads while it goes on, so the result
+// shows as soon as it ends.
+Ended Perform(Platform& platform, const CommandAction& action, const RegistrationRequest& request,
+              const Ready& ready, Token token, bool prepare) {
+  const Handler& handler = *ready.handler;
+  const std::wstring& name = request.name;
+  Started started = handler.start(platform, action, request, ready.file);
+  if (!started) {
+    const std::wstring program = handler.program.empty() ? name : std::wstring(handler.program);
+    return {
+        {LaunchFailureText(program, started.failure().text), balloon::IconRole::Error}, 1, true};
+  }
+  if (prepare) platform.PrepareBalloon();
+  const ToolRun run = (*started)->Wait(kToolTimeoutMs);
+  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) (*started)->Stop();
+  const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
+  const std::wstring systemText =
+      success || run.end == ToolRun::End::TimedOut
+          ? std::wstring()
+          : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
+  Report report = Describe(handler, action, name, run, systemText);
+  // The tool's own words stop at "could not be loaded" or "not found"; the reason says more.
+  if (handler.kind == Handler::Kind::Tool && ready.resolved && run.end == ToolRun::End::Exited &&
+      (run.exitCode == 3 || run.exitCode == 4)) {
+    if (const auto cause = Diagnose(platform, action, ready.file, false)) {
+      report.text = ExplainCause(*cause, name);
+      // The copy runs as an administrator, who may not reach a share the user reaches.
+      if (cause->kind == diagnosis::Cause::Kind::Unreadable && platform.IsRelaunchedCopy()) {
+        report.text =
+            WithName(L"The administrator account cannot reach ", name, L": " + cause->detail);
+      }
+    }
+  }
+  // A standard user learns why; the words of the failure give way to it, for the balloon's room.
+  if (token == Token::Standard && DeniedAccess(handler, run)) {
+    report.text = WithName(L"", name,
+                           L" was not " + std::wstring(action.done) +
+                               L" for all users: that needs administrator rights.");
+  }
+  return {report, StatusOf(run)};
+}
+
+std::wstring FilesText(std::size_t count) {
+  return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
+}
+
+// Refused by the parser; only a path that never comes from a file manager or from Pellory.
+Ended Unusable(const std::wstring& path) {
+  return {{WithName(L"", path, L" was not processed: a path cannot be used so."),
+           balloon::IconRole::Error},
+          1};
+}
+
 }  // namespace
 
 Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
+  if (auto selection = SelectionOf(rawCommandLine)) {
+    if (selection->listFile.empty())
+      return RunSelection(*selection->action, selection->files, platform);
+    auto text = platform.LoadList(selection->listFile);
+    const auto files = text ? ListOf(*text) : std::nullopt;
+    if (!files) {
+      platform.ShowBox(L"The list of files could not be read, so nothing was run: " +
+                           (text ? L"it is not a list of full paths." : text.failure().text),
+                       BoxIcon::Error);
+      return {false, 1};
+    }
+    return RunSelection(*selection->action, *files, platform);
+  }
   const Command command = ParseCommandLine(rawCommandLine);
   if (std::holds_alternative<ShowUsage>(command)) {
     platform.ShowBox(UsageText(), BoxIcon::Information);
@@ -679,91 +853,116 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
   const auto& request = registration.request;
-  const std::wstring& name = request.name;
-  // Routed by the file the system will open; a path it cannot resolve goes to regsvr32 as typed.
-  auto resolved = platform.FullPath(request.path);
-  const Handler& handler = HandlerFor(
-      action, resolved && !action.serverSwitch.empty() ? std::wstring_view(*resolved) : L"");
-  // A name alone is the tool's loader's to find, not the current folder's.
-  if (handler.kind == Handler::Kind::Tool &&
-      request.path.find_first_of(L"\\/:") == std::wstring::npos) {
-    if (auto found = diagnosis::FindByName(platform.Loader(), request.path)) resolved = found;
-  }
-  const std::wstring file = resolved.value_or(request.path);
-  // What needs no rights is decided before any prompt: the prompt is only for work that runs.
-  if (handler.mustRegisterItself) {
-    ServerCheck check = platform.CheckServer(file);
-    if (!check || !*check) {
-      return Tell(platform, DescribeRefusedServer(name, check), 1);
-    }
-  }
-  // regsvr32 knows no long paths: such a file is refused with its reason, and no prompt for it.
-  if (handler.kind == Handler::Kind::Tool && resolved && file.size() > paths::kToolPathRoom &&
-      platform.FileExists(file)) {
-    return Tell(platform,
-                {WithName(L"", name,
-                          L" was not " + std::wstring(action.done) +
-                              L": its path is too long for RegSvr32."),
-                 balloon::IconRole::Error},
-                3);
-  }
   const Token token = platform.TokenKind();
   // Only once: under Wine, for one, the copy's token is limited again.
-  if (token != Token::Full && !platform.IsRelaunchedCopy()) {
-    // A file that surely cannot be registered is refused with its reason: no prompt for nothing.
-    if (resolved && handler.kind == Handler::Kind::Tool) {
-      if (const auto cause = Diagnose(platform, action, file, true)) {
-        return Tell(platform, {ExplainCause(*cause, name), balloon::IconRole::Error},
-                    cause->loadFails() ? 3 : 4);
-      }
-    }
-    if (resolved && !platform.FileExists(file)) {
-      // As regsvr32 or the type-library loader would have said it, with rights or without.
-      const bool tool = handler.kind == Handler::Kind::Tool;
-      const ToolRun missing{ToolRun::End::Exited, tool ? 3u : kFileNotFound};
-      return Tell(platform,
-                  Describe(handler, action, name, missing,
-                           tool ? std::wstring() : platform.SystemText(kFileNotFound)),
-                  StatusOf(missing));
-    }
-    return RunElevated(registration, file, platform);
+  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  const auto checked = Check(platform, action, request, ask);
+  if (const auto* refused = std::get_if<Ended>(&checked)) {
+    return Tell(platform, refused->report, refused->status);
   }
-
-  Started started = handler.start(platform, action, request, file);
-  if (!started) {
-    const std::wstring program = handler.program.empty() ? name : std::wstring(handler.program);
-    platform.ShowBox(LaunchFailureText(program, started.failure().text), BoxIcon::Error);
+  if (ask) {
+    return RunElevated(platform,
+                       std::wstring(action.switchText) + L" " +
+                           QuotePath(platform.UniversalPath(std::get<Ready>(checked).file)),
+                       request.name,
+                       WithName(L"", request.name,
+                                L" was not " + std::wstring(action.done) +
+                                    L": administrator rights were not given."));
+  }
+  const Ended ended = Perform(platform, action, request, std::get<Ready>(checked), token, true);
+  if (ended.box) {
+    platform.ShowBox(ended.report.text, BoxIcon::Error);
     return {false, 1};
   }
-  // The balloon loads while the work goes on, so the result shows as soon as it ends.
-  platform.PrepareBalloon();
-  const ToolRun run = (*started)->Wait(kToolTimeoutMs);
-  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) (*started)->Stop();
-  const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
-  const std::wstring systemText =
-      success || run.end == ToolRun::End::TimedOut
-          ? std::wstring()
-          : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
-  Report report = Describe(handler, action, name, run, systemText);
-  // The tool's own words stop at "could not be loaded" or "not found"; the reason says more.
-  if (handler.kind == Handler::Kind::Tool && resolved && run.end == ToolRun::End::Exited &&
-      (run.exitCode == 3 || run.exitCode == 4)) {
-    if (const auto cause = Diagnose(platform, action, file, false)) {
-      report.text = ExplainCause(*cause, name);
-      // The copy runs as an administrator, who may not reach a share the user reaches.
-      if (cause->kind == diagnosis::Cause::Kind::Unreadable && platform.IsRelaunchedCopy()) {
-        report.text =
-            WithName(L"The administrator account cannot reach ", name, L": " + cause->detail);
+  return Tell(platform, ended.report, ended.status);
+}
+
+Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> paths,
+                     Platform& platform) {
+  if (paths.size() == 1) {
+    return Run(std::wstring(action.switchText) + L" " + QuotePath(paths.front()), platform);
+  }
+  const Token token = platform.TokenKind();
+  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  // Failures in the given order; the first one's status is the run's.
+  std::vector<Ended> failures;
+  std::vector<std::pair<RegistrationRequest, Ready>> work;
+  for (const auto& path : paths) {
+    const Command command =
+        ParseCommandLine(std::wstring(action.switchText) + L" " + QuotePath(path));
+    const auto* registration = std::get_if<Registration>(&command);
+    if (!registration) {
+      failures.push_back(Unusable(path));
+      continue;
+    }
+    auto checked = Check(platform, action, registration->request, ask);
+    if (auto* refused = std::get_if<Ended>(&checked)) {
+      failures.push_back(std::move(*refused));
+    } else {
+      work.emplace_back(registration->request, std::move(std::get<Ready>(checked)));
+    }
+  }
+  Outcome outcome;
+  std::size_t succeeded = 0;
+  std::wstring lastName;
+  if (ask && !work.empty()) {
+    // One prompt for all that remain; the copy tells their outcomes.
+    std::vector<std::wstring> files;
+    for (const auto& item : work) files.push_back(platform.UniversalPath(item.second.file));
+    std::wstring arguments = SelectionSwitch(action) + L" " + ListText(files);
+    std::optional<std::wstring> listFile;
+    if (arguments.size() > kListLineRoom) {
+      auto saved = platform.SaveList(ListText(files));
+      if (!saved) {
+        platform.ShowBox(
+            L"The list of files for Pellory with administrator rights could not be "
+            L"written, so nothing was run: " +
+                saved.failure().text,
+            BoxIcon::Error);
+        return {false, 1};
+      }
+      listFile = *saved;
+      arguments = SelectionSwitch(action) + L" @" + QuotePath(*listFile);
+    }
+    outcome =
+        RunElevated(platform, arguments, FilesText(files.size()),
+                    FilesText(files.size()) + (files.size() == 1 ? L" was not " : L" were not ") +
+                        std::wstring(action.done) + L": administrator rights were not given.");
+    if (listFile) platform.RemoveList(*listFile);
+  } else {
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const auto& [request, ready] = work[i];
+      Ended ended = Perform(platform, action, request, ready, token, i + 1 == work.size());
+      if (ended.status == 0 && !ended.box) {
+        ++succeeded;
+        lastName = request.name;
+      } else {
+        failures.push_back(std::move(ended));
       }
     }
   }
-  // A standard user learns why; the words of the failure give way to it, for the balloon's room.
-  if (token == Token::Standard && DeniedAccess(handler, run)) {
-    report.text = WithName(L"", name,
-                           L" was not " + std::wstring(action.done) +
-                               L" for all users: that needs administrator rights.");
+  if (!failures.empty() && outcome.exitStatus == 0) outcome.exitStatus = failures.front().status;
+  // One balloon for the successes, one for each failure while the first column holds them, and
+  // one that counts the rest.
+  if (succeeded == 1) {
+    outcome.balloonShown |= TellOne(platform, {BalloonMessage(action, lastName)});
+  } else if (succeeded > 1) {
+    outcome.balloonShown |= TellOne(
+        platform, {FilesText(succeeded) + L" have been " + std::wstring(action.done) + L"."});
   }
-  return Tell(platform, report, StatusOf(run));
+  const std::size_t room = std::max<std::size_t>(platform.BalloonRoom(), 2) - (succeeded ? 1 : 0);
+  const std::size_t shown = failures.size() <= room ? failures.size() : room - 1;
+  for (std::size_t i = 0; i < shown; ++i)
+    outcome.balloonShown |= TellOne(platform, failures[i].report);
+  if (shown < failures.size()) {
+    const std::size_t rest = failures.size() - shown;
+    outcome.balloonShown |=
+        TellOne(platform, {std::to_wstring(rest) +
+                               (rest == 1 ? L" more file was not " : L" more files were not ") +
+                               std::wstring(action.done) + L".",
+                           balloon::IconRole::Error});
+  }
+  return outcome;
 }
 
 }  // namespace modMain

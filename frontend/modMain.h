@@ -80,6 +80,25 @@ struct TypeLibraryWork {
 // Only the line the first process writes; anything else is no work of the second process.
 std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw);
 
+// A selection of files for one action, as the drop target takes it from File Explorer and as
+// Pellory hands it to its copy with administrator rights: "/selection-register" and the list, or
+// "@" and the file that holds the list when the line would grow too long.
+struct Selection {
+  const CommandAction* action = nullptr;
+  std::vector<std::wstring> files;
+  std::wstring listFile;
+};
+std::wstring SelectionSwitch(const CommandAction& action);
+// The list as it travels: each full path quoted, one blank between.
+std::wstring ListText(std::span<const std::wstring> files);
+// Only lists of full paths, each quoted, holding no quote, not ending in a separator, one blank
+// between; anything else is no list.
+std::optional<std::vector<std::wstring>> ListOf(std::wstring_view text);
+std::optional<Selection> SelectionOf(std::wstring_view raw);
+// A longer list goes to the copy in a file; the copy reads no longer file.
+inline constexpr std::size_t kListLineRoom = 8000;
+inline constexpr std::size_t kListFileRoom = 1u << 24;
+
 // The argument text after the program's own name, as the platform's Command$ gives it.
 std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
 
@@ -196,6 +215,13 @@ class Platform {
   virtual win32::Status ShowBalloon(const balloon::BalloonSpec& spec) = 0;
   // The files as the system's loader finds them, to tell why one cannot be registered.
   virtual diagnosis::System& Loader() = 0;
+  // How many balloons stand in one column of the stack.
+  virtual std::size_t BalloonRoom() = 0;
+  // A list too long for a command line, in a file only the user and administrators can write:
+  // its full path; then read by the copy, and removed by the first Pellory after the copy ends.
+  virtual win32::Result<std::wstring> SaveList(const std::wstring& text) = 0;
+  virtual win32::Result<std::wstring> LoadList(const std::wstring& fullPath) = 0;
+  virtual void RemoveList(const std::wstring& fullPath) = 0;
 
  protected:
   ~Platform() = default;
@@ -240,5 +266,10 @@ struct Outcome {
 };
 // The start-up procedure: all that a run of Pellory does with its command line.
 Outcome Run(std::wstring_view rawCommandLine, Platform& platform);
+// Several files in one run: each checked first, then one prompt for all that remain, the work one
+// file after another in the given order, then one balloon for the successes and one for each
+// failure, as many as one column holds. One file runs as its command line would.
+Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> paths,
+                     Platform& platform);
 
 }  // namespace modMain

@@ -129,11 +129,26 @@ FunctionEnd
   !insertmacro REMOVE_LEFT "${TYPE}\shell\Unregister"
 !macroend
 
+; The verbs' drop targets, Pellory started by COM for a whole selection: one class a verb.
+!define REGISTER_CLASS "{D5DCB7E5-E10E-4255-BEF6-D9E38743244F}"
+!define UNREGISTER_CLASS "{CDA53A79-4AE9-46B4-A89A-D3F142BB5D55}"
+
 !macro VERBS TYPE
   WriteRegStr HKCR "${TYPE}\shell\Register\command" "" '${COMMAND} /register "%1"'
   WriteRegStr HKCR "${TYPE}\shell\Register" "HasLUAShield" ""
   WriteRegStr HKCR "${TYPE}\shell\Unregister\command" "" '${COMMAND} /unregister "%1"'
   WriteRegStr HKCR "${TYPE}\shell\Unregister" "HasLUAShield" ""
+  ; No count of selected files hides the verbs.
+  WriteRegStr HKCR "${TYPE}\shell\Register" "MultiSelectModel" "Player"
+  WriteRegStr HKCR "${TYPE}\shell\Register\DropTarget" "Clsid" "${REGISTER_CLASS}"
+  WriteRegStr HKCR "${TYPE}\shell\Unregister" "MultiSelectModel" "Player"
+  WriteRegStr HKCR "${TYPE}\shell\Unregister\DropTarget" "Clsid" "${UNREGISTER_CLASS}"
+!macroend
+
+; Before Brannock, so that its twenty keys are as it knows them.
+!macro REMOVE_DROP_TARGETS TYPE
+  DeleteRegKey HKCR "${TYPE}\shell\Register\DropTarget"
+  DeleteRegKey HKCR "${TYPE}\shell\Unregister\DropTarget"
 !macroend
 
 Section "${PRODUCT}" SecMain
@@ -164,12 +179,15 @@ Section "${PRODUCT}" SecMain
   File "/oname=Brannock.exe" "${BRANNOCK_EXE}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  ; Exactly the keys Brannock removes: nothing else is written under the classes root.
+  ; The keys Brannock removes, and the drop targets and their classes, which the uninstaller
+  ; removes before it runs Brannock.
   !insertmacro VERBS ocxfile
   !insertmacro VERBS exefile
   !insertmacro VERBS tlbfile
   !insertmacro VERBS dllfile
   WriteRegStr HKCR "Applications\Pellory.exe\shell\open\command" "" '${COMMAND} /register "%1"'
+  WriteRegStr HKCR "CLSID\${REGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
+  WriteRegStr HKCR "CLSID\${UNREGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
 
   SectionGetSize ${SecMain} $1
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -186,6 +204,12 @@ SectionEnd
 
 Section "Uninstall"
   SetRegView ${VIEW}
+  !insertmacro REMOVE_DROP_TARGETS ocxfile
+  !insertmacro REMOVE_DROP_TARGETS exefile
+  !insertmacro REMOVE_DROP_TARGETS tlbfile
+  !insertmacro REMOVE_DROP_TARGETS dllfile
+  DeleteRegKey HKCR "CLSID\${REGISTER_CLASS}"
+  DeleteRegKey HKCR "CLSID\${UNREGISTER_CLASS}"
   ; Brannock takes the verbs and the Applications entry out; it must be done before its own file
   ; goes.
   ExecWait '"$INSTDIR\Brannock.exe"'

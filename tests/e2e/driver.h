@@ -99,6 +99,17 @@ inline Process Start(const std::wstring& file, const std::wstring& args = {},
   return Process();
 }
 
+// The limited token that user account control gives an administrator's programs: Wine's own is
+// full, and its linked token that one.
+inline win32::unique_handle_k LimitedToken() {
+  win32::unique_handle_k own;
+  EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = sizeof(linked);
+  EXPECT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
+  return win32::unique_handle_k(linked.LinkedToken);
+}
+
 // Exit code once the process has ended, or nothing if it still runs after timeoutMs.
 inline std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 10000) {
   DWORD code = 0;

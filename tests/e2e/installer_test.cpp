@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "driver.h"
+#include "frontend/dropTarget.h"
 #include "win32/system.h"
 
 namespace {
@@ -29,6 +30,11 @@ const std::pair<std::wstring, std::wstring> kVerbs[] = {
     {L"tlbfile\\shell\\Register", L"/register"}, {L"tlbfile\\shell\\Unregister", L"/unregister"},
     {L"dllfile\\shell\\Register", L"/register"}, {L"dllfile\\shell\\Unregister", L"/unregister"}};
 
+// The class of the drop target of the verb of ACTION.
+std::wstring ClassOf(const std::wstring& action) {
+  return action == L"/register" ? dropTarget::kRegisterClass : dropTarget::kUnregisterClass;
+}
+
 // The verbs and the application's entry start FOLDER's Pellory; a right-click on "Register" of
 // a DLL, as the file manager runs it, registers it.
 void ExpectWorkingVerbs(const std::wstring& folder) {
@@ -38,7 +44,13 @@ void ExpectWorkingVerbs(const std::wstring& folder) {
     for (const REGSAM view : {0, KEY_WOW64_64KEY})
       EXPECT_EQ(ValueOf(key + L"\\command", nullptr, view), command + action + L" \"%1\"");
     EXPECT_EQ(ValueOf(key, L"HasLUAShield"), L"") << "no shield on " << Narrow(key);
+    // A whole selection goes to the verb's drop target, whatever its size.
+    EXPECT_EQ(ValueOf(key, L"MultiSelectModel"), L"Player") << Narrow(key);
+    EXPECT_EQ(ValueOf(key + L"\\DropTarget", L"Clsid"), ClassOf(action)) << Narrow(key);
   }
+  for (const auto* action : {L"/register", L"/unregister"})
+    EXPECT_EQ(ValueOf(L"CLSID\\" + ClassOf(action) + L"\\LocalServer32"),
+              L"\"" + folder + L"\\Pellory.exe\"");
   EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"), command + L"/register \"%1\"");
   // The command, checked above, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"verb"), L"clicked server.dll");
@@ -52,6 +64,7 @@ void ExpectOnlyItsKeysGone() {
   for (const auto& [key, action] : kVerbs) {
     EXPECT_FALSE(KeyExists(key)) << Narrow(key);
     EXPECT_FALSE(ValueOf(key + L"\\command", nullptr, KEY_WOW64_64KEY)) << Narrow(key);
+    EXPECT_FALSE(KeyExists(L"CLSID\\" + ClassOf(action))) << Narrow(ClassOf(action));
   }
   EXPECT_FALSE(KeyExists(kApplication));
   EXPECT_EQ(ValueOf(L"dllfile\\shell\\Keep\\command"), L"keep.exe \"%1\"");

@@ -47,17 +47,6 @@ bool Matches(const std::wstring& pattern, const std::wstring& text) {
   return text == pattern;
 }
 
-// The limited token that user account control gives an administrator's programs: Wine's own is
-// full, and its linked token that one.
-win32::unique_handle_k LimitedToken() {
-  win32::unique_handle_k own;
-  EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put()));
-  TOKEN_LINKED_TOKEN linked{};
-  DWORD size = sizeof(linked);
-  EXPECT_TRUE(GetTokenInformation(own.get(), TokenLinkedToken, &linked, size, &size));
-  return win32::unique_handle_k(linked.LinkedToken);
-}
-
 // Changes a copied program file as another build would have it: ARM64's machine, or a .NET
 // header (pointing at the import table, which only its presence matters for).
 void Patch(const std::wstring& file, const std::wstring& how) {

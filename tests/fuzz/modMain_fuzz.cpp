@@ -73,6 +73,29 @@ void CheckRegistration(const std::wstring& line, const Registration& registratio
   CHECK(outcome.balloonShown && outcome.exitStatus == 0);
 }
 
+// A selection's line holds only full paths, quoted whole, and is exactly what Pellory writes for
+// them: nothing of it is lost or added on its way to the copy. Without rights, the copy is asked
+// for once, with no more files than the line holds.
+void CheckSelection(const std::wstring& line, const Selection& selection) {
+  const std::wstring head = SelectionSwitch(*selection.action) + L" ";
+  if (!selection.listFile.empty()) {
+    CHECK(selection.files.empty() && line == head + L"@" + QuotePath(selection.listFile));
+    return;
+  }
+  for (const auto& file : selection.files) {
+    CHECK(file.size() > 2 && file.find(L'"') == std::wstring::npos && !file.ends_with(L'\\') &&
+          !file.ends_with(L'/'));
+  }
+  CHECK(line == head + ListText(selection.files));
+  FakePlatform limited(L"limited");
+  Run(line, limited);
+  std::size_t prompts = 0;
+  for (auto at = limited.calls.find(L"elevate "); at != std::wstring::npos;
+       at = limited.calls.find(L"elevate ", at + 1))
+    ++prompts;
+  CHECK(prompts <= 1);
+}
+
 // One command line: a refused one launches nothing, asks for no rights and shows one box; an
 // accepted one keeps its path whole on every way it travels. Which lines are refused, and why,
 // is the unit table's.
@@ -88,6 +111,7 @@ void Check(const std::wstring& line) {
     CHECK(line.starts_with(work->unregister ? L"/typelib-unregister " : L"/typelib-register ") &&
           work->fullPath.find(L'"') == std::wstring::npos);
   }
+  if (const auto selection = SelectionOf(line)) return CheckSelection(line, *selection);
   const Command command = ParseCommandLine(line);
   if (const auto* registration = std::get_if<Registration>(&command))
     return CheckRegistration(line, *registration);

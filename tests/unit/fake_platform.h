@@ -5,7 +5,10 @@
 // missing (the file is not there), insystem (it is in the system folder C:\sys too), notpe, arm64,
 // noentry (what the file is, as the loader reads it), mapped (the current folder is on drive Z:,
 // mapped to
-// \\srv\share), declined, noelevate, nofull, noballoon; shape tells the balloon's shape as well.
+// \\srv\share), declined, noelevate, nofull, noballoon, room=N (balloons in a column, 10 if not
+// given), nolist (no list file can be written or read); shape tells the balloon's shape as well.
+// In a selection a file's name tells its own fate: fail* fails (exit 5), gone* is not there,
+// plain* is a program that does not register itself.
 #pragma once
 
 #include <memory>
@@ -37,7 +40,9 @@ class FakePlatform final : public modMain::Platform {
     return path.size() > 2 && path[1] == L':' && path[2] == L'\\' ? path
                                                                   : CurrentFolder() + L"\\" + path;
   }
-  bool FileExists(const std::wstring&) override { return !Has(L"missing"); }
+  bool FileExists(const std::wstring& path) override {
+    return !Has(L"missing") && path.find(L"\\gone") == npos;
+  }
   std::wstring UniversalPath(const std::wstring& fullPath) override {
     return fullPath.starts_with(L"Z:") ? L"\\\\srv\\share" + fullPath.substr(2) : fullPath;
   }
@@ -51,7 +56,7 @@ class FakePlatform final : public modMain::Platform {
   modMain::ServerCheck CheckServer(const std::wstring& fullPath) override {
     Call(L"check " + fullPath);
     if (Has(L"unreadable")) return win32::Failure{5, L"Access denied."};
-    return !Has(L"notself");
+    return !Has(L"notself") && fullPath.find(L"\\plain") == npos;
   }
   modMain::Started StartProgram(const std::wstring& fullPath,
                                 const std::wstring& commandLine) override {
@@ -86,7 +91,8 @@ class FakePlatform final : public modMain::Platform {
   struct Files final : diagnosis::System {
     explicit Files(FakePlatform& owner) : p(owner) {}
     diagnosis::Opened Open(const std::wstring& path) override {
-      if (p.Has(L"missing") || (path.starts_with(L"C:\\sys\\") && !p.Has(L"insystem")))
+      if (p.Has(L"missing") || path.find(L"\\gone") != npos ||
+          (path.starts_with(L"C:\\sys\\") && !p.Has(L"insystem")))
         return diagnosis::NotThere{};
       if (p.Has(L"notpe")) return programFile::Problem::NotProgramFile;
       if (p.Has(L"unreachable")) return win32::Failure{53, L"The network path was not found."};
@@ -105,6 +111,18 @@ class FakePlatform final : public modMain::Platform {
     FakePlatform& p;
   } files{*this};
   diagnosis::System& Loader() override { return files; }
+  std::size_t BalloonRoom() override { return Value(L"room") ? Value(L"room") : 10; }
+  win32::Result<std::wstring> SaveList(const std::wstring& text) override {
+    Call(L"save list of " + std::to_wstring(text.size()));
+    if (Has(L"nolist")) return win32::Failure{5, L"Access denied."};
+    return std::wstring(L"C:\\t\\list");
+  }
+  win32::Result<std::wstring> LoadList(const std::wstring& path) override {
+    Call(L"load " + path);
+    if (Has(L"nolist")) return win32::Failure{5, L"Access denied."};
+    return std::wstring(LR"("C:\a.dll" "C:\fail.dll")");
+  }
+  void RemoveList(const std::wstring& path) override { Call(L"remove " + path); }
 
   std::wstring calls;              // " | " between
   std::vector<std::wstring> told;  // balloons as "ICON TEXT", boxes as "box ICON TEXT"
@@ -116,21 +134,26 @@ class FakePlatform final : public modMain::Platform {
 
   // A program whose run ends as the setup says; waits and stops go into CALLS.
   struct Child final : modMain::Child {
-    explicit Child(FakePlatform& owner) : p(owner) {}
+    Child(FakePlatform& owner, bool failing) : p(owner), fails(failing) {}
     modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
       p.Call(L"wait " + std::to_wstring(timeoutMs));
       using enum modMain::ToolRun::End;
       const auto lost = p.Value(L"lost");
-      return {p.Has(L"timeout") ? TimedOut : lost ? Failed : Exited, p.Value(L"exit"), lost};
+      return {p.Has(L"timeout") ? TimedOut
+              : lost            ? Failed
+                                : Exited,
+              fails ? 5 : p.Value(L"exit"), lost};
     }
     void Stop() override { p.Call(L"stop"); }
     FakePlatform& p;
+    bool fails;
   };
 
   modMain::Started Start(const std::wstring& call, bool fails, win32::Failure why = {2, L"gone"}) {
     Call(call);
     if (fails) return why;
-    return std::unique_ptr<modMain::Child>(std::make_unique<Child>(*this));
+    return std::unique_ptr<modMain::Child>(
+        std::make_unique<Child>(*this, call.find(L"\\fail") != npos));
   }
 
   std::wstring setup_;
