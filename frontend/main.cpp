@@ -19,6 +19,7 @@
 #include "balloon/modBalloon.h"
 #include "frontend/comFiles.h"
 #include "frontend/loaderFiles.h"
+#include "frontend/marks.h"
 #include "frontend/paths.h"
 #include "frontend/modMain.h"
 #include "win32/system.h"
@@ -79,6 +80,7 @@ class ChildProcess final : public modMain::Child {
     const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
     const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
                                       : WaitForSingleObject(process_.get(), timeout);
+    marks::Note(L"waited");
     if (woke == WAIT_TIMEOUT) return {End::TimedOut};
     DWORD code = 0;
     if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
@@ -193,8 +195,11 @@ class Win32Platform final : public modMain::Platform {
 
   void PrepareBalloon() override {
     // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
+    marks::Note(L"prepare");
     if (!WindowSystem()) return;
+    marks::Note(L"windowsystem");
     if (auto tip = frmTip::Load()) prepared_ = std::move(*tip);
+    marks::Note(L"prepared");
   }
 
   modMain::ScreenTwips Screen() override {
@@ -206,6 +211,7 @@ class Win32Platform final : public modMain::Platform {
 
   modMain::Token TokenKind() override {
     using modMain::Token;
+    marks::Note(L"token");
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Token::Full;
     const win32::unique_handle_k token(raw);
@@ -292,7 +298,9 @@ class Win32Platform final : public modMain::Platform {
     auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
     if (!tip) return tip.failure();
     if (auto failed = (*tip)->SetBalloon(spec)) return failed;
-    return frmTip::Show(std::move(*tip));
+    auto shown = frmTip::Show(std::move(*tip));
+    marks::Note(L"shown");
+    return shown;
   }
 
   diagnosis::System& Loader() override { return loader_; }
@@ -306,11 +314,13 @@ class Win32Platform final : public modMain::Platform {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION pi{};
+    marks::Note(L"createprocess");
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
       const DWORD error = GetLastError();
       return NotStarted(error, program + L": " + comFiles::Explain(error));
     }
+    marks::Note(L"started");
     CloseHandle(pi.hThread);
     return Adopt(pi.hProcess);
   }
@@ -350,6 +360,7 @@ int Stopped(const std::wstring& why) {
 PfnDliHook __pfnDliNotifyHook2 = LoadDelayed;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  marks::Begin();
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
   const std::wstring_view arguments = modMain::ArgumentsOf(GetCommandLineW());
@@ -369,6 +380,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();
     }
+    marks::Write();
     return outcome.exitStatus;
   } catch (const std::exception& e) {
     const std::string what = e.what();
