@@ -311,15 +311,15 @@ int wmain(int argc, wchar_t** argv) {
   builds[0].path = pellory;
   for (int i = 2; i < argc; ++i) builds[static_cast<size_t>(i - 1)].path = argv[i];
 
-  std::vector<double> tool, toolEntry, series, seriesEntry, window, rich, ratio, floorRatio,
-      brannockMs, regMs;
+  std::vector<double> tool, toolEntry, series, seriesEntry, window, rich, beside, besideEntry,
+      ratio, floorRatio, besideRatio, brannockMs, regMs;
   Footprint plainUse;
   const auto keys = ListedKeys();
   DeleteFileW(note.c_str());  // left by a run that stopped halfway
   for (int round = -kWarmUp; round < runs; ++round) {
     const bool counted = round >= 0;
     HWND shown = nullptr;
-    double t = 0, te = 0, l = 0, le = 0, w = 0, wr = 0;
+    double t = 0, te = 0, l = 0, le = 0, w = 0, wr = 0, wb = 0, wbe = 0;
     {
       Sleep(kSettleMs);
       const Child c(regsvr32, L"/s " + quoted);
@@ -349,7 +349,18 @@ int wmain(int argc, wchar_t** argv) {
       PostMessageW(shown, WM_CLOSE, 0, 0);
       c.WaitExit();
     }
-    for (auto& build : builds) {
+    {
+      Sleep(kSettleMs);
+      const Child c(plain, L"tool /s " + quoted);
+      wb = c.WaitVisible(shown);
+      wbe = EntryMs(note, c.StartMs());
+      Sleep(200);
+      PostMessageW(shown, WM_CLOSE, 0, 0);
+      c.WaitExit();
+    }
+    // In turn first, so that no build always follows the same program.
+    for (size_t turn = 0; turn < builds.size(); ++turn) {
+      auto& build = builds[(turn + static_cast<size_t>(round + kWarmUp)) % builds.size()];
       Sleep(kSettleMs);
       const Child c(build.path, L"/register " + quoted);
       const double p = c.WaitVisible(shown);
@@ -393,6 +404,9 @@ int wmain(int argc, wchar_t** argv) {
     seriesEntry.push_back(le);
     window.push_back(w);
     rich.push_back(wr);
+    beside.push_back(wb);
+    besideEntry.push_back(wbe);
+    besideRatio.push_back(wb / l);
     ratio.push_back(builds[0].balloon.back() / t);
     floorRatio.push_back(builds[0].balloon.back() / l);
     brannockMs.push_back(b);
@@ -421,6 +435,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   PrintRow("plain window: start to visible", window);
   PrintRow("plain window with rich text: start to visible", rich);
+  PrintRow("the same, regsvr32 /s first: to entry point", besideEntry);
+  PrintRow("the same, regsvr32 /s first: entry to visible", since(beside, besideEntry));
+  PrintRow("the same, regsvr32 /s first: start to visible", beside);
   const Stats t = Summarize(tool), l = Summarize(series), p = Summarize(builds[0].balloon);
   const Stats r = Summarize(ratio), f = Summarize(floorRatio);
   std::printf("\nPellory's balloon / the series floor, of the medians: %.2f\n",
@@ -428,9 +445,22 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", f.median, f.p25, f.p75);
   for (const auto& build : builds) {
     if (&build == &builds[0]) continue;
-    std::printf("  %ls: %.2f of the medians\n", build.path.c_str(),
-                Summarize(build.balloon).median / l.median);
+    std::vector<double> paired;
+    for (size_t i = 0; i < build.balloon.size(); ++i) {
+      paired.push_back(build.balloon[i] / builds[0].balloon[i]);
+    }
+    const Stats s = Summarize(paired);
+    std::printf(
+        "  %ls: %.2f of the medians; against Pellory run by run: median %.2f, p25 %.2f, "
+        "p75 %.2f\n",
+        build.path.c_str(), Summarize(build.balloon).median / l.median, s.median, s.p25, s.p75);
   }
+  const Stats b = Summarize(beside), br = Summarize(besideRatio);
+  std::printf("rich-text window after regsvr32 / the series floor, of the medians: %.2f\n",
+              b.median / l.median);
+  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", br.median, br.p25, br.p75);
+  std::printf("Pellory's balloon / rich-text window after regsvr32, of the medians: %.2f\n",
+              p.median / b.median);
   std::printf("series floor / regsvr32 alone, of the medians: %.2f\n", l.median / t.median);
   std::printf("Pellory's balloon / regsvr32 alone, of the medians: %.2f\n", p.median / t.median);
   std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", r.median, r.p25, r.p75);
