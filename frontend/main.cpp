@@ -307,6 +307,7 @@ class Win32Platform final : public modMain::Platform {
     auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
     if (!tip) return tip.failure();
     if (auto failed = (*tip)->SetBalloon(spec)) return failed;
+    marks::Note(L"set");
     auto shown = frmTip::Show(std::move(*tip));
     marks::Note(L"shown");
     return shown;
