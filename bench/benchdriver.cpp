@@ -1,8 +1,10 @@
-// Times Pellory beside the two floors it cannot beat (regsvr32 alone, a minimal program showing
-// a plain window), both runs of regsvr32 split where the server's DllRegisterServer is entered,
-// reads Pellory's working set and handles while its balloon is shown, and times Brannock's
-// twenty deletions beside twenty runs of reg.exe.
-// Usage: benchdriver [RUNS]; the programs are taken from the driver's own folder.
+// Times Pellory beside the floors it cannot beat (regsvr32 alone; regsvr32 started by a launcher
+// that does nothing else, the series floor; a minimal program showing a plain window), every run
+// of regsvr32 split where the server's DllRegisterServer is entered, with the timing marks
+// Pellory writes (PELLORY_MARKS); reads Pellory's working set and handles while its balloon is
+// shown, and times Brannock's twenty deletions beside twenty runs of reg.exe.
+// Usage: benchdriver [RUNS [OTHER.exe...]]; the programs are taken from the driver's own folder.
+// Each OTHER (another build of Pellory) is timed as Pellory is, in the same rounds.
 #include <windows.h>
 #include <psapi.h>
 
@@ -10,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -218,6 +221,30 @@ void PrintRow(const char* label, const std::vector<double>& ms) {
   std::printf("%-46s %7.1f %7.1f %7.1f %7.1f %7.1f\n", label, s.median, s.p25, s.p75, s.min, s.max);
 }
 
+// The marks Pellory wrote to FILE, in the order noted, as milliseconds from START; the file goes.
+std::vector<std::pair<std::string, double>> ReadMarks(const std::wstring& file, double start) {
+  std::vector<std::pair<std::string, double>> found;
+  FILE* in = _wfopen(file.c_str(), L"rb");
+  if (!in) return found;
+  char name[64];
+  long long counter = 0;
+  while (std::fscanf(in, "%63s %lld", name, &counter) == 2) {
+    found.emplace_back(name, CounterMs(counter) - start);
+  }
+  std::fclose(in);
+  DeleteFileW(file.c_str());
+  return found;
+}
+
+// One build of Pellory, timed run by run.
+struct PelloryRuns {
+  std::wstring path;
+  std::vector<double> entry, balloon;
+  std::vector<std::string> markOrder;
+  std::map<std::string, std::vector<double>> marks;
+  Footprint use;
+};
+
 // Brannock's list, below the classes root.
 std::vector<std::wstring> ListedKeys() {
   std::vector<std::wstring> keys;
@@ -278,20 +305,32 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring server = bin + L"\\entryserver.dll", note = server + L".entry";
   const std::wstring quoted = L"\"" + server + L"\"";
 
-  std::vector<double> tool, toolEntry, window, rich, balloon, pelloryEntry, ratio, brannockMs,
-      regMs;
-  Footprint pelloryUse, plainUse;
+  const std::wstring launcher = bin + L"\\launcher.exe", marksFile = bin + L"\\pellory.marks";
+  SetEnvironmentVariableW(L"PELLORY_MARKS", marksFile.c_str());
+  std::vector<PelloryRuns> builds(static_cast<size_t>(std::max(1, argc - 1)));
+  builds[0].path = pellory;
+  for (int i = 2; i < argc; ++i) builds[static_cast<size_t>(i - 1)].path = argv[i];
+
+  std::vector<double> tool, toolEntry, series, seriesEntry, window, rich, beside, besideEntry,
+      ratio, floorRatio, besideRatio, brannockMs, regMs;
+  Footprint plainUse;
   const auto keys = ListedKeys();
   DeleteFileW(note.c_str());  // left by a run that stopped halfway
   for (int round = -kWarmUp; round < runs; ++round) {
     const bool counted = round >= 0;
     HWND shown = nullptr;
-    double t = 0, te = 0, w = 0, wr = 0, p = 0, pe = 0;
+    double t = 0, te = 0, l = 0, le = 0, w = 0, wr = 0, wb = 0, wbe = 0;
     {
       Sleep(kSettleMs);
       const Child c(regsvr32, L"/s " + quoted);
       t = c.WaitExit();
       te = EntryMs(note, c.StartMs());
+    }
+    {
+      Sleep(kSettleMs);
+      const Child c(launcher, L"/s " + quoted);
+      l = c.WaitExit();
+      le = EntryMs(note, c.StartMs());
     }
     {
       Sleep(kSettleMs);
@@ -312,15 +351,34 @@ int wmain(int argc, wchar_t** argv) {
     }
     {
       Sleep(kSettleMs);
-      const Child c(pellory, L"/register " + quoted);
-      p = c.WaitVisible(shown);
-      pe = EntryMs(note, c.StartMs());
+      const Child c(plain, L"tool /s " + quoted);
+      wb = c.WaitVisible(shown);
+      wbe = EntryMs(note, c.StartMs());
       Sleep(200);
-      if (counted) pelloryUse = Larger(pelloryUse, Measure(c.Handle()));
+      PostMessageW(shown, WM_CLOSE, 0, 0);
+      c.WaitExit();
+    }
+    // In turn first, so that no build always follows the same program.
+    for (size_t turn = 0; turn < builds.size(); ++turn) {
+      auto& build = builds[(turn + static_cast<size_t>(round + kWarmUp)) % builds.size()];
+      Sleep(kSettleMs);
+      const Child c(build.path, L"/register " + quoted);
+      const double p = c.WaitVisible(shown);
+      const double pe = EntryMs(note, c.StartMs());
+      Sleep(200);
+      if (counted) build.use = Larger(build.use, Measure(c.Handle()));
       // A click on the form closes the balloon at once.
       PostMessageW(shown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
       PostMessageW(shown, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
       c.WaitExit();
+      const auto marks = ReadMarks(marksFile, c.StartMs());
+      if (!counted) continue;
+      build.entry.push_back(pe);
+      build.balloon.push_back(p);
+      for (const auto& [name, ms] : marks) {
+        if (!build.marks.count(name)) build.markOrder.push_back(name);
+        build.marks[name].push_back(ms);
+      }
     }
 
     CreateKeys(keys);
@@ -342,11 +400,15 @@ int wmain(int argc, wchar_t** argv) {
     if (!counted) continue;
     tool.push_back(t);
     toolEntry.push_back(te);
+    series.push_back(l);
+    seriesEntry.push_back(le);
     window.push_back(w);
     rich.push_back(wr);
-    balloon.push_back(p);
-    pelloryEntry.push_back(pe);
-    ratio.push_back(p / t);
+    beside.push_back(wb);
+    besideEntry.push_back(wbe);
+    besideRatio.push_back(wb / l);
+    ratio.push_back(builds[0].balloon.back() / t);
+    floorRatio.push_back(builds[0].balloon.back() / l);
     brannockMs.push_back(b);
     regMs.push_back(r);
   }
@@ -362,13 +424,45 @@ int wmain(int argc, wchar_t** argv) {
   PrintRow("regsvr32 /s: start to entry point", toolEntry);
   PrintRow("regsvr32 /s: entry point to exit", since(tool, toolEntry));
   PrintRow("regsvr32 /s: start to exit", tool);
-  PrintRow("Pellory /register: start to entry point", pelloryEntry);
-  PrintRow("Pellory /register: entry point to balloon", since(balloon, pelloryEntry));
-  PrintRow("Pellory /register: start to balloon", balloon);
+  PrintRow("launcher, regsvr32 /s: start to entry point", seriesEntry);
+  PrintRow("launcher, regsvr32 /s: entry point to exit", since(series, seriesEntry));
+  PrintRow("launcher, regsvr32 /s: start to exit", series);
+  for (const auto& build : builds) {
+    if (&build != &builds[0]) std::printf("%ls:\n", build.path.c_str());
+    PrintRow("Pellory /register: start to entry point", build.entry);
+    PrintRow("Pellory /register: entry point to balloon", since(build.balloon, build.entry));
+    PrintRow("Pellory /register: start to balloon", build.balloon);
+  }
   PrintRow("plain window: start to visible", window);
   PrintRow("plain window with rich text: start to visible", rich);
-  const Stats t = Summarize(tool), p = Summarize(balloon), r = Summarize(ratio);
-  std::printf("\nPellory's balloon / regsvr32 alone, of the medians: %.2f\n", p.median / t.median);
+  PrintRow("the same, regsvr32 /s first: to entry point", besideEntry);
+  PrintRow("the same, regsvr32 /s first: entry to visible", since(beside, besideEntry));
+  PrintRow("the same, regsvr32 /s first: start to visible", beside);
+  const Stats t = Summarize(tool), l = Summarize(series), p = Summarize(builds[0].balloon);
+  const Stats r = Summarize(ratio), f = Summarize(floorRatio);
+  std::printf("\nPellory's balloon / the series floor, of the medians: %.2f\n",
+              p.median / l.median);
+  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", f.median, f.p25, f.p75);
+  for (const auto& build : builds) {
+    if (&build == &builds[0]) continue;
+    std::vector<double> paired;
+    for (size_t i = 0; i < build.balloon.size(); ++i) {
+      paired.push_back(build.balloon[i] / builds[0].balloon[i]);
+    }
+    const Stats s = Summarize(paired);
+    std::printf(
+        "  %ls: %.2f of the medians; against Pellory run by run: median %.2f, p25 %.2f, "
+        "p75 %.2f\n",
+        build.path.c_str(), Summarize(build.balloon).median / l.median, s.median, s.p25, s.p75);
+  }
+  const Stats b = Summarize(beside), br = Summarize(besideRatio);
+  std::printf("rich-text window after regsvr32 / the series floor, of the medians: %.2f\n",
+              b.median / l.median);
+  std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", br.median, br.p25, br.p75);
+  std::printf("Pellory's balloon / rich-text window after regsvr32, of the medians: %.2f\n",
+              p.median / b.median);
+  std::printf("series floor / regsvr32 alone, of the medians: %.2f\n", l.median / t.median);
+  std::printf("Pellory's balloon / regsvr32 alone, of the medians: %.2f\n", p.median / t.median);
   std::printf("the same, run by run: median %.2f, p25 %.2f, p75 %.2f\n", r.median, r.p25, r.p75);
   const double floor = Summarize(rich).median;
   std::printf("plain window with rich text / regsvr32 alone, of the medians: %.2f\n",
@@ -376,11 +470,26 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("Pellory's balloon / plain window with rich text, of the medians: %.2f\n\n",
               p.median / floor);
 
+  // Where Pellory's time goes: each mark's median from the start; marks only some runs reach
+  // count those runs alone.
+  for (const auto& build : builds) {
+    if (build.markOrder.empty()) continue;
+    std::printf("Pellory's marks, ms from CreateProcess (median): %ls\n", build.path.c_str());
+    for (const auto& name : build.markOrder) {
+      const auto& v = build.marks.at(name);
+      std::printf("  %-24s %7.1f  (%zu runs)\n", name.c_str(), Summarize(v).median, v.size());
+    }
+    std::printf("\n");
+  }
+
   PrintRow("Brannock: 20 deletions, start to exit", brannockMs);
   PrintRow("reg.exe: 20 runs of reg delete, one by one", regMs);
   std::printf("\nPeak working set and handles while shown (largest of the runs):\n");
-  std::printf("  Pellory with its balloon  %6.1f MB %5lu handles\n", pelloryUse.peakMb,
-              static_cast<unsigned long>(pelloryUse.handles));
+  for (const auto& build : builds) {
+    std::printf("  Pellory with its balloon  %6.1f MB %5lu handles  %ls\n", build.use.peakMb,
+                static_cast<unsigned long>(build.use.handles),
+                &build == &builds[0] ? L"" : build.path.c_str());
+  }
   std::printf("  plain window              %6.1f MB %5lu handles\n", plainUse.peakMb,
               static_cast<unsigned long>(plainUse.handles));
   std::printf("\nSizes: Pellory.exe %.0f KB, Brannock.exe %.0f KB\n", FileKb(pellory),

@@ -2,11 +2,13 @@
 # The benchmark, run by hand: builds the programs and the bench driver, runs the driver under Wine
 # in a prefix of its own and prints its figures with the machine they come from; the 64-bit build,
 # then the 32-bit one where the host runs 32-bit programs.
-# Usage: bench/run.sh [RUNS]   (20 by default; BENCH_BUILD=DIR measures that configured build
-# alone instead)
+# Usage: bench/run.sh [RUNS [OTHER.exe...]]   (20 runs by default; BENCH_BUILD=DIR measures that
+# configured build alone instead; each OTHER, another build of Pellory, is timed beside it in the
+# same rounds)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
+others=("${@:2}")
 . scripts/wine-env.sh
 if [ -n "${BENCH_BUILD:-}" ]; then
   builds=("$BENCH_BUILD")
@@ -31,7 +33,9 @@ for build in "${builds[@]}"; do
   bin=$build/bin
   echo
   echo "== $build"
-  wine "$bin/benchdriver.exe" "$runs"
+  windows_others=()
+  for other in "${others[@]}"; do windows_others+=("$(wine winepath -w "$(realpath "$other")")"); done
+  wine "$bin/benchdriver.exe" "$runs" "${windows_others[@]}"
   # Statically linked: nothing but system DLLs may be imported.
   for exe in Pellory Brannock; do
     dlls=$(x86_64-w64-mingw32-objdump -p "$bin/$exe.exe" | awk '/DLL Name:/ {print $3}' | sort -uf)

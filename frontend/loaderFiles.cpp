@@ -132,7 +132,8 @@ bool LoaderFiles::IsKnownDll(const std::wstring& name) {
   if (!knownDlls_) {
     knownDlls_.emplace();
     win32::unique_hkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+    if (win32::SecurityLibrary() &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                       L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
                       KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
       for (DWORD i = 0; i < 1024; ++i) {

@@ -22,6 +22,7 @@
 #include "frontend/comFiles.h"
 #include "frontend/dropTarget.h"
 #include "frontend/loaderFiles.h"
+#include "frontend/marks.h"
 #include "frontend/paths.h"
 #include "frontend/modMain.h"
 #include "win32/system.h"
@@ -82,6 +83,7 @@ class ChildProcess final : public modMain::Child {
     const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
     const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
                                       : WaitForSingleObject(process_.get(), timeout);
+    marks::Note(L"waited");
     if (woke == WAIT_TIMEOUT) return {End::TimedOut};
     DWORD code = 0;
     if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
@@ -196,8 +198,11 @@ class Win32Platform final : public modMain::Platform {
 
   void PrepareBalloon() override {
     // Only a head start: if it fails, ShowBalloon tries again and reports what stops it.
+    marks::Note(L"prepare");
     if (!WindowSystem()) return;
+    marks::Note(L"windowsystem");
     if (auto tip = frmTip::Load()) prepared_ = std::move(*tip);
+    marks::Note(L"prepared");
   }
 
   modMain::ScreenTwips Screen() override {
@@ -209,17 +214,27 @@ class Win32Platform final : public modMain::Platform {
 
   modMain::Token TokenKind() override {
     using modMain::Token;
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Token::Full;
-    const win32::unique_handle_k token(raw);
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    DWORD size = 0;
-    if (!GetTokenInformation(raw, TokenElevationType, &type, sizeof(type), &size)) {
+    marks::Note(L"token");
+    // Asked of ntdll, which every process has loaded: ADVAPI32 would load before the tool starts,
+    // and slow the start of both.
+    using OpenFn = LONG(NTAPI*)(HANDLE, ACCESS_MASK, HANDLE*);
+    using QueryFn = LONG(NTAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, ULONG, ULONG*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto open = reinterpret_cast<OpenFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtOpenProcessToken")));
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtQueryInformationToken")));
+    win32::unique_handle_k token;
+    if (!open || !query || open(GetCurrentProcess(), TOKEN_QUERY, token.put()) < 0) {
       return Token::Full;
     }
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    ULONG size = 0;
+    if (query(token.get(), TokenElevationType, &type, sizeof(type), &size) < 0) return Token::Full;
     if (type == TokenElevationTypeLimited) return Token::Limited;
     if (type == TokenElevationTypeFull) return Token::Full;
     // No linked token: user account control is off, or the user is no administrator.
+    if (!win32::SecurityLibrary()) return Token::Full;
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(administrators);
     BOOL member = FALSE;
@@ -295,7 +310,10 @@ class Win32Platform final : public modMain::Platform {
     auto tip = prepared_ ? win32::Result(std::move(prepared_)) : frmTip::Load();
     if (!tip) return tip.failure();
     if (auto failed = (*tip)->SetBalloon(spec)) return failed;
-    return frmTip::Show(std::move(*tip));
+    marks::Note(L"set");
+    auto shown = frmTip::Show(std::move(*tip));
+    marks::Note(L"shown");
+    return shown;
   }
 
   diagnosis::System& Loader() override { return loader_; }
@@ -317,6 +335,7 @@ class Win32Platform final : public modMain::Platform {
     const std::wstring path = folder + L"Pellory-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                               std::to_wstring(GetTickCount64()) + L".lst";
     // The user and administrators alone may touch it, whatever the folder lets others do.
+    if (!win32::SecurityLibrary()) return win32::FailureOf(ERROR_DLL_NOT_FOUND, L"advapi32");
     auto user = UserSid();
     if (!user) return user.failure();
     PSECURITY_DESCRIPTOR made = nullptr;
@@ -372,11 +391,13 @@ class Win32Platform final : public modMain::Platform {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION pi{};
+    marks::Note(L"createprocess");
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi)) {
       const DWORD error = GetLastError();
       return NotStarted(error, program + L": " + comFiles::Explain(error));
     }
+    marks::Note(L"started");
     CloseHandle(pi.hThread);
     return Adopt(pi.hProcess);
   }
@@ -435,6 +456,7 @@ int Stopped(const std::wstring& why) {
 PfnDliHook __pfnDliNotifyHook2 = LoadDelayed;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  marks::Begin();
   // Before anything could load a library.
   win32::LoadOnlyFromSystem();
   const std::wstring_view arguments = modMain::ArgumentsOf(GetCommandLineW());
@@ -462,6 +484,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       // The last balloon to unload posts WM_QUIT.
       win32::MessageLoop();
     }
+    marks::Write();
     return outcome.exitStatus;
   } catch (const std::exception& e) {
     const std::string what = e.what();

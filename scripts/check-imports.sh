@@ -2,8 +2,8 @@
 # Fails when a program imports a library that is not one of the system's known DLLs. Windows
 # takes a known DLL only from the system folder; any other library a program imports would be
 # looked for beside it first, so those are loaded at run time from the system folder instead.
-# Pellory imports only what it needs to start its work: the window system is delay-loaded, so
-# that regsvr32 runs before it loads.
+# Pellory imports only what it needs to start its work: the window system and ADVAPI32 are
+# delay-loaded, so that regsvr32 starts before they load.
 # Usage: check-imports.sh OBJDUMP PROGRAM...
 set -euo pipefail
 objdump=$1
@@ -21,7 +21,7 @@ for program in "$@"; do
     status=1
   fi
   allowed=$known
-  [ "$(basename "$program")" = Pellory.exe ] && allowed=' advapi32.dll kernel32.dll msvcrt.dll '
+  [ "$(basename "$program")" = Pellory.exe ] && allowed=' kernel32.dll msvcrt.dll '
   for dll in $imports; do
     case $allowed in
       *[[:space:]]"$dll"[[:space:]]*) ;;

@@ -12,7 +12,8 @@ SharedObjectSecurity::SharedObjectSecurity(Label label) {
   // waiting on a medium one.
   const std::wstring access = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;AU)";
   PSECURITY_DESCRIPTOR made = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+  if (!SecurityLibrary() ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(
           (access + (label == Label::Medium ? L"S:(ML;;NWNRNX;;;ME)" : L"S:(ML;;NW;;;LW)")).c_str(),
           SDDL_REVISION_1, &made, nullptr)) {
     return;

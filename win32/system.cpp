@@ -35,6 +35,11 @@ SystemLibrary::SystemLibrary(const wchar_t* name) : module_(LoadFromSystem(name)
   if (!module_) error_ = GetLastError();
 }
 
+bool SecurityLibrary() {
+  static const SystemLibrary advapi32(L"advapi32.dll");
+  return static_cast<bool>(advapi32);
+}
+
 void (*SystemLibrary::Proc(const char* name) const)() {
   if (!module_) {
     SetLastError(error_);

@@ -23,6 +23,10 @@ std::wstring SystemFolder();
 // NAME loaded from the system folder and nowhere else; null with GetLastError() saying why.
 HMODULE LoadFromSystem(const wchar_t* name);
 
+// Whether ADVAPI32 is loaded, from the system folder; a program that delay-loads it asks before
+// its first call there, which would otherwise end the process when the library is missing.
+bool SecurityLibrary();
+
 // One system library, loaded from the system folder and nowhere else; functions bound by name.
 class SystemLibrary {
  public:
