@@ -1,15 +1,8 @@
 #include "balloon/frmTip.h"
 
-#include <commctrl.h>
-#include <richedit.h>
-
-#include <algorithm>
-#include <iterator>
 #include <utility>
-#include <vector>
 
 #include "balloon/placement.h"
-#include "balloon/resource.h"
 #include "balloon/stack.h"
 #include "balloon/tipClass.h"
 #include "win32/system.h"
@@ -27,65 +20,14 @@ constexpr UINT_PTR kAutoCloseTimer = 1;
 // under a resting pointer, and a pointer leaving through the message area.
 constexpr UINT_PTR kPointerTimer = 2;
 constexpr UINT kPointerLookMs = 100;
-// A click in the message area closes the balloon from the form's own procedure, never from
-// inside the rich-text control's.
+// A reader's press of the close button closes the balloon from the form's own procedure.
 constexpr UINT kHideMessage = WM_APP + 1;
 int shownForms = 0;
-WNDPROC richEditProc = nullptr;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 bool Contains(const balloon::Rect& r, POINT pt) {
   return pt.x >= r.left && pt.x < r.left + r.width && pt.y >= r.top && pt.y < r.top + r.height;
-}
-
-unique_hfont MakeFont(const std::wstring& face, int pointsX100, int weight, BYTE charset, int dpi) {
-  LOGFONTW lf{};
-  lf.lfHeight = -balloon::FontPixels(pointsX100, dpi);
-  lf.lfWeight = weight;
-  lf.lfCharSet = charset;
-  lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-  return unique_hfont(CreateFontIndirectW(&lf));
-}
-
-// Close pictures per size, released and pressed, in the order of kPictureSizes.
-constexpr int kCloseBitmaps[][2] = {{IDB_CLOSE_UP, IDB_CLOSE_DOWN},
-                                    {IDB_CLOSE_UP_20, IDB_CLOSE_DOWN_20},
-                                    {IDB_CLOSE_UP_24, IDB_CLOSE_DOWN_24},
-                                    {IDB_CLOSE_UP_32, IDB_CLOSE_DOWN_32}};
-
-HBITMAP LoadBitmapOfSize(int id) {
-  return static_cast<HBITMAP>(LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
-}
-
-// The icon's image drawn for exactly this size, from the icon's several sizes.
-HICON LoadIconOfSize(int id, int size) {
-  return static_cast<HICON>(
-      LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
-}
-
-struct MemoryStream {
-  const BYTE* data;
-  size_t size;
-  size_t offset = 0;
-};
-
-DWORD CALLBACK ReadMemory(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
-  auto* stream = reinterpret_cast<MemoryStream*>(cookie);
-  const size_t n = std::min(static_cast<size_t>(wanted), stream->size - stream->offset);
-  std::copy_n(stream->data + stream->offset, n, buffer);
-  stream->offset += n;
-  *got = static_cast<LONG>(n);
-  return 0;
-}
-
-DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
-  DWORD read = 0;
-  const BOOL ok = ReadFile(reinterpret_cast<HANDLE>(cookie), buffer, static_cast<DWORD>(wanted),
-                           &read, nullptr);
-  *got = static_cast<LONG>(read);
-  return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -110,7 +52,7 @@ win32::Result<std::unique_ptr<frmTip>> frmTip::Load() {
 frmTip::~frmTip() {
   // Destroying the window while the form is alive: WM_NCDESTROY must not delete it again.
   selfOwned_ = false;
-  toolTip_.reset();
+  closeTip_.Destroy();
   hwnd_.reset();
 }
 
@@ -148,7 +90,7 @@ win32::Status frmTip::Show(std::unique_ptr<frmTip> form) {
   // form now, is already gone.
   UpdateWindow(hwnd);
   if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(self)) {
-    self->AddToolTip();
+    self->closeTip_.Add(hwnd, self->CloseToolRect());
   }
   return {};
 }
@@ -182,7 +124,7 @@ LRESULT frmTip::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     form->hwnd_.release();
-    form->txtTip_.release();
+    form->messageArea_.Release();
     // Only a shown balloon keeps the program alive; one that never showed ends nothing.
     if (form->selfOwned_) {
       delete form;
@@ -203,7 +145,7 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return loadFailure_ ? -1 : 0;
     case WM_DESTROY:
       // The system destroyed the tool tip with its owner, before this message.
-      toolTip_.release();
+      closeTip_.Release();
       accessible_.Disconnect();
       return 0;
     case WM_GETOBJECT:
@@ -264,7 +206,7 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // Capture taken away mid-press: no release will come, so show the released look.
       if (captured_ && reinterpret_cast<HWND>(lp) != hwnd) {
         captured_.reset();
-        closePicture_ = closeUp_.get();
+        closePicture_ = pictures_.closeUp.get();
         Invalidate(imgX_.rect);
       }
       return 0;
@@ -289,6 +231,12 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kHideMessage:
       HideBalloon();
       return 0;
+    case balloon::kMessageAreaEvent:
+      if (balloon::React(Source::TxtTip, static_cast<Event>(wp), balloon::kLeftButton,
+                         lblX_.visible) == Reaction::Hide) {
+        HideBalloon();
+      }
+      return 0;
     default:
       return DefWindowProcW(hwnd, msg, wp, lp);
   }
@@ -296,27 +244,9 @@ LRESULT frmTip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void frmTip::LoadForDpi() {
   tpp_ = TwipsPerPixelAt(dpi_);
-  titleFont_ = MakeFont(titleFace_, balloon::design::kTitlePointsX100,
-                        balloon::design::kTitleWeight, ANSI_CHARSET, dpi_);
-  closeFont_ =
-      MakeFont(std::wstring(balloon::design::kCloseFace), balloon::design::kClosePointsX100,
-               balloon::design::kCloseWeight, SYMBOL_CHARSET, dpi_);
-  // Pictures drawn for the size they are shown at; the boxes' sizes do not depend on the form's.
-  const auto boxes = balloon::ComputeLayout(0, 0, dpi_);
-  const bool pressed = closePicture_ && closePicture_ == closeDown_.get();
-  closeSize_ = balloon::PictureSize(boxes.imgX.width);
-  const auto* ids = kCloseBitmaps[0];
-  for (size_t i = 0; i < std::size(balloon::kPictureSizes); ++i) {
-    if (balloon::kPictureSizes[i] == closeSize_) ids = kCloseBitmaps[i];
-  }
-  closeUp_.reset(LoadBitmapOfSize(ids[0]));
-  closeDown_.reset(LoadBitmapOfSize(ids[1]));
-  closePicture_ = pressed ? closeDown_.get() : closeUp_.get();
-  iconSize_ = balloon::PictureSize(boxes.imgDisplayIcon.width);
-  for (int i = 0; i < 3; ++i) {
-    imgIconXP_[i].reset(LoadIconOfSize(IDI_NEWER_INFO + i, iconSize_));
-    imgIcon_[i].reset(LoadIconOfSize(IDI_CLASSIC_INFO + i, iconSize_));
-  }
+  const bool pressed = closePicture_ && closePicture_ == pictures_.closeDown.get();
+  pictures_.Load(titleFace_, dpi_);
+  closePicture_ = pressed ? pictures_.closeDown.get() : pictures_.closeUp.get();
 }
 
 void frmTip::ApplyDpi(int dpi) {
@@ -333,8 +263,7 @@ void frmTip::ApplyDpi(int dpi) {
   SetWindowPos(hwnd(), nullptr, place.left, place.top, place.width, place.height,
                SWP_NOZORDER | SWP_NOACTIVATE);
   RoundCorners();
-  // A rich-text file keeps the sizes it gives.
-  if (messageFontSet_) ApplyMessageFont();
+  messageArea_.SetDpi(dpi);
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
@@ -347,61 +276,23 @@ win32::Status frmTip::OnLoad() {
     control->rect = balloon::Scale(control->rect, dpi_);
   }
 
-  const auto area = balloon::Scale(balloon::design::txtTip, dpi_);
-  txtTip_.reset(CreateWindowExW(
-      0, MSFTEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, area.left,
-      area.top, area.width, area.height, hwnd, nullptr, Instance(), nullptr));
-  if (!txtTip_) return win32::LastFailure(L"message area");
-  // The area's procedure hands every message it does not take on to the rich-text class's own,
-  // the same for every such control.
-  const auto classProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(txtTip_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageAreaProc)));
-  if (!classProc) return win32::LastFailure(L"message area");
-  richEditProc = classProc;
-  // Text that names no weight, the design's as a rich-text file's, is regular: the control's own
-  // default is the system font's, bold under Wine.
-  CHARFORMAT2W regular{};
-  regular.cbSize = sizeof(regular);
-  regular.dwMask = CFM_BOLD | CFM_WEIGHT;
-  regular.wWeight = FW_NORMAL;
-  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&regular));
-  StreamIn(balloon::design::kTipRtf.data(), balloon::design::kTipRtf.size(), SF_RTF);
+  if (auto failed = messageArea_.Create(hwnd, balloon::Scale(balloon::design::txtTip, dpi_), dpi_))
+    return failed;
   ApplyColours();
   RoundCorners();
   return {};
-}
-
-void frmTip::AddToolTip() {
-  // Without the common controls the balloon works on, without its tool tip.
-  if (toolTip_ || tipClass::LoadCommonControls()) return;
-  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd(),
-                                 nullptr, Instance(), nullptr));
-  if (!toolTip_) return;
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.uFlags = TTF_SUBCLASS;
-  tool.hwnd = hwnd();
-  tool.uId = 1;
-  tool.lpszText = const_cast<wchar_t*>(balloon::design::kCloseToolTip.data());
-  SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  UpdateToolRect();
 }
 
 void frmTip::OnResize() {
   RECT client;
   GetClientRect(hwnd(), &client);
   const auto layout = balloon::ComputeLayout(client.right, client.bottom, dpi_);
-  const auto& area = layout.txtTip;
-  if (txtTip_) {
-    SetWindowPos(txtTip_.get(), nullptr, area.left, area.top, std::max(area.width, 0),
-                 std::max(area.height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  messageArea_.Move(layout.txtTip);
   lblX_.rect = layout.lblX;
   imgX_.rect = imgX_Dn_.rect = imgX_Up_.rect = layout.imgX;
   imgDisplayIcon_.rect = layout.imgDisplayIcon;
   lblTitle_.rect = layout.lblTitle;
-  UpdateToolRect();
+  closeTip_.Move(CloseToolRect());
   // The strip and the border are painted from WM_PAINT, so that every repaint shows them.
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
@@ -434,7 +325,7 @@ void frmTip::Paint(HDC target) const {
   // Windowless controls, back to front.
   SetBkMode(dc.get(), TRANSPARENT);
   if (lblTitle_.visible) {
-    SelectGuard fontGuard(dc.get(), titleFont_.get());
+    SelectGuard fontGuard(dc.get(), pictures_.titleFont.get());
     SetTextColor(dc.get(), ToColorRef(colours.title));
     RECT r = ToRECT(lblTitle_.rect);
     DrawTextW(dc.get(), titleCaption_.c_str(), static_cast<int>(titleCaption_.size()), &r,
@@ -444,18 +335,16 @@ void frmTip::Paint(HDC target) const {
   if (imgX_.visible && closePicture_) {
     unique_hdc source(CreateCompatibleDC(target));
     SelectGuard pictureGuard(source.get(), closePicture_);
-    const auto at = balloon::Centred(imgX_.rect, closeSize_);
+    const auto at = balloon::Centred(imgX_.rect, pictures_.closeSize);
     BitBlt(dc.get(), at.left, at.top, at.width, at.height, source.get(), 0, 0, SRCCOPY);
   }
   if (imgDisplayIcon_.visible && displayIcon_) {
-    const auto at = balloon::Centred(imgDisplayIcon_.rect, iconSize_);
-    const int index = static_cast<int>(displayIcon_->role);
-    const auto& holders = displayIcon_->style == balloon::IconStyle::Newer ? imgIconXP_ : imgIcon_;
-    DrawIconEx(dc.get(), at.left, at.top, holders[index].get(), at.width, at.height, 0, nullptr,
-               DI_NORMAL);
+    const auto at = balloon::Centred(imgDisplayIcon_.rect, pictures_.iconSize);
+    DrawIconEx(dc.get(), at.left, at.top, pictures_.Icon(*displayIcon_), at.width, at.height, 0,
+               nullptr, DI_NORMAL);
   }
   if (lblX_.visible) {
-    SelectGuard fontGuard(dc.get(), closeFont_.get());
+    SelectGuard fontGuard(dc.get(), pictures_.closeFont.get());
     SetTextColor(dc.get(), balloon::design::kCloseColour);
     RECT r = ToRECT(lblX_.rect);
     DrawTextW(dc.get(), balloon::design::kCloseGlyph.data(),
@@ -480,11 +369,11 @@ bool frmTip::Raise(Source source, Event event, int button) {
       HideBalloon();
       return false;
     case Reaction::ShowPressed:
-      closePicture_ = closeDown_.get();
+      closePicture_ = pictures_.closeDown.get();
       Invalidate(imgX_.rect);
       break;
     case Reaction::ShowReleased:
-      closePicture_ = closeUp_.get();
+      closePicture_ = pictures_.closeUp.get();
       Invalidate(imgX_.rect);
       break;
     case Reaction::None:
@@ -493,161 +382,18 @@ bool frmTip::Raise(Source source, Event event, int button) {
   return true;
 }
 
-LRESULT CALLBACK frmTip::MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return win32::Guarded(
-      [&] {
-        // The form is the area's parent; it is gone once the form is unloading.
-        auto* form = reinterpret_cast<frmTip*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
-        return form ? form->MessageAreaMessage(hwnd, msg, wp, lp)
-                    : CallWindowProcW(richEditProc, hwnd, msg, wp, lp);
-      },
-      [&] { return CallWindowProcW(richEditProc, hwnd, msg, wp, lp); });
-}
-
-LRESULT frmTip::MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  const auto hideIf = [this](Event event) {
-    if (balloon::React(Source::TxtTip, event, balloon::kLeftButton, lblX_.visible) ==
-        Reaction::Hide) {
-      PostMessageW(hwnd_.get(), kHideMessage, 0, 0);
-    }
-  };
-  switch (msg) {
-    // The area only reports clicks: no caret, no selection, no focus taken from the user.
-    case WM_LBUTTONDOWN:
-      tipPressed_ = true;
-      return 0;
-    case WM_LBUTTONUP:
-      if (std::exchange(tipPressed_, false)) hideIf(Event::Click);
-      return 0;
-    case WM_LBUTTONDBLCLK:
-      tipPressed_ = false;
-      hideIf(Event::DblClick);
-      return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-      return 0;
-    case WM_SETCURSOR:
-      SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-      return TRUE;
-    case WM_MOUSEACTIVATE:
-      return MA_NOACTIVATE;
-  }
-  return CallWindowProcW(richEditProc, hwnd, msg, wp, lp);
-}
-
 void frmTip::Invalidate(const balloon::Rect& rect) const {
   const RECT r = ToRECT(rect);
   InvalidateRect(hwnd(), &r, FALSE);
 }
 
-void frmTip::StreamIn(const void* data, size_t size, UINT format) {
-  MemoryStream stream{static_cast<const BYTE*>(data), size};
-  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&stream), 0, ReadMemory};
-  SendMessageW(txtTip_.get(), EM_STREAMIN, format, reinterpret_cast<LPARAM>(&es));
-}
-
-void frmTip::ApplyMessageFont() {
-  CHARFORMAT2W cf{};
-  cf.cbSize = sizeof(cf);
-  // Regular weight, as designed.
-  cf.dwMask = CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_WEIGHT;
-  cf.wWeight = FW_NORMAL;
-  // Twips, which the rich-text control draws at the system's DPI: scaled, they come out as the
-  // design's points at the balloon's own.
-  const ScreenDc screen;
-  const int system = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
-  cf.yHeight = MulDiv(balloon::design::kTipHalfPoints * 10, dpi_, system > 0 ? system : dpi_);
-  lstrcpynW(cf.szFaceName, messageFace_.c_str(), LF_FACESIZE);
-  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
-  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
-}
-
 void frmTip::ApplyColours() {
   highContrast_ = HighContrast();
-  SendMessageW(txtTip_.get(), EM_SETBKGNDCOLOR, 0,
-               ToColorRef(balloon::ColoursFor(highContrast_).back));
-  ColourMessage();
+  messageArea_.SetColours(highContrast_);
   RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void frmTip::ColourMessage() {
-  // Outside a high-contrast theme the control's own colour, and a rich-text file's own colours,
-  // are left alone; leaving one, the whole message takes the control's colour again.
-  if (!highContrast_ && !messageColoured_) return;
-  CHARFORMAT2W cf{};
-  cf.cbSize = sizeof(cf);
-  cf.dwMask = CFM_COLOR;
-  cf.dwEffects = highContrast_ ? 0 : CFE_AUTOCOLOR;
-  cf.crTextColor = ToColorRef(balloon::ColoursFor(true).message);
-  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
-  SendMessageW(txtTip_.get(), EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
-  messageColoured_ = highContrast_;
-}
-
-void frmTip::UpdateToolRect() {
-  if (!toolTip_) return;
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.hwnd = hwnd();
-  tool.uId = 1;
-  tool.rect = lblX_.visible ? ToRECT(lblX_.rect) : RECT{};
-  SendMessageW(toolTip_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void frmTip::SetTitleCaption(const std::wstring& caption) {
-  titleCaption_ = caption;
-  Invalidate(lblTitle_.rect);
-}
-
-void frmTip::SetMessageText(const std::wstring& text) {
-  // Streamed in as plain text: a message that happens to look like rich text stays text.
-  // Its face and size follow with SetMessageFontFace, the step after the resize.
-  StreamIn(text.data(), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
-  ColourMessage();
-}
-
-win32::Status frmTip::LoadMessageFile(const std::wstring& path) {
-  unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return win32::LastFailure(L"rich-text file");
-  EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file.get()), 0, ReadFileStream};
-  SendMessageW(txtTip_.get(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
-  if (es.dwError != 0) return win32::FailureOf(ERROR_READ_FAULT, L"rich-text file");
-  ColourMessage();
-  return {};
-}
-
-void frmTip::MoveTwips(std::int32_t left, std::int32_t top) {
-  SetWindowPos(hwnd(), nullptr, balloon::TwipsToPixels(left, tpp_.x),
-               balloon::TwipsToPixels(top, tpp_.y), 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void frmTip::ShowIconPicture(balloon::IconKind icon) {
-  displayIcon_ = icon;
-  Invalidate(imgDisplayIcon_.rect);
-}
-
-void frmTip::HideDisplayIcon() {
-  imgDisplayIcon_.visible = false;
-  Invalidate(imgDisplayIcon_.rect);
-}
-
-void frmTip::SetTitleLeft(int left) {
-  lblTitle_.rect.left = left;
-  InvalidateRect(hwnd(), nullptr, FALSE);
-}
-
-void frmTip::SetCloseVisible(bool visible) {
-  imgX_.visible = lblX_.visible = visible;
-  UpdateToolRect();
-  Invalidate(imgX_.rect);
-  Invalidate(lblX_.rect);
-}
+RECT frmTip::CloseToolRect() const { return lblX_.visible ? ToRECT(lblX_.rect) : RECT{}; }
 
 void frmTip::SetAutoClose(std::int32_t intervalMs, bool enabled) {
   if (enabled) {
@@ -680,40 +426,6 @@ bool frmTip::PointerOver() const {
   return GetAncestor(WindowFromPoint(pt), GA_ROOTOWNER) == hwnd();
 }
 
-void frmTip::SetWidthTwips(std::int32_t width) {
-  widthTwips_ = width;
-  RECT r;
-  GetWindowRect(hwnd(), &r);
-  SetWindowPos(hwnd(), nullptr, 0, 0, balloon::TwipsToPixels(width, tpp_.x), r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void frmTip::SetHeightTwips(std::int32_t height) {
-  heightTwips_ = height;
-  RECT r;
-  GetWindowRect(hwnd(), &r);
-  SetWindowPos(hwnd(), nullptr, 0, 0, r.right - r.left, balloon::TwipsToPixels(height, tpp_.y),
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void frmTip::SetMessageFontFace(const std::wstring& face) {
-  messageFace_ = face;
-  messageFontSet_ = true;
-  ApplyMessageFont();
-}
-
-std::wstring frmTip::MessageText() const {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(txtTip_.get())) + 1, L'\0');
-  text.resize(static_cast<size_t>(
-      GetWindowTextW(txtTip_.get(), text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-void frmTip::SetCaption(const std::wstring& caption) {
-  // The frameless window never draws its caption.
-  SetWindowTextW(hwnd(), caption.c_str());
-}
-
 std::optional<RECT> frmTip::CloseButton() const {
   if (!imgX_.visible) return std::nullopt;
   return ToRECT(imgX_.rect);
@@ -722,12 +434,4 @@ std::optional<RECT> frmTip::CloseButton() const {
 void frmTip::PressClose() {
   // Not from inside the reader's call: the form's own procedure closes it, as after a click.
   PostMessageW(hwnd(), kHideMessage, 0, 0);
-}
-
-void frmTip::SetTitleFontFace(const std::wstring& face) {
-  // Only the face changes; the label keeps its size, so the strip keeps its height.
-  titleFace_ = face;
-  titleFont_ = MakeFont(face, balloon::design::kTitlePointsX100, balloon::design::kTitleWeight,
-                        ANSI_CHARSET, dpi_);
-  Invalidate(lblTitle_.rect);
 }

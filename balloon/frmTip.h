@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "balloon/messageArea.h"
 #include "balloon/modBalloon.h"
 #include "balloon/tipAccessible.h"
 #include "balloon/tipDesign.h"
+#include "balloon/tipPictures.h"
 
 class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  public:
@@ -37,12 +39,10 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
  private:
   frmTip() = default;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK MessageAreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT MessageAreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   win32::Status OnLoad();
-  // Fonts and pictures for the DPI of the balloon's monitor.
+  // Twips, fonts and pictures for the DPI of the balloon's monitor.
   void LoadForDpi();
   void ApplyDpi(int dpi);
   void OnResize();
@@ -51,21 +51,20 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   // Applies the event table; false once the form is gone.
   bool Raise(balloon::Source source, balloon::Event event, int button);
   void Invalidate(const balloon::Rect& rect) const;
-  void StreamIn(const void* data, size_t size, UINT format);
-  void ApplyMessageFont();
   // Takes the colours that now apply, the design's or a high-contrast theme's, and redraws.
   void ApplyColours();
-  void ColourMessage();
-  void AddToolTip();
-  void UpdateToolRect();
+  // The close button's place for its tool tip; empty while it is hidden.
+  RECT CloseToolRect() const;
   // Holds the auto-close delay while the pointer is over the balloon, and lets it run on after.
   void FollowPointer();
   bool PointerOver() const;
 
   // TipForm: what SetBalloon changes.
   void SetTitleCaption(const std::wstring& caption) override;
-  void SetMessageText(const std::wstring& text) override;
-  win32::Status LoadMessageFile(const std::wstring& path) override;
+  void SetMessageText(const std::wstring& text) override { messageArea_.SetText(text); }
+  win32::Status LoadMessageFile(const std::wstring& path) override {
+    return messageArea_.LoadRichTextFile(path);
+  }
   void MoveTwips(std::int32_t left, std::int32_t top) override;
   void ShowIconPicture(balloon::IconKind icon) override;
   void HideDisplayIcon() override;
@@ -76,9 +75,9 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   void SetWidthTwips(std::int32_t width) override;
   void SetHeightTwips(std::int32_t height) override;
   void SetFormFontFace(const std::wstring& face) override { formFace_ = face; }
-  void SetMessageFontFace(const std::wstring& face) override;
+  void SetMessageFontFace(const std::wstring& face) override { messageArea_.SetFontFace(face); }
   void SetTitleFontFace(const std::wstring& face) override;
-  std::wstring MessageText() const override;
+  std::wstring MessageText() const override { return messageArea_.Text(); }
   void SetCaption(const std::wstring& caption) override;
 
   // AccessibleForm: what screen readers ask.
@@ -92,8 +91,8 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   };
 
   win32::unique_hwnd hwnd_;
-  win32::unique_hwnd txtTip_;
-  win32::unique_hwnd toolTip_;
+  balloon::MessageArea messageArea_;
+  balloon::CloseToolTip closeTip_;
   int dpi_ = balloon::kDesignDpi;
   modBalloon::TwipsPerPixel tpp_{15, 15};
   // The outer size as SetBalloon gave it, kept when the DPI changes.
@@ -104,29 +103,18 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
   Windowless lblTitle_{balloon::design::lblTitle, true};
   std::wstring titleCaption_{balloon::design::kTitleCaption};
   std::wstring titleFace_{balloon::design::kTitleFace};
-  win32::unique_hfont titleFont_;
   Windowless imgDisplayIcon_{balloon::design::imgDisplayIcon, true};
   std::optional<balloon::IconKind> displayIcon_;  // whose holder's picture is shown
-  int iconSize_ = 16;
   Windowless imgX_{balloon::design::imgX, true};
   HBITMAP closePicture_ = nullptr;  // imgX_Up's or imgX_Dn's bitmap
-  int closeSize_ = 16;
   Windowless lblX_{balloon::design::lblX, true};
-  win32::unique_hfont closeFont_;
   Windowless imgX_Up_{balloon::design::imgX_Up, false};
   Windowless imgX_Dn_{balloon::design::imgX_Dn, false};
-  win32::unique_hbitmap closeUp_;
-  win32::unique_hbitmap closeDown_;
-  win32::unique_hicon imgIconXP_[3];
-  win32::unique_hicon imgIcon_[3];
   std::wstring formFace_;
-  std::wstring messageFace_{balloon::design::kTipFace};
-  bool messageFontSet_ = false;  // by SetMessageFontFace: a plain-text message
   bool highContrast_ = false;
-  bool messageColoured_ = false;  // the whole message in a high-contrast theme's colour
+  balloon::TipPictures pictures_;
 
-  std::optional<balloon::Source> captured_;  // where the left button went down
-  bool tipPressed_ = false;
+  std::optional<balloon::Source> captured_;           // where the left button went down
   std::optional<balloon::AutoCloseClock> autoClose_;  // none: it stays until clicked
   win32::Status loadFailure_;                         // why WM_CREATE failed
   balloon::TipAccessible accessible_{*this};

@@ -37,6 +37,35 @@ Colours ColoursFor(bool highContrast) {
           SysColour(kSysWindowText), kBorderColour};
 }
 
+BalloonSpec MakeBalloonSpec(const std::wstring& text, IconRole icon, ScreenTwips screen) {
+  BalloonSpec spec;
+  spec.sTitle = L"Pellory";
+  spec.sText = text;
+  // 5000 wide plus a margin of 100; 1000 high, so the bottom edge meets the screen's.
+  spec.lPosX = RoundHalfEven(screen.width - 5100);
+  spec.lPosY = RoundHalfEven(screen.height - 1000);
+  // The newer style's icon of the report's kind.
+  switch (icon) {
+    case IconRole::Information:
+      spec.sIcon = L"i";
+      break;
+    case IconRole::Error:
+      spec.sIcon = L"x";
+      break;
+    case IconRole::Warning:
+      spec.sIcon = L"!";
+      break;
+  }
+  spec.bShowClose = true;
+  // A failure, or an outcome nobody knows, is the report the user most needs time to read.
+  spec.lAutoCloseAfter = icon == IconRole::Information ? 2500 : 8000;
+  spec.lHeight = 1000;
+  spec.lWidth = 5000;
+  spec.sFont = L"Tahoma";
+  spec.sRTFFilename.clear();
+  return spec;
+}
+
 win32::Status SetBalloon(TipForm& form, const BalloonSpec& spec) {
   form.SetTitleCaption(spec.sTitle);
   if (!spec.sText.empty()) form.SetMessageText(spec.sText);

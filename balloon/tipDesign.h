@@ -137,6 +137,14 @@ class TipForm {
   ~TipForm() = default;
 };
 
+// The screen's size in twips, counted at the primary monitor's DPI.
+struct ScreenTwips {
+  double width = 0;
+  double height = 0;
+};
+// Pellory's balloon for a report of TEXT: its size, place on SCREEN, icon and time on screen.
+BalloonSpec MakeBalloonSpec(const std::wstring& text, IconRole icon, ScreenTwips screen);
+
 // Configures a balloon, step by step in the order the form expects.
 // Stops at a rich-text file that cannot be read, and says why.
 win32::Status SetBalloon(TipForm& form, const BalloonSpec& spec);

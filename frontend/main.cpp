@@ -135,17 +135,9 @@ class Win32Platform final : public modMain::Platform {
   }
 
   std::optional<std::wstring> FullPath(const std::wstring& path) override {
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n =
-          GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-      if (n == 0) return std::nullopt;
-      if (n < full.size()) {
-        full.resize(n);
-        return full;
-      }
-      full.resize(n);
-    }
+    return win32::GrownText([&path](wchar_t* full, DWORD size) {
+      return GetFullPathNameW(path.c_str(), size, full, nullptr);
+    });
   }
 
   bool FileExists(const std::wstring& fullPath) override {
@@ -253,15 +245,9 @@ class Win32Platform final : public modMain::Platform {
   }
 
   std::wstring CurrentFolder() override {
-    std::wstring folder(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-      if (n < folder.size()) {
-        folder.resize(n);
-        return folder;
-      }
-      folder.resize(n);
-    }
+    return win32::GrownText(
+               [](wchar_t* folder, DWORD size) { return GetCurrentDirectoryW(size, folder); })
+        .value_or(L"");
   }
 
   modMain::Started StartElevated(const modMain::Relaunch& request) override {

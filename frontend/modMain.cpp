@@ -606,35 +606,6 @@ Report Describe(const Handler& handler, const CommandAction& action, const std::
   return {handler.failed(action, name, run.exitCode, systemText), IconRole::Error};
 }
 
-balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen) {
-  balloon::BalloonSpec spec;
-  spec.sTitle = L"Pellory";
-  spec.sText = report.text;
-  // 5000 wide plus a margin of 100; 1000 high, so the bottom edge meets the screen's.
-  spec.lPosX = balloon::RoundHalfEven(screen.width - 5100);
-  spec.lPosY = balloon::RoundHalfEven(screen.height - 1000);
-  // The newer style's icon of the report's kind.
-  switch (report.icon) {
-    case balloon::IconRole::Information:
-      spec.sIcon = L"i";
-      break;
-    case balloon::IconRole::Error:
-      spec.sIcon = L"x";
-      break;
-    case balloon::IconRole::Warning:
-      spec.sIcon = L"!";
-      break;
-  }
-  spec.bShowClose = true;
-  // A failure, or an outcome nobody knows, is the report the user most needs time to read.
-  spec.lAutoCloseAfter = report.icon == balloon::IconRole::Information ? 2500 : 8000;
-  spec.lHeight = 1000;
-  spec.lWidth = 5000;
-  spec.sFont = L"Tahoma";
-  spec.sRTFFilename.clear();
-  return spec;
-}
-
 namespace {
 
 std::optional<diagnosis::Cause> Diagnose(Platform& platform, const CommandAction& action,
@@ -650,7 +621,7 @@ int StatusOf(const ToolRun& run) {
 }
 
 bool TellOne(Platform& platform, const Report& report) {
-  if (platform.ShowBalloon(MakeBalloonSpec(report, platform.Screen()))) {
+  if (platform.ShowBalloon(balloon::MakeBalloonSpec(report.text, report.icon, platform.Screen()))) {
     // The work is done: its outcome is told even when no balloon can be shown.
     platform.ShowBox(report.text, report.icon == balloon::IconRole::Information
                                       ? BoxIcon::Information

@@ -141,11 +141,7 @@ std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& nam
 // version information could not be read.
 Report DescribeRefusedServer(const std::wstring& name, ServerCheck check);
 
-struct ScreenTwips {
-  double width = 0;
-  double height = 0;
-};
-balloon::BalloonSpec MakeBalloonSpec(const Report& report, ScreenTwips screen);
+using balloon::ScreenTwips;
 
 enum class BoxIcon { Information, Error };
 

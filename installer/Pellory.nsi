@@ -1,8 +1,8 @@
 ; Setup of Pellory: installs the two programs of one build, puts the Register and Unregister verbs
 ; on the context menu of COM files, and adds an uninstaller that lets Brannock take them out again.
 ; The build passes VERSION, ARCH (x64 or x86), PELLORY_EXE, BRANNOCK_EXE, ICON, OUTFILE and the
-; upgrade codes of the two Windows Installer packages, PACKAGE_X64 and PACKAGE_X86 (see
-; CMakeLists.txt).
+; upgrade codes of the two Windows Installer packages, PACKAGE_X64 and PACKAGE_X86, and KEYS, the
+; include that names Brannock's keys to the macros below (see CMakeLists.txt).
 
 ; NSIS 3 setup programs and uninstallers restrict their own library search to the system folder
 ; before anything else runs; an older makensis would build ones that do not.
@@ -96,8 +96,6 @@ Function .onInit
   !insertmacro REFUSE_PACKAGE ${PACKAGE_X86}
 FunctionEnd
 
-; The two verbs of one file type, each starting Pellory on the clicked file. The shield says that
-; the verb may ask for administrator rights.
 ; The programs and the uninstaller of the installation in FOLDER, unless it is this one; the folder
 ; goes only when empty.
 !macro REMOVE_COPY FOLDER
@@ -121,35 +119,26 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; Brannock's keys of one file type, deepest first.
-!macro REMOVE_LEFT_VERBS TYPE
-  !insertmacro REMOVE_LEFT "${TYPE}\shell\Register\command"
-  !insertmacro REMOVE_LEFT "${TYPE}\shell\Unregister\command"
-  !insertmacro REMOVE_LEFT "${TYPE}\shell\Register"
-  !insertmacro REMOVE_LEFT "${TYPE}\shell\Unregister"
-!macroend
-
 ; The verbs' drop targets, Pellory started by COM for a whole selection: one class a verb.
 !define REGISTER_CLASS "{D5DCB7E5-E10E-4255-BEF6-D9E38743244F}"
 !define UNREGISTER_CLASS "{CDA53A79-4AE9-46B4-A89A-D3F142BB5D55}"
 
-!macro VERBS TYPE
-  WriteRegStr HKCR "${TYPE}\shell\Register\command" "" '${COMMAND} /register "%1"'
-  WriteRegStr HKCR "${TYPE}\shell\Register" "HasLUAShield" ""
-  WriteRegStr HKCR "${TYPE}\shell\Unregister\command" "" '${COMMAND} /unregister "%1"'
-  WriteRegStr HKCR "${TYPE}\shell\Unregister" "HasLUAShield" ""
-  ; No count of selected files hides the verbs.
-  WriteRegStr HKCR "${TYPE}\shell\Register" "MultiSelectModel" "Player"
-  WriteRegStr HKCR "${TYPE}\shell\Register\DropTarget" "Clsid" "${REGISTER_CLASS}"
-  WriteRegStr HKCR "${TYPE}\shell\Unregister" "MultiSelectModel" "Player"
-  WriteRegStr HKCR "${TYPE}\shell\Unregister\DropTarget" "Clsid" "${UNREGISTER_CLASS}"
+; A verb: the shield says that it may ask for administrator rights; no count of selected files
+; hides it, and a whole selection goes to its drop target.
+!macro VERB_KEY KEY CLASS
+  WriteRegStr HKCR "${KEY}" "HasLUAShield" ""
+  WriteRegStr HKCR "${KEY}" "MultiSelectModel" "Player"
+  WriteRegStr HKCR "${KEY}\DropTarget" "Clsid" "${CLASS}"
 !macroend
 
-; Before Brannock, so that its twenty keys are as it knows them.
-!macro REMOVE_DROP_TARGETS TYPE
-  DeleteRegKey HKCR "${TYPE}\shell\Register\DropTarget"
-  DeleteRegKey HKCR "${TYPE}\shell\Unregister\DropTarget"
+; A verb's command, starting Pellory on the clicked file.
+!macro COMMAND_KEY KEY SWITCH
+  WriteRegStr HKCR "${KEY}" "" '${COMMAND} ${SWITCH} "%1"'
 !macroend
+
+; WRITE_KEYS, REMOVE_DROP_TARGETS (before Brannock, so that its keys are as it knows them) and
+; REMOVE_LEFT_KEYS, over Brannock's keys deepest first.
+!include "${KEYS}"
 
 Section "${PRODUCT}" SecMain
   SectionIn RO
@@ -181,11 +170,7 @@ Section "${PRODUCT}" SecMain
 
   ; The keys Brannock removes, and the drop targets and their classes, which the uninstaller
   ; removes before it runs Brannock.
-  !insertmacro VERBS ocxfile
-  !insertmacro VERBS exefile
-  !insertmacro VERBS tlbfile
-  !insertmacro VERBS dllfile
-  WriteRegStr HKCR "Applications\Pellory.exe\shell\open\command" "" '${COMMAND} /register "%1"'
+  !insertmacro WRITE_KEYS
   WriteRegStr HKCR "CLSID\${REGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
   WriteRegStr HKCR "CLSID\${UNREGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
 
@@ -204,24 +189,14 @@ SectionEnd
 
 Section "Uninstall"
   SetRegView ${VIEW}
-  !insertmacro REMOVE_DROP_TARGETS ocxfile
-  !insertmacro REMOVE_DROP_TARGETS exefile
-  !insertmacro REMOVE_DROP_TARGETS tlbfile
-  !insertmacro REMOVE_DROP_TARGETS dllfile
+  !insertmacro REMOVE_DROP_TARGETS
   DeleteRegKey HKCR "CLSID\${REGISTER_CLASS}"
   DeleteRegKey HKCR "CLSID\${UNREGISTER_CLASS}"
   ; Brannock takes the verbs and the Applications entry out; it must be done before its own file
   ; goes.
   ExecWait '"$INSTDIR\Brannock.exe"'
   ; Whatever Brannock could not remove goes here, before the program its verbs start goes.
-  !insertmacro REMOVE_LEFT_VERBS ocxfile
-  !insertmacro REMOVE_LEFT_VERBS exefile
-  !insertmacro REMOVE_LEFT_VERBS tlbfile
-  !insertmacro REMOVE_LEFT_VERBS dllfile
-  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell\open\command"
-  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell\open"
-  !insertmacro REMOVE_LEFT "Applications\Pellory.exe\shell"
-  !insertmacro REMOVE_LEFT "Applications\Pellory.exe"
+  !insertmacro REMOVE_LEFT_KEYS
   Delete "$INSTDIR\Pellory.exe"
   Delete "$INSTDIR\Brannock.exe"
   Delete "$INSTDIR\${UNINSTALLER}"

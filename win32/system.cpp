@@ -65,15 +65,9 @@ std::wstring SystemMessage(std::uint32_t code) {
 }
 
 std::wstring ModulePath(HMODULE module) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return GrownText(
+             [module](wchar_t* path, DWORD size) { return GetModuleFileNameW(module, path, size); })
+      .value_or(L"");
 }
 
 std::vector<std::pair<DWORD, DWORD>> Processes() {

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,6 +60,24 @@ std::wstring SystemMessage(std::uint32_t code);
 Failure FailureOf(std::uint32_t code, const wchar_t* what = nullptr);
 inline Failure LastFailure(const wchar_t* what = nullptr) {
   return FailureOf(GetLastError(), what);
+}
+
+// The text a system call writes into a buffer of the size it is given, the buffer grown until
+// the text fits: CALL(buffer, size) answers as the system's string functions do, with the text's
+// length when it fits, a size at least the buffer's when it does not (the size it needs, or the
+// buffer's own when it cut the text), and 0 when it fails, which gives nothing.
+template <class Call>
+std::optional<std::wstring> GrownText(Call call) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = call(text.data(), static_cast<DWORD>(text.size()));
+    if (n == 0) return std::nullopt;
+    if (n < text.size()) {
+      text.resize(n);
+      return text;
+    }
+    text.resize(std::max<std::size_t>(n, text.size() * 2));
+  }
 }
 
 // The full path of MODULE's file; of the program when it is null.

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/e2e/servers/testlog.h"
+#include "tests/unit/cases.h"
 #include "win32/handle.h"
 #include "win32/system.h"
 

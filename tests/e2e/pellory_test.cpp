@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "driver.h"
-#include "tests/unit/cases.h"
 #include "win32/system.h"
 
 namespace {
