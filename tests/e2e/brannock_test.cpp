@@ -3,16 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "driver.h"
-#include "tests/unit/cases.h"
+#include "keyremover/keyRemoval.h"
 
 namespace {
 
 using namespace e2e;
 
 TEST(Brannock, DeletesItsKeysAndNothingElse) {
-  // Its own list, as the unit test reads it; each command with a second value.
+  // Its own list below the classes root; each command with a second value.
   std::vector<std::wstring> listed;
-  for (const auto& c : Cases("../../unit/cases/keys")) listed.push_back(c[0]);
+  for (const auto key : keyRemoval::ShellVerbKeyList)
+    listed.emplace_back(key.substr(key.find(L'\\') + 1));
   const std::wstring types[] = {L"ocxfile", L"exefile", L"tlbfile", L"dllfile"},
                      app = L"Applications\\Pellory.exe";
   for (const auto& key : listed) {
