@@ -67,30 +67,24 @@ std::optional<DWORD> Dismiss(HWND balloon, const Process& tip) {
   return WaitExit(tip);
 }
 
-// The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
+// The pixels of AREA of BALLOON's window that PICK accepts: the smallest rectangle around them,
+// in the balloon's coordinates, and how many they are.
 template <class Pick>
-RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
-  RECT box{area.right, area.bottom, area.left, area.top};
-  for (int y = area.top; y < area.bottom; ++y) {
-    for (int x = area.left; x < area.right; ++x) {
-      if (!pick(shot.At(origin.x + x, origin.y + y))) continue;
-      box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
-             std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
-    }
-  }
-  return box;
-}
-
-// How many pixels of AREA of BALLOON's window PICK accepts.
-template <class Pick>
-int CountIn(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
-  RECT r{};
+std::pair<RECT, int> Inked(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
+  RECT r{}, box{area.right, area.bottom, area.left, area.top};
   GetWindowRect(balloon, &r);
   int n = 0;
-  for (LONG y = r.top + area.top; y < r.top + area.bottom; ++y)
-    for (LONG x = r.left + area.left; x < r.left + area.right; ++x) n += pick(shot.At(x, y));
-  return n;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (!pick(shot.At(r.left + x, r.top + y))) continue;
+      box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+             std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+      ++n;
+    }
+  }
+  return {box, n};
 }
+const auto kInk = [](Rgb c) { return Near(c, kBlack, 80); };
 
 // The key PATH below HKEY_CURRENT_USER, made if need be.
 HKEY Key(const std::wstring& path) {
@@ -126,17 +120,15 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   DestroyWindow(cover);
   Pump(200);
   const auto shot = CaptureScreen();
-  const auto in = [&](RECT area, auto pick) { return Around(shot, o, area, pick); };
+  const auto in = [&](RECT area, auto pick) { return Inked(shot, balloon, area, pick).first; };
   const auto isBlack = [](Rgb c) { return Near(c, kBlack, 30); };
   // The title lies wholly inside the strip, with strip colour below its lowest pixel.
   const RECT strip = in({w / 5, 0, w / 5 + 1, h}, [](Rgb c) { return Near(c, kStrip); });
-  const RECT title =
-      in({w / 3, strip.top, 2 * w / 3, h / 2}, [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT title = in({w / 3, strip.top, 2 * w / 3, h / 2}, kInk);
   EXPECT_TRUE(title.left < title.right && title.top > strip.top) << "no title";
   EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
   // The message in its font scaled too: "a.dll" stands about 9 pixels tall at 96 DPI.
-  const RECT text =
-      in({w / 20, h * 3 / 10, w / 2, h * 9 / 10}, [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT text = in({w / 20, h * 3 / 10, w / 2, h * 9 / 10}, kInk);
   EXPECT_NEAR((text.bottom - text.top) * 96.0 / dpi, 9, 1.5) << "the message's size";
   // Below the strip, the tool-tip background.
   const COLORREF info = GetSysColor(COLOR_INFOBK);
@@ -199,8 +191,7 @@ TEST(Balloon, AChangeOfScaleKeepsItsSizeAndPlace) {
             std::tuple(500, 100, w - 10, h));
   // The message's font follows: its line, 12 pixels tall at 96 DPI, half as tall again.
   Sleep(300);  // painted
-  const RECT text = Around(CaptureScreen(), {r.left, r.top}, {25, 30, 250, 90},
-                           [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT text = Inked(CaptureScreen(), balloon, {25, 30, 250, 90}, kInk).first;
   EXPECT_NEAR(text.bottom - text.top, 18, 2) << "the message kept its size";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
 }
@@ -260,8 +251,7 @@ TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
     auto tip = Start(L"tiphost.exe", file + L"10260 10520 " + message);
     const HWND balloon = ExpectBalloon(tip);
     Sleep(300);  // painted
-    const int n = CountIn(CaptureScreen(), balloon, {8, 27, 321, 57},
-                          [](Rgb c) { return Near(c, kBlack, 80); });
+    const int n = Inked(CaptureScreen(), balloon, {8, 27, 321, 57}, kInk).second;
     EXPECT_EQ(Dismiss(balloon, tip), 0u);
     return static_cast<double>(n);
   };
@@ -296,7 +286,7 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
     return CaptureScreen();
   };
   const auto strip = [&](const Screenshot& shot, Rgb colour) {
-    return CountIn(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); });
+    return Inked(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); }).second;
   };
   EXPECT_TRUE(strip(after(WM_SETTINGCHANGE), kStrip)) << "not the design's strip";
   win32::unique_handle_k on(
@@ -305,9 +295,9 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
   SaveScreenPng(BinDir() + L"\\balloon-highcontrast.png");
   const auto is = [](Rgb colour) { return [colour](Rgb c) { return Near(c, colour); }; };
   EXPECT_TRUE(strip(shot, kBlack)) << "the strip is not the window colour";
-  EXPECT_GT(CountIn(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})), 10) << "no title";
-  EXPECT_GT(CountIn(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})), 20) << "no message";
-  EXPECT_GT(CountIn(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})), 0) << "no border";
+  EXPECT_GT(Inked(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})).second, 10) << "no title";
+  EXPECT_GT(Inked(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})).second, 20) << "no message";
+  EXPECT_GT(Inked(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})).second, 0) << "no border";
   on.reset();
   EXPECT_TRUE(strip(after(WM_SYSCOLORCHANGE), kStrip)) << "not drawn anew";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
