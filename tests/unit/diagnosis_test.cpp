@@ -66,6 +66,7 @@ TEST(Diagnosis, NamesTheMissingLibraryWithItsChainAndWhatBringsIt) {
   EXPECT_EQ(Why(system), L"a.dll needs b.dll, and b.dll is not on this computer.");
   // Found in the file's own folder, then the system folder of its bitness, the Windows folder...
   system.files[L"C:\\win\\b.dll"] = Dll({"c.dll"}, {"B"});
+  EXPECT_EQ(diagnosis::FindByName(system, L"b.dll"), L"C:\\win\\b.dll");  // a name alone too
   EXPECT_EQ(Why(system),
             L"a.dll needs b.dll, which needs c.dll, and c.dll is not on this computer.");
   system.files[L"C:\\cwd\\c.dll"] = Dll({"d.dll!D"}, {"C"});
