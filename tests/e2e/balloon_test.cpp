@@ -226,31 +226,17 @@ TEST(Balloon, ShownAsDesignedBeforeSetBalloon) {
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
 }
 
-// A rich-text file's words replace the text; one that cannot be read stops SetBalloon, and
-// no balloon shows.
-TEST(Balloon, ARichTextFileReplacesTheText) {
-  const auto folder = FreshFolder(L"rtf");
-  std::ofstream((folder + L"\\note.rtf").c_str()) << "{\\rtf1\\ansi From the {\\b file}.\\par}";
-  auto tip = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\note.rtf " + kTip);
-  const HWND balloon = ExpectBalloon(tip);
-  EXPECT_EQ(MessageText(balloon), L"From the file.");
-  EXPECT_EQ(Dismiss(balloon, tip), 0u);
-  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
-  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
-  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
-  const auto box = ExpectBox(unread);
-  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
-  EXPECT_EQ(box.status, 1u);
-}
-
-// The message is drawn in the design's regular weight, and a rich-text file keeps its own fonts:
-// a line of stems inks as many pixels as the file's line that names no weight, its bold one more.
-TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
-  const std::wstring stems(24, L'I'), folder = FreshFolder(L"weight");
-  const auto ink = [](const std::wstring& file, const std::wstring& message) {
+// A rich-text file's words replace the text, in the file's own fonts, and the message is drawn
+// in the design's regular weight: a line of stems inks as many pixels as the file's line that
+// names no weight, its bold one more. A file that cannot be read stops SetBalloon, and no balloon
+// shows.
+TEST(Balloon, ARichTextFileReplacesTheTextInItsOwnFonts) {
+  const std::wstring stems(24, L'I'), folder = FreshFolder(L"rtf");
+  const auto ink = [&](const std::wstring& file, const std::wstring& message) {
     auto tip = Start(L"tiphost.exe", file + L"10260 10520 " + message);
     const HWND balloon = ExpectBalloon(tip);
     Sleep(300);  // painted
+    EXPECT_EQ(MessageText(balloon), stems);
     const int n = Inked(CaptureScreen(), balloon, {8, 27, 321, 57}, kInk).second;
     EXPECT_EQ(Dismiss(balloon, tip), 0u);
     return static_cast<double>(n);
@@ -258,10 +244,16 @@ TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
   for (const std::string weight : {"", "\\b "})
     std::ofstream((folder + (weight.empty() ? L"\\plain.rtf" : L"\\bold.rtf")).c_str())
         << "{\\rtf1{\\fonttbl{\\f0 Tahoma;}}\\f0\\fs17 " << weight << Narrow(stems) << "}";
-  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"");
+  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"a.dll");
   EXPECT_NEAR(ink(L"", stems) / plain, 1, 0.1) << "the message or the file's line is not regular";
-  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"") / plain, 1.3)
+  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"a.dll") / plain, 1.3)
       << "the bold one is not bold";
+  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
+  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
+  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
+  const auto box = ExpectBox(unread);
+  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
+  EXPECT_EQ(box.status, 1u);
 }
 
 // Wine cannot switch a high-contrast theme on: the host takes one for on while the event named
