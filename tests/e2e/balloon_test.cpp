@@ -66,30 +66,24 @@ std::optional<DWORD> Dismiss(HWND balloon, const Process& tip) {
   return WaitExit(tip);
 }
 
-// The smallest rectangle, in balloon coordinates, around the pixels of AREA that PICK accepts.
+// The pixels of AREA of BALLOON's window that PICK accepts: the smallest rectangle around them,
+// in the balloon's coordinates, and how many they are.
 template <class Pick>
-RECT Around(const Screenshot& shot, POINT origin, RECT area, Pick pick) {
-  RECT box{area.right, area.bottom, area.left, area.top};
-  for (int y = area.top; y < area.bottom; ++y) {
-    for (int x = area.left; x < area.right; ++x) {
-      if (!pick(shot.At(origin.x + x, origin.y + y))) continue;
-      box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
-             std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
-    }
-  }
-  return box;
-}
-
-// How many pixels of AREA of BALLOON's window PICK accepts.
-template <class Pick>
-int CountIn(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
-  RECT r{};
+std::pair<RECT, int> Inked(const Screenshot& shot, HWND balloon, RECT area, Pick pick) {
+  RECT r{}, box{area.right, area.bottom, area.left, area.top};
   GetWindowRect(balloon, &r);
   int n = 0;
-  for (LONG y = r.top + area.top; y < r.top + area.bottom; ++y)
-    for (LONG x = r.left + area.left; x < r.left + area.right; ++x) n += pick(shot.At(x, y));
-  return n;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (!pick(shot.At(r.left + x, r.top + y))) continue;
+      box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+             std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+      ++n;
+    }
+  }
+  return {box, n};
 }
+const auto kInk = [](Rgb c) { return Near(c, kBlack, 80); };
 
 // The key PATH below HKEY_CURRENT_USER, made if need be.
 HKEY Key(const std::wstring& path) {
@@ -125,17 +119,15 @@ TEST(Balloon, ScaledToTheScreenDpi) {
   DestroyWindow(cover);
   Pump(200);
   const auto shot = CaptureScreen();
-  const auto in = [&](RECT area, auto pick) { return Around(shot, o, area, pick); };
+  const auto in = [&](RECT area, auto pick) { return Inked(shot, balloon, area, pick).first; };
   const auto isBlack = [](Rgb c) { return Near(c, kBlack, 30); };
   // The title lies wholly inside the strip, with strip colour below its lowest pixel.
   const RECT strip = in({w / 5, 0, w / 5 + 1, h}, [](Rgb c) { return Near(c, kStrip); });
-  const RECT title =
-      in({w / 3, strip.top, 2 * w / 3, h / 2}, [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT title = in({w / 3, strip.top, 2 * w / 3, h / 2}, kInk);
   EXPECT_TRUE(title.left < title.right && title.top > strip.top) << "no title";
   EXPECT_LT(title.bottom, strip.bottom) << "the title is cut at the strip's lower edge";
   // The message in its font scaled too: "a.dll" stands about 9 pixels tall at 96 DPI.
-  const RECT text =
-      in({w / 20, h * 3 / 10, w / 2, h * 9 / 10}, [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT text = in({w / 20, h * 3 / 10, w / 2, h * 9 / 10}, kInk);
   EXPECT_NEAR((text.bottom - text.top) * 96.0 / dpi, 9, 1.5) << "the message's size";
   // Below the strip, the tool-tip background.
   const COLORREF info = GetSysColor(COLOR_INFOBK);
@@ -198,8 +190,7 @@ TEST(Balloon, AChangeOfScaleKeepsItsSizeAndPlace) {
             std::tuple(500, 100, w - 10, h));
   // The message's font follows: its line, 12 pixels tall at 96 DPI, half as tall again.
   Sleep(300);  // painted
-  const RECT text = Around(CaptureScreen(), {r.left, r.top}, {25, 30, 250, 90},
-                           [](Rgb c) { return Near(c, kBlack, 80); });
+  const RECT text = Inked(CaptureScreen(), balloon, {25, 30, 250, 90}, kInk).first;
   EXPECT_NEAR(text.bottom - text.top, 18, 2) << "the message kept its size";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
 }
@@ -234,43 +225,34 @@ TEST(Balloon, ShownAsDesignedBeforeSetBalloon) {
   EXPECT_EQ(Dismiss(balloon, tip), 0u);
 }
 
-// A rich-text file's words replace the text; one that cannot be read stops SetBalloon, and
-// no balloon shows.
-TEST(Balloon, ARichTextFileReplacesTheText) {
-  const auto folder = FreshFolder(L"rtf");
-  std::ofstream((folder + L"\\note.rtf").c_str()) << "{\\rtf1\\ansi From the {\\b file}.\\par}";
-  auto tip = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\note.rtf " + kTip);
-  const HWND balloon = ExpectBalloon(tip);
-  EXPECT_EQ(MessageText(balloon), L"From the file.");
-  EXPECT_EQ(Dismiss(balloon, tip), 0u);
-  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
-  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
-  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
-  const auto box = ExpectBox(unread);
-  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
-  EXPECT_EQ(box.status, 1u);
-}
-
-// The message is drawn in the design's regular weight, and a rich-text file keeps its own fonts:
-// a line of stems inks as many pixels as the file's line that names no weight, its bold one more.
-TEST(Balloon, TheMessageIsRegularAndARichTextFileKeepsItsFonts) {
-  const std::wstring stems(24, L'I'), folder = FreshFolder(L"weight");
-  const auto ink = [](const std::wstring& file, const std::wstring& message) {
+// A rich-text file's words replace the text, in the file's own fonts, and the message is drawn
+// in the design's regular weight: a line of stems inks as many pixels as the file's line that
+// names no weight, its bold one more. A file that cannot be read stops SetBalloon, and no balloon
+// shows.
+TEST(Balloon, ARichTextFileReplacesTheTextInItsOwnFonts) {
+  const std::wstring stems(24, L'I'), folder = FreshFolder(L"rtf");
+  const auto ink = [&](const std::wstring& file, const std::wstring& message) {
     auto tip = Start(L"tiphost.exe", file + L"10260 10520 " + message);
     const HWND balloon = ExpectBalloon(tip);
     Sleep(300);  // painted
-    const int n = CountIn(CaptureScreen(), balloon, {8, 27, 321, 57},
-                          [](Rgb c) { return Near(c, kBlack, 80); });
+    EXPECT_EQ(MessageText(balloon), stems);
+    const int n = Inked(CaptureScreen(), balloon, {8, 27, 321, 57}, kInk).second;
     EXPECT_EQ(Dismiss(balloon, tip), 0u);
     return static_cast<double>(n);
   };
   for (const std::string weight : {"", "\\b "})
     std::ofstream((folder + (weight.empty() ? L"\\plain.rtf" : L"\\bold.rtf")).c_str())
         << "{\\rtf1{\\fonttbl{\\f0 Tahoma;}}\\f0\\fs17 " << weight << Narrow(stems) << "}";
-  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"");
+  const double plain = ink(L"/rtf:" + folder + L"\\plain.rtf ", L"a.dll");
   EXPECT_NEAR(ink(L"", stems) / plain, 1, 0.1) << "the message or the file's line is not regular";
-  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"") / plain, 1.3)
+  EXPECT_GT(ink(L"/rtf:" + folder + L"\\bold.rtf ", L"a.dll") / plain, 1.3)
       << "the bold one is not bold";
+  auto unread = Start(L"tiphost.exe", L"/rtf:" + folder + L"\\none.rtf " + kTip);
+  EXPECT_NE(WaitForWindow(unread, L"#32770"), nullptr);
+  EXPECT_EQ(WaitForWindow(unread, L"frmTip", 0), nullptr) << "a balloon showed";
+  const auto box = ExpectBox(unread);
+  EXPECT_TRUE(box.text.starts_with(L"rich-text file: ")) << Narrow(box.text);
+  EXPECT_EQ(box.status, 1u);
 }
 
 // Wine cannot switch a high-contrast theme on: the host takes one for on while the event named
@@ -295,7 +277,7 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
     return CaptureScreen();
   };
   const auto strip = [&](const Screenshot& shot, Rgb colour) {
-    return CountIn(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); });
+    return Inked(shot, balloon, {60, 9, 61, 10}, [&](Rgb c) { return Near(c, colour); }).second;
   };
   EXPECT_TRUE(strip(after(WM_SETTINGCHANGE), kStrip)) << "not the design's strip";
   win32::unique_handle_k on(
@@ -304,9 +286,9 @@ TEST(Balloon, AHighContrastThemeGivesItsColours) {
   SaveScreenPng(BinDir() + L"\\balloon-highcontrast.png");
   const auto is = [](Rgb colour) { return [colour](Rgb c) { return Near(c, colour); }; };
   EXPECT_TRUE(strip(shot, kBlack)) << "the strip is not the window colour";
-  EXPECT_GT(CountIn(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})), 10) << "no title";
-  EXPECT_GT(CountIn(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})), 20) << "no message";
-  EXPECT_GT(CountIn(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})), 0) << "no border";
+  EXPECT_GT(Inked(shot, balloon, {111, 0, 222, 17}, is({255, 255, 255})).second, 10) << "no title";
+  EXPECT_GT(Inked(shot, balloon, {8, 27, 321, 57}, is({255, 255, 0})).second, 20) << "no message";
+  EXPECT_GT(Inked(shot, balloon, {330, 33, 333, 34}, is({255, 255, 0})).second, 0) << "no border";
   on.reset();
   EXPECT_TRUE(strip(after(WM_SYSCOLORCHANGE), kStrip)) << "not drawn anew";
   EXPECT_EQ(Dismiss(balloon, tip), 0u);

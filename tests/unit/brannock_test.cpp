@@ -40,10 +40,17 @@ class FakeKeys : public registry::KeyDeleter, public keyRemoval::Notifier {
   int attempts = 0;
 };
 
+// The walk deletes its own list, each key without the classes root's name in front and after
+// every listed key beneath it; the message of a failure is shown once.
 TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
+  constexpr std::wstring_view kRoot = L"HKEY_CLASSES_ROOT\\";
   std::vector<std::wstring> all;
-  for (const auto& c : Cases("keys")) all.push_back(c[0]);
-  ASSERT_EQ(all.size(), 20u);
+  for (const std::wstring_view key : keyRemoval::ShellVerbKeyList) {
+    ASSERT_TRUE(key.starts_with(kRoot));
+    all.emplace_back(key.substr(kRoot.size()));
+    for (auto above = all.begin(); above + 1 != all.end(); ++above)
+      EXPECT_FALSE(all.back().starts_with(*above + L"\\")) << "deleted after its parent";
+  }
   for (const auto& c : Cases("walk")) {
     SCOPED_TRACE(c[1]);
     FakeKeys keys(c);
@@ -51,7 +58,14 @@ TEST(Brannock, WalksTheKeysInOrderUntilAFailureShownOnce) {
     const int tried = keys.failAt ? keys.failAt : 20;
     EXPECT_EQ(keys.deleted, std::vector(all.begin(), all.begin() + tried - (keys.failAt > 0)));
     EXPECT_EQ(keys.attempts, tried);
-    EXPECT_EQ(keys.shown, c[3].empty() ? L"" : c[3] + L"|");
+    // The five lines of a failure, its details line the table's.
+    const std::wstring shown =
+        L"Fatal Error! Pellory may not be totally uninstalled!\r\n\r\n"
+        L"Error Details:\r\n" +
+        c[3] +
+        L"\r\nContact the Varnholt bugs department (bugs@varnholt.example) "
+        L"and give them this information.|";
+    EXPECT_EQ(keys.shown, c[3].empty() ? L"" : shown);
   }
 }
 

@@ -12,31 +12,23 @@ namespace {
 
 using programFile::Image;
 
-// A library of MACHINE importing "lib!fn" (or "lib!#N"), exporting EXPORTS.
+// A library of MACHINE importing "lib!fn", "lib!#N" or "lib" alone, exporting EXPORTS.
 Image Dll(std::vector<std::string> imports,
           std::vector<std::string> exports = {"DllRegisterServer"},
           std::uint16_t machine = programFile::kAmd64) {
   Image image;
-  image.machine = machine;
-  image.library = true;
+  image.machine = machine, image.library = true;
   for (const auto& import : imports) {
     const auto bang = import.find('!');
-    auto& library = image.imports.emplace_back();
-    library.name = import.substr(0, bang);
+    image.imports.push_back({import.substr(0, bang), {}});
     if (bang == std::string::npos) continue;
-    auto& function = library.functions.emplace_back();
-    if (import[bang + 1] == '#') {
-      function.byOrdinal = true;
-      function.ordinal = static_cast<std::uint16_t>(std::stoi(import.substr(bang + 2)));
-    } else {
-      function.name = import.substr(bang + 1);
-    }
+    const bool byOrdinal = import[bang + 1] == '#';
+    const int ordinal = byOrdinal ? std::stoi(import.substr(bang + 2)) : 0;
+    image.imports.back().functions.push_back(
+        {byOrdinal ? "" : import.substr(bang + 1), static_cast<std::uint16_t>(ordinal), byOrdinal});
   }
-  for (const auto& name : exports) {
-    auto& entry = image.exports.emplace_back();
-    entry.name = name;
-    entry.ordinal = static_cast<std::uint32_t>(image.exports.size());
-  }
+  for (const auto& name : exports)
+    image.exports.push_back({name, static_cast<std::uint32_t>(image.exports.size() + 1), ""});
   return image;
 }
 
@@ -61,8 +53,9 @@ struct Fake final : diagnosis::System {
 constexpr std::wstring_view kRegister[] = {L"DllRegisterServer"};
 
 // The reason for C:\app\a.dll, in the user's words; empty when none is found.
-std::wstring Why(Fake& system, bool sureOnly = true) {
-  const auto cause = diagnosis::Diagnose(system, L"C:\\app\\a.dll", kRegister, sureOnly);
+std::wstring Why(Fake& system, bool sureOnly = true,
+                 std::span<const std::wstring_view> entries = kRegister) {
+  const auto cause = diagnosis::Diagnose(system, L"C:\\app\\a.dll", entries, sureOnly);
   return cause ? modMain::ExplainCause(*cause, L"a.dll") : L"";
 }
 
@@ -73,6 +66,7 @@ TEST(Diagnosis, NamesTheMissingLibraryWithItsChainAndWhatBringsIt) {
   EXPECT_EQ(Why(system), L"a.dll needs b.dll, and b.dll is not on this computer.");
   // Found in the file's own folder, then the system folder of its bitness, the Windows folder...
   system.files[L"C:\\win\\b.dll"] = Dll({"c.dll"}, {"B"});
+  EXPECT_EQ(diagnosis::FindByName(system, L"b.dll"), L"C:\\win\\b.dll");  // a name alone too
   EXPECT_EQ(Why(system),
             L"a.dll needs b.dll, which needs c.dll, and c.dll is not on this computer.");
   system.files[L"C:\\cwd\\c.dll"] = Dll({"d.dll!D"}, {"C"});
@@ -157,23 +151,17 @@ TEST(Diagnosis, TellsWhatTheFileItselfIs) {
   EXPECT_EQ(Why(system), L"The entry point DllRegisterServer was not found in a.dll.");
   std::get<Image>(system.files[L"C:\\app\\a.dll"]).clr = true;
   EXPECT_EQ(Why(system), L"a.dll is a .NET assembly: RegAsm registers it, RegSvr32 cannot.");
+  // The one the action needs: /install calls DllInstall too.
+  const auto& install = modMain::ActionTable()[3];
+  ASSERT_EQ(install.switchText, L"/install");
+  system.files[L"C:\\app\\a.dll"] = Dll({});
+  EXPECT_EQ(Why(system, true, install.Calls()),
+            L"The entry point DllInstall was not found in a.dll.");
   // The 32-bit file's dependencies are searched where its own twin of the tool looks.
   system.files[L"C:\\app\\a.dll"] = Dll({"gone.dll"}, {"DllRegisterServer"}, programFile::kI386);
   EXPECT_EQ(Why(system), L"a.dll needs gone.dll, and gone.dll is not on this computer.");
   EXPECT_EQ(system.opened.back(), L"C:\\cwd\\gone.dll");
   EXPECT_NE(std::ranges::find(system.opened, L"C:\\wow\\gone.dll"), system.opened.end());
-}
-
-TEST(Diagnosis, NamesTheEntryPointTheActionNeeds) {
-  Fake system;
-  system.files[L"C:\\app\\a.dll"] = Dll({}, {"DllRegisterServer", "DllUnregisterServer"});
-  const auto& install = modMain::ActionTable()[3];
-  ASSERT_EQ(install.switchText, L"/install");
-  const auto entries = install.Calls();
-  const auto cause = diagnosis::Diagnose(system, L"C:\\app\\a.dll", entries, true);
-  ASSERT_TRUE(cause);
-  EXPECT_EQ(modMain::ExplainCause(*cause, L"a.dll"),
-            L"The entry point DllInstall was not found in a.dll.");
 }
 
 }  // namespace

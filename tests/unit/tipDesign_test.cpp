@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -53,7 +54,7 @@ class FakeForm final : public TipForm {
   void SetTitleCaption(const std::wstring& c) override { s_[L"title"] = c; }
   void SetMessageText(const std::wstring& t) override { s_[L"text"] = t; }
   win32::Status LoadMessageFile(const std::wstring& p) override {
-    s_[L"text"] = L" From\r\n\r\n" + p;
+    s_[L"text"] = L" From\r\n\r\n" + p + L"\r\n";
     return {};
   }
   void MoveTwips(int x, int y) override { s_[L"at"] = N(x) + L"," + N(y); }
@@ -100,28 +101,47 @@ TEST(Balloon, SetBalloonShowsWhatItIsGiven) {
   }
 }
 
-// At every DPI the balloon's controls lie inside it: the title, icon and close button on the
-// strip, the message below it, the close button clear of the round corner. At 96 DPI the places
-// are the design's own (the table).
+// At 96 DPI the places are the design's own layout steps (the table); at any other size the
+// controls on the right keep their distance from the right edge and the message area and the
+// border grow with the balloon. At every DPI the controls lie inside it: the title, icon and close
+// button on the strip, the message below it, the close button clear of the round corner.
 TEST(Balloon, LayoutFitsAtEveryDpi) {
   const auto all = [](const Layout& l) {
     return std::vector{l.lblTitle, l.imgDisplayIcon, l.imgX, l.lblX, l.txtTip, l.border};
   };
-  for (const auto& c : Cases("layout")) {
-    const auto l = ComputeLayout(std::stoi(c[0]), std::stoi(c[1]));
-    std::wostringstream row;
-    for (const Rect& r : all(l)) row << r << '\t';
-    row << Centred(l.imgX, PictureSize(l.imgX.width)) << '\t' << l.pen << '\t' << l.ellipse;
-    EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 2, c.end())) << c[0];
+  const auto c = Cases("layout")[0];
+  const auto base = ComputeLayout(std::stoi(c[0]), std::stoi(c[1]));
+  std::wostringstream row;
+  for (const Rect& r : all(base)) row << r << '\t';
+  row << Centred(base.imgX, PictureSize(base.imgX.width)) << '\t' << base.pen << '\t'
+      << base.ellipse;
+  EXPECT_EQ(Split(row.str(), L"\t"), std::vector(c.begin() + 2, c.end()));
+  for (const auto& [w, h] : {std::pair(40, 67), std::pair(312, 128), std::pair(3000, 90)}) {
+    const int dw = w - base.lblTitle.width, dh = h - base.border.height - 1;
+    Layout want = base;
+    for (Rect* r : {&want.lblTitle, &want.txtTip, &want.border}) r->width += dw;
+    for (Rect* r : {&want.txtTip, &want.border}) r->height += dh;
+    want.imgX.left += dw, want.lblX.left += dw;
+    EXPECT_EQ(all(ComputeLayout(w, h)), all(want)) << w << "x" << h;
   }
   const auto inside = [](const Rect& in, const Rect& out) {
     return in.left >= out.left && in.top >= out.top && in.left + in.width <= out.left + out.width &&
            in.top + in.height <= out.top + out.height;
   };
   for (int dpi = 96; dpi <= 288; dpi += 24) {
+    // A design pixel, and a font's height, scaled to the nearest, a half away from zero (as
+    // MulDiv does); a rectangle by its edges, so that what lies inside another stays inside.
+    for (int v = -40; v <= 40; ++v) {
+      EXPECT_EQ(Scale(v, dpi), std::lround(v * dpi / 96.0)) << v;
+      EXPECT_EQ(FontPixels(800 + v, dpi), std::lround((800 + v) * dpi / 7200.0)) << v;
+      const Rect r = Scale(Rect{v, -v, 3, 5}, dpi);
+      EXPECT_EQ(r, (Rect{Scale(v, dpi), Scale(-v, dpi), Scale(v + 3, dpi) - r.left,
+                         Scale(5 - v, dpi) - r.top}));
+    }
     for (const auto& [twipsW, twipsH] : {std::pair(5000, 1000), std::pair(4680, 1620)}) {
       const int w = TwipsToPixels(twipsW, 1440.0 / dpi), h = TwipsToPixels(twipsH, 1440.0 / dpi);
       SCOPED_TRACE(std::to_string(dpi) + " dpi, " + std::to_string(w) + "x" + std::to_string(h));
+      EXPECT_NEAR(w, twipsW * dpi / 1440.0, 0.5);
       const auto l = ComputeLayout(w, h, dpi);
       for (const Rect& r : all(l)) EXPECT_TRUE(inside(r, {0, 0, w, h})) << r.left << "," << r.top;
       const Rect strip{0, l.lblTitle.top, w, l.lblTitle.height};
@@ -142,19 +162,14 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
       EXPECT_TRUE(std::ranges::none_of(
           kPictureSizes, [&](int s) { return s > picture.width && s <= l.imgX.width; }));
       EXPECT_LE(std::abs(2 * (picture.left - l.imgX.left) - (l.imgX.width - picture.width)), 1);
+      EXPECT_LE(std::abs(2 * (picture.top - l.imgX.top) - (l.imgX.height - picture.height)), 1);
     }
   }
-  // Below the smallest picture, the smallest. Twips to whole pixels with halves to the even
-  // neighbour; scaling with halves away from zero.
+  // Below the smallest picture, the smallest. The design's 4680 twips are 312 pixels, and a half
+  // pixel of twips goes to the even neighbour.
   EXPECT_EQ(PictureSize(12), 16);
-  EXPECT_EQ(TwipsToPixels(4680, 15), 312);
-  EXPECT_EQ(TwipsToPixels(112.5, 15), 8);
-  EXPECT_EQ(TwipsToPixels(97.5, 15), 6);
-  EXPECT_EQ(TwipsToPixels(5000, 1440.0 / 168), 583);
-  EXPECT_EQ(Scale(1, 144), 2);
-  EXPECT_EQ(Scale(-1, 144), -2);
-  EXPECT_EQ(Scale(Rect{1, 1, 1, 1}, 144), (Rect{2, 2, 1, 1}));  // edges, not sizes
-  EXPECT_EQ(FontPixels(825, 144), 17);                          // 16.5
+  EXPECT_EQ(TwipsToPixels(4680, 15), design::kClientWidth);
+  for (int v = -9; v <= 9; ++v) EXPECT_EQ(TwipsToPixels(v * 15 + 7.5, 15), v + (v % 2 != 0)) << v;
 }
 
 // The design's fixed yellow strip and black border give way to the theme's colours in a
