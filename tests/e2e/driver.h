@@ -119,16 +119,23 @@ inline std::optional<DWORD> WaitExit(const Process& process, DWORD timeoutMs = 1
   return ended ? std::optional(code) : std::nullopt;
 }
 
-// A visible top-level window (or a hidden one too, unless VISIBLE) of class CLS (any: nullptr) of
-// PROCESS; nullptr if the process ends first. A timeout of 0 looks once.
+// The visible top-level windows (or hidden ones too, unless VISIBLE) of class CLS (any: nullptr)
+// of process PID.
+inline std::vector<HWND> WindowsOf(DWORD pid, const wchar_t* cls, bool visible = true) {
+  std::vector<HWND> found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, cls, nullptr));) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && (!visible || IsWindowVisible(window))) found.push_back(window);
+  }
+  return found;
+}
+
+// The first of them for PROCESS; nullptr if the process ends first. A timeout of 0 looks once.
 inline HWND WaitForWindow(const Process& process, const wchar_t* cls, DWORD timeoutMs = 15000,
                           bool visible = true) {
   for (const ULONGLONG end = GetTickCount64() + timeoutMs;;) {
-    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, cls, nullptr));) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == process.id && (!visible || IsWindowVisible(window))) return window;
-    }
+    if (const auto found = WindowsOf(process.id, cls, visible); !found.empty()) return found[0];
     // Its windows die with it.
     if (GetTickCount64() >= end || !process ||
         WaitForSingleObject(process.get(), 20) != WAIT_TIMEOUT) {
@@ -312,11 +319,6 @@ inline std::wstring TextOf(HWND window) {
   return text;
 }
 
-inline std::wstring ClassName(HWND window) {
-  wchar_t name[256] = {};
-  return std::wstring(name, std::max(0, GetClassNameW(window, name, ARRAYSIZE(name))));
-}
-
 // PROCESS's message box, read and closed with OK, and the exit; fails the test unless it is
 // captioned "Pellory" with a single OK.
 inline BalloonRun ExpectBox(const Process& process) {
@@ -327,10 +329,11 @@ inline BalloonRun ExpectBox(const Process& process) {
   BalloonRun box{TextOf(GetDlgItem(window, 0xFFFF)), Icon::None, {}};
   std::vector<std::wstring> buttons;
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!IsWindowVisible(child)) continue;
-    if (ClassName(child) == L"Button") buttons.push_back(TextOf(child));
+    wchar_t cls[8] = {};
+    if (!IsWindowVisible(child) || !GetClassNameW(child, cls, 8)) continue;
+    if (std::wstring_view(cls) == L"Button") buttons.push_back(TextOf(child));
     RECT r;
-    if (ClassName(child) == L"Static" &&
+    if (std::wstring_view(cls) == L"Static" &&
         (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && GetWindowRect(child, &r))
       box.icon = IconIn(CaptureScreen(), r);
   }
@@ -352,6 +355,12 @@ inline std::wstring MessageText(HWND balloon) {
   return area ? TextOf(area) : L"<no message area>";
 }
 
+// A click left of a balloon's message area, below the strip: on the form itself, which closes it.
+inline void ClickForm(HWND balloon) {
+  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
+  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
+}
+
 // Waits for PROCESS's balloon, checks where it stands, reads its message and its icon, closes it
 // with a click and waits for the exit.
 inline BalloonRun CloseBalloon(const Process& process) {
@@ -369,9 +378,7 @@ inline BalloonRun CloseBalloon(const Process& process) {
   BalloonRun run{MessageText(balloon),
                  IconIn(CaptureScreen(), {r.left + 10, r.top + 2, r.left + 26, r.top + 18}),
                  {}};
-  // A click left of the message area, below the strip: on the form itself.
-  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
-  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
+  ClickForm(balloon);
   run.status = WaitExit(process);
   return run;
 }

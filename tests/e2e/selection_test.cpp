@@ -3,7 +3,6 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -42,15 +41,9 @@ std::vector<DWORD> PelloryIds() {
 // The shown balloons of process PID, bottom up, once COUNT are there (or 60 s have passed).
 std::vector<HWND> Balloons(DWORD pid, size_t count) {
   std::vector<HWND> balloons;
-  for (const ULONGLONG end = GetTickCount64() + 60000; GetTickCount64() < end; Sleep(100)) {
-    balloons.clear();
-    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"frmTip", nullptr));) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == pid && IsWindowVisible(window)) balloons.push_back(window);
-    }
-    if (balloons.size() >= count) break;
-  }
+  for (const ULONGLONG end = GetTickCount64() + 60000;
+       (balloons = WindowsOf(pid, L"frmTip")).size() < count && GetTickCount64() < end;)
+    Sleep(100);
   std::ranges::sort(balloons, [](HWND a, HWND b) {
     RECT ra, rb;
     GetWindowRect(a, &ra);
@@ -77,8 +70,6 @@ Dropped Drop(const std::vector<std::wstring>& files, HANDLE token = nullptr) {
   auto helper = Start(L"e2e.exe", L"--drop \"" + folder + L"\\list\"", {}, token);
   EXPECT_EQ(WaitExit(helper, 30000), 0u) << "the drop failed";
   Dropped dropped;
-  for (const DWORD id : PelloryIds())
-    if (std::ranges::find(before, id) == before.end()) dropped.started.push_back(id);
   for (int i = 0; i < 500 && dropped.started.size() < (token ? 2u : 1u); ++i, Sleep(20)) {
     for (const DWORD id : PelloryIds())
       if (std::ranges::find(before, id) == before.end() &&
@@ -97,11 +88,17 @@ Dropped Drop(const std::vector<std::wstring>& files, HANDLE token = nullptr) {
 
 // Closes every balloon with a click; then PELLORY's exit status.
 std::optional<DWORD> CloseAll(const std::vector<HWND>& balloons, const Process& pellory) {
-  for (const HWND balloon : balloons) {
-    PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 40));
-    PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(3, 40));
-  }
+  for (const HWND balloon : balloons) ClickForm(balloon);
   return WaitExit(pellory, 30000);
+}
+
+// COUNT copies of the logging server in FOLDER, those whose number FAILS picks named to fail.
+std::vector<std::wstring> Servers(const std::wstring& folder, int count, bool (*fails)(int)) {
+  std::vector<std::wstring> files;
+  for (int i = 0; i < count; ++i)
+    files.push_back(CopyServer(L"logserver.dll", folder,
+                               (fails(i) ? L"fail" : L"lib") + std::to_wstring(i) + L".dll"));
+  return files;
 }
 
 // Twenty files of every kind, two of them failing: one Pellory does them all, one after another,
@@ -109,12 +106,8 @@ std::optional<DWORD> CloseAll(const std::vector<HWND>& balloons, const Process& 
 void TwentyFiles(bool limited) {
   const RegisteredClass registered;
   const auto folder = FreshFolder(limited ? L"selection limited" : L"selection");
-  std::vector<std::wstring> files, servers;
-  for (int i = 0; i < 18; ++i) {
-    const std::wstring name = (i == 4 || i == 11 ? L"fail" : L"lib") + std::to_wstring(i) + L".dll";
-    files.push_back(CopyServer(L"logserver.dll", folder, name));
-    servers.push_back(files.back());
-  }
+  const auto servers = Servers(folder, 18, [](int i) { return i == 4 || i == 11; });
+  auto files = servers;
   files.push_back(CopyServer(L"pellorytest-win64.tlb", folder, L"types.tlb"));
   files.push_back(CopyServer(L"selfreg.exe", folder, L"server.exe"));
   const auto token = limited ? LimitedToken() : win32::unique_handle_k();
@@ -147,11 +140,7 @@ TEST(Selection, WithoutAdministratorRightsOneCopyDoesAllTheWork) { TwentyFiles(t
 TEST(Selection, TwoHundredFilesStayInOneColumn) {
   const RegisteredClass registered;
   const auto folder = FreshFolder(L"selection 200");
-  std::vector<std::wstring> files;
-  for (int i = 0; i < 200; ++i) {
-    const std::wstring name = (i % 5 == 0 ? L"fail" : L"lib") + std::to_wstring(i) + L".dll";
-    files.push_back(CopyServer(L"logserver.dll", folder, name));
-  }
+  const auto files = Servers(folder, 200, [](int i) { return i % 5 == 0; });
   auto dropped = Drop(files);
   ASSERT_TRUE(dropped.pellory);
   // 67 pixels and a gap of 4 a balloon: as many as the screen's height holds.
