@@ -107,12 +107,13 @@ std::vector<std::wstring> LoaderFiles::SearchFolders(std::uint16_t machine) {
     folders.push_back(win32::SystemFolder());
   }
   folders.push_back(windows);
-  std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
-  current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
-  folders.push_back(current);
-  std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
-  const DWORD n = GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size()));
-  std::wstring_view list(path.data(), n < path.size() ? n : 0);
+  folders.push_back(win32::GrownText([](wchar_t* folder, DWORD size) {
+                      return GetCurrentDirectoryW(size, folder);
+                    }).value_or(L""));
+  const std::wstring path = win32::GrownText([](wchar_t* text, DWORD size) {
+                              return GetEnvironmentVariableW(L"PATH", text, size);
+                            }).value_or(L"");
+  std::wstring_view list(path);
   while (!list.empty()) {
     const auto end = list.find(L';');
     std::wstring_view folder = list.substr(0, end);
