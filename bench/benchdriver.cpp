@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "keyRemoval.h"
+#include "keyList.h"
 
 namespace {
 
