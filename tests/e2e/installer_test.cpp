@@ -115,8 +115,7 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
 
   // Without a folder, setup finds the installation it repairs, and puts back its association of
   // .tlb; into another, the keys follow and the first copy goes.
-  for (const auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"})
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+  for (auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   CreateKey(L"ocxfile\\shell\\Register\\command", L"stale");
   DeleteFileW((first + L"\\Brannock.exe").c_str());
   ASSERT_EQ(WaitExit(Start(kSetup, L"/S"), 60000), 0u);
@@ -194,8 +193,7 @@ TEST(Msi, InstallsWorkingVerbsRepairsUpgradesAndUninstallsOnlyWhatItAdded) {
   EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation"));
 
   NotRun("msiexec /fa (repair by switch): Wine's msiexec ends it with status 69");
-  for (const auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"})
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+  for (auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   ASSERT_EQ(Msiexec(L"/i " + package + L" REINSTALL=ALL REINSTALLMODE=amus"), 0u);
   ExpectWorkingVerbs(folder);
 
