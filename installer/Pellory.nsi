@@ -38,6 +38,9 @@ SetCompressor /SOLID lzma
 !define PUBLISHER "Varnholt"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define UNINSTALLER "uninst.exe"
+; The value of the list entry that says setup associated .tlb with TLB_CLASS, whose verbs these are.
+!define TLB_RECORD "TypeLibraryAssociation"
+!define TLB_CLASS "tlbfile"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -142,6 +145,8 @@ FunctionEnd
 
 Section "${PRODUCT}" SecMain
   SectionIn RO
+  ; $3: 1 where the other build's installation associated .tlb, and so where this one does.
+  StrCpy $3 ""
   ; The other build's installation goes with its list entry: both put the same verbs in place,
   ; and one copy, one set of keys and one entry stay. On 32-bit Windows there is one view only.
 !if ${ARCH} == x86
@@ -150,6 +155,7 @@ Section "${PRODUCT}" SecMain
     SetRegView ${OTHER_VIEW}
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     !insertmacro REMOVE_COPY $0
+    ReadRegDWORD $3 HKLM "${UNINSTALL_KEY}" "${TLB_RECORD}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 !if ${ARCH} == x86
   ${EndIf}
@@ -173,6 +179,17 @@ Section "${PRODUCT}" SecMain
   !insertmacro WRITE_KEYS
   WriteRegStr HKCR "CLSID\${REGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
   WriteRegStr HKCR "CLSID\${UNREGISTER_CLASS}\LocalServer32" "" '${COMMAND}'
+  ; Without an association of .tlb its verbs never show, so setup makes one where there is none;
+  ; another program's stays as it is. One that setup made stays recorded through a repair (the
+  ; list entry stays) and through the other build's installation (recorded anew).
+  ReadRegStr $0 HKCR ".tlb" ""
+  ${If} $0 == ""
+    WriteRegStr HKCR ".tlb" "" "${TLB_CLASS}"
+    StrCpy $3 1
+  ${EndIf}
+  ${If} $3 = 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "${TLB_RECORD}" 1
+  ${EndIf}
 
   SectionGetSize ${SecMain} $1
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -197,6 +214,14 @@ Section "Uninstall"
   ExecWait '"$INSTDIR\Brannock.exe"'
   ; Whatever Brannock could not remove goes here, before the program its verbs start goes.
   !insertmacro REMOVE_LEFT_KEYS
+  ; The association of .tlb goes only where setup made it and no other program has changed it.
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "${TLB_RECORD}"
+  ReadRegStr $1 HKCR ".tlb" ""
+  ${If} $0 = 1
+  ${AndIf} $1 == "${TLB_CLASS}"
+    DeleteRegValue HKCR ".tlb" ""
+    DeleteRegKey /ifempty HKCR ".tlb"
+  ${EndIf}
   Delete "$INSTDIR\Pellory.exe"
   Delete "$INSTDIR\Brannock.exe"
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -19,7 +19,7 @@ programs=(
   i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump i686-w64-mingw32-nm x86_64-w64-mingw32-nm
   i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool i686-w64-mingw32-objcopy
   i686-w64-mingw32-windres x86_64-w64-mingw32-windres i686-w64-mingw32-widl
-  x86_64-w64-mingw32-widl makensis wixl msiinfo msidump msiextract osslsigncode openssl zip unzip
+  x86_64-w64-mingw32-widl makensis wixl msibuild msiinfo msidump msiextract osslsigncode openssl zip unzip
   wine wineboot wineserver winepath Xvfb
   xwininfo import
 )

@@ -56,6 +56,8 @@ void ExpectWorkingVerbs(const std::wstring& folder) {
     EXPECT_EQ(ValueOf(L"CLSID\\" + ClassOf(action) + L"\\LocalServer32"),
               L"\"" + folder + L"\\Pellory.exe\"");
   EXPECT_EQ(ValueOf(kApplication + L"\\shell\\open\\command"), command + L"/register \"%1\"");
+  // .tlb had no association: without the one made, the tlbfile verbs never show.
+  EXPECT_EQ(ValueOf(L".tlb"), L"tlbfile");
   // The command, checked above, as the file manager runs it.
   const auto dll = CopyServer(L"logserver.dll", FreshFolder(L"verb"), L"clicked server.dll");
   EXPECT_EQ(CloseBalloon(Start(folder + L"\\Pellory.exe", L"/register \"" + dll + L"\"")).text,
@@ -63,9 +65,11 @@ void ExpectWorkingVerbs(const std::wstring& folder) {
   EXPECT_EQ(LogOf(dll), "DllRegisterServer");
 }
 
-// Its verbs (in either view) and the application's entry are gone, another program's verb stays.
+// Its verbs (in either view), the application's entry and the association of .tlb it made are
+// gone, another program's verb stays.
 void ExpectOnlyItsKeysGone() {
   for (const auto& row : kKeys) EXPECT_FALSE(KeyExists(row[0])) << Narrow(row[0]);
+  EXPECT_FALSE(KeyExists(L".tlb"));
   for (const auto& [key, action] : kVerbs) {
     EXPECT_FALSE(ValueOf(key + L"\\command", nullptr, KEY_WOW64_64KEY)) << Narrow(key);
     EXPECT_FALSE(KeyExists(L"CLSID\\" + ClassOf(action))) << Narrow(ClassOf(action));
@@ -90,6 +94,7 @@ void ExpectInstalledIn(const std::wstring& folder) {
 
 TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   CreateKey(L"dllfile\\shell\\Keep\\command", L"keep.exe \"%1\"");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".tlb");
   const auto first = FreshFolder(L"setup first"), moved = FreshFolder(L"setup moved"),
              other = FreshFolder(L"setup other");
   for (const auto& folder : {first, moved}) RemoveDirectoryW(folder.c_str());
@@ -108,9 +113,9 @@ TEST(Installer, InstallsWorkingVerbsRepairsMovesAndUninstallsOnlyWhatItAdded) {
   EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation", otherView)) << "two list entries";
   EXPECT_EQ(GetFileAttributesW((other + L"\\Pellory.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  // Without a folder, setup finds the installation it repairs; into another, the keys follow
-  // and the first copy goes.
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
+  // Without a folder, setup finds the installation it repairs, and puts back its association of
+  // .tlb; into another, the keys follow and the first copy goes.
+  for (auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   CreateKey(L"ocxfile\\shell\\Register\\command", L"stale");
   DeleteFileW((first + L"\\Brannock.exe").c_str());
   ASSERT_EQ(WaitExit(Start(kSetup, L"/S"), 60000), 0u);
@@ -156,14 +161,22 @@ TEST(Msi, InstallsWorkingVerbsRepairsUpgradesAndUninstallsOnlyWhatItAdded) {
   const auto folder = FreshFolder(L"msi folder"), setupFolder = FreshFolder(L"msi setup");
   RemoveDirectoryW(folder.c_str());
 
-  // Over the setup program's installation the package refuses and adds no entry.
-  ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + setupFolder), 60000), 0u);
-  EXPECT_NE(Msiexec(L"/i " + package), 0u);
-  EXPECT_EQ(Entries(), Versions{L"1.0.0.1"});
-  // Without Brannock the uninstaller itself removes the keys.
-  DeleteFileW((setupFolder + L"\\Brannock.exe").c_str());
-  ASSERT_EQ(WaitExit(Start(setupFolder + L"\\uninst.exe", L"/S _?=" + setupFolder), 60000), 0u);
-  for (const auto& row : kKeys) EXPECT_FALSE(KeyExists(row[0])) << Narrow(row[0]);
+  // Over the setup program's installation the package refuses and adds no entry. An association
+  // of .tlb that was there, tlbfile too, stays through either's installation and uninstall.
+  for (const std::wstring association : {L"othertlb", L"tlbfile"}) {
+    CreateKey(L".tlb", association);
+    ASSERT_EQ(WaitExit(Start(kSetup, L"/S /D=" + setupFolder), 60000), 0u);
+    EXPECT_NE(Msiexec(L"/i " + package), 0u);
+    EXPECT_EQ(Entries(), Versions{L"1.0.0.1"});
+    // Without Brannock the uninstaller itself removes the keys.
+    DeleteFileW((setupFolder + L"\\Brannock.exe").c_str());
+    ASSERT_EQ(WaitExit(Start(setupFolder + L"\\uninst.exe", L"/S _?=" + setupFolder), 60000), 0u);
+    for (const auto& row : kKeys) EXPECT_FALSE(KeyExists(row[0])) << Narrow(row[0]);
+    ASSERT_EQ(Msiexec(L"/i " + package), 0u);
+    ASSERT_EQ(Msiexec(L"/x " + package), 0u);
+    EXPECT_EQ(ValueOf(L".tlb"), association);
+  }
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".tlb");
 
   // The other build's package goes as this one comes: one entry below.
   if (x64 && Host32()) {
@@ -180,15 +193,14 @@ TEST(Msi, InstallsWorkingVerbsRepairsUpgradesAndUninstallsOnlyWhatItAdded) {
   EXPECT_FALSE(ValueOf(kEntry, L"InstallLocation"));
 
   NotRun("msiexec /fa (repair by switch): Wine's msiexec ends it with status 69");
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"tlbfile\\shell\\Unregister");
+  for (auto* key : {L"tlbfile\\shell\\Unregister", L".tlb"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
   ASSERT_EQ(Msiexec(L"/i " + package + L" REINSTALL=ALL REINSTALLMODE=amus"), 0u);
-  const auto command = L"\"" + folder + L"\\Pellory.exe\" ";
-  EXPECT_EQ(ValueOf(L"tlbfile\\shell\\Unregister\\command"), command + L"/unregister \"%1\"");
+  ExpectWorkingVerbs(folder);
 
   // A later version takes the place and folder of this one, which cannot come back over it.
   ASSERT_EQ(Msiexec(L"/i " + later), 0u);
   EXPECT_EQ(Entries(), Versions{L"1.0.1.0"});
-  EXPECT_EQ(ValueOf(L"dllfile\\shell\\Register\\command"), command + L"/register \"%1\"");
+  ExpectWorkingVerbs(folder);
   EXPECT_NE(Msiexec(L"/i " + package), 0u);
   EXPECT_EQ(Entries(), Versions{L"1.0.1.0"});
 
