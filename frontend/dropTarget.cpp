@@ -122,7 +122,7 @@ class Target final : public Object<IDropTarget> {
           }
           libraries_.releaseMedium(&medium);
           if (!files) return E_INVALIDARG;
-          received_.selection = modMain::Selection{&action_, std::move(*files), {}};
+          received_.selection = modMain::Selection{&action_, std::move(*files), {}, {}};
           *effect = DROPEFFECT_COPY;
           // The caller gets its answer at once; the work runs once the loop has ended.
           PostQuitMessage(0);
