@@ -4,18 +4,21 @@
 // After windows.h, which they need.
 #include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <cstdint>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "frontend/itemList.h"
 #include "win32/system.h"
 
 namespace dropTarget {
 namespace {
 
-// Far beyond any selection; a list past these is no list a file manager makes.
-constexpr UINT kMostFiles = 100000;
+// Far beyond any path; a list holding a longer one is no list a file manager makes.
 constexpr UINT kLongestPath = 32767;
 constexpr UINT kIdleMs = 60000;
 
@@ -33,21 +36,34 @@ struct Libraries {
       ole32.Bind<decltype(::ReleaseStgMedium)>("ReleaseStgMedium");
   decltype(::DragQueryFileW)* dragQueryFile =
       shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW");
+  decltype(::SHGetPathFromIDListEx)* pathOfList =
+      shell32.Bind<decltype(::SHGetPathFromIDListEx)>("SHGetPathFromIDListEx");
+  decltype(::SHGetFileInfoW)* fileInfo = shell32.Bind<decltype(::SHGetFileInfoW)>("SHGetFileInfoW");
   bool Complete() const {
     return initialize && registerClass && revokeClass && clsidFromString && releaseMedium &&
-           dragQueryFile;
+           dragQueryFile && pathOfList && fileInfo;
   }
 };
 
 // What the first Drop brought; the message loop ends with it.
 struct Received {
   std::optional<modMain::Selection> selection;
+  // A selection that came as the shell's item list, checked: its items are made files only once
+  // the caller has its answer, as the shell may take its time over each.
+  std::vector<std::uint8_t> items;
 };
+
+// The shell's item list: how a selection comes that is offered as no file list, such as items of
+// a compressed folder or a phone.
+CLIPFORMAT ItemListFormat() {
+  static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST));
+  return format;
+}
 
 // The files of a CF_HDROP list, each checked against the list's own counts; none if it is odd.
 std::optional<std::vector<std::wstring>> FilesOf(const Libraries& libraries, HDROP drop) {
   const UINT count = libraries.dragQueryFile(drop, 0xFFFFFFFF, nullptr, 0);
-  if (count == 0 || count > kMostFiles) return std::nullopt;
+  if (count == 0 || count > itemList::kMostItems) return std::nullopt;
   std::vector<std::wstring> files;
   files.reserve(count);
   for (UINT i = 0; i < count; ++i) {
@@ -60,6 +76,29 @@ std::optional<std::vector<std::wstring>> FilesOf(const Libraries& libraries, HDR
     files.push_back(std::move(file));
   }
   return files;
+}
+
+// The items of a checked item list in their order: each as its file's full path, or, when it has
+// none, by the name File Explorer shows, to be told that it is no file.
+void TakeItems(const Libraries& libraries, std::span<const std::uint8_t> bytes,
+               modMain::Selection& selection) {
+  const auto items = itemList::Read(bytes);
+  std::wstring path(kLongestPath + 1, L'\0');
+  for (std::size_t i = 0; items && i < items->own.size(); ++i) {
+    const std::vector<std::uint8_t> list = items->Absolute(i);
+    const auto id = reinterpret_cast<PCIDLIST_ABSOLUTE>(list.data());
+    // Wine gives a virtual folder's parsing name ("::{GUID}") as its path.
+    if (libraries.pathOfList(id, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT) &&
+        modMain::IsFullPath(path.c_str())) {
+      selection.files.emplace_back(path.c_str());
+      continue;
+    }
+    SHFILEINFOW info{};
+    const bool named = libraries.fileInfo(reinterpret_cast<LPCWSTR>(id), 0, &info, sizeof(info),
+                                          SHGFI_PIDL | SHGFI_DISPLAYNAME) &&
+                       info.szDisplayName[0];
+    selection.notFiles.emplace_back(named ? info.szDisplayName : L"An item");
+  }
 }
 
 // One reference count for both objects; single-threaded: COM calls them on the one thread.
@@ -109,20 +148,34 @@ class Target final : public Object<IDropTarget> {
           *effect = DROPEFFECT_NONE;
           // Only the first drop of this process: one selection, one run.
           if (received_.selection) return S_OK;
+          // The file list; without it, the shell's item list.
           FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
           STGMEDIUM medium{};
-          const HRESULT got = data->GetData(&format, &medium);
+          HRESULT got = data->GetData(&format, &medium);
+          if (FAILED(got)) {
+            format.cfFormat = ItemListFormat();
+            got = data->GetData(&format, &medium);
+          }
           if (FAILED(got)) return got;
           std::optional<std::vector<std::wstring>> files;
+          std::vector<std::uint8_t> items;
           if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-            if (const auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
-              files = FilesOf(libraries_, drop);
+            if (void* locked = GlobalLock(medium.hGlobal)) {
+              const std::span bytes(static_cast<const std::uint8_t*>(locked),
+                                    GlobalSize(medium.hGlobal));
+              if (format.cfFormat == CF_HDROP) {
+                files = FilesOf(libraries_, static_cast<HDROP>(locked));
+              } else if (itemList::Read(bytes)) {
+                items.assign(bytes.begin(), bytes.end());
+              }
               GlobalUnlock(medium.hGlobal);
             }
           }
           libraries_.releaseMedium(&medium);
-          if (!files) return E_INVALIDARG;
-          received_.selection = modMain::Selection{&action_, std::move(*files), {}};
+          if (!files && items.empty()) return E_INVALIDARG;
+          received_.selection = modMain::Selection{&action_, {}, {}, {}};
+          if (files) received_.selection->files = std::move(*files);
+          received_.items = std::move(items);
           *effect = DROPEFFECT_COPY;
           // The caller gets its answer at once; the work runs once the loop has ended.
           PostQuitMessage(0);
@@ -134,8 +187,11 @@ class Target final : public Object<IDropTarget> {
  private:
   HRESULT Accept(IDataObject* data, DWORD* effect) noexcept {
     if (!data || !effect) return E_POINTER;
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    *effect = SUCCEEDED(data->QueryGetData(&format)) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    FORMATETC files{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    FORMATETC items{ItemListFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    *effect = SUCCEEDED(data->QueryGetData(&files)) || SUCCEEDED(data->QueryGetData(&items))
+                  ? DROPEFFECT_COPY
+                  : DROPEFFECT_NONE;
     return S_OK;
   }
 
@@ -210,6 +266,8 @@ std::optional<modMain::Selection> Receive() {
     KillTimer(nullptr, idle);
   }
   for (const DWORD cookie : cookies) libraries.revokeClass(cookie);
+  if (received.selection && !received.items.empty())
+    TakeItems(libraries, received.items, *received.selection);
   // COM stays for the process's life: the caller's last calls (its Release) come in while the
   // work's waits answer messages, and COM's own window must still find COM there.
   return received.selection;

@@ -462,7 +462,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       // Started by COM for a selection; without a drop there is nothing to do.
       const auto selection = dropTarget::Receive();
       if (!selection) return 0;
-      outcome = modMain::RunSelection(*selection->action, selection->files, platform);
+      outcome = modMain::RunSelection(*selection->action, selection->files, platform,
+                                      selection->notFiles);
     } else {
       outcome = modMain::Run(arguments, platform);
     }

@@ -123,11 +123,6 @@ bool HasExtension(std::wstring_view path, std::wstring_view extension) {
   return true;
 }
 
-// A drive's path or a network path, which the loader takes as it is instead of searching.
-bool IsFullPath(std::wstring_view path) {
-  return (path.size() > 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
-}
-
 // Words for the exceptions that end a loader which trips over a damaged file.
 std::wstring_view LoaderFailureWords(std::uint32_t code) {
   switch (code) {
@@ -170,6 +165,10 @@ std::wstring WithName(std::wstring_view before, const std::wstring& name, std::w
 }  // namespace
 
 std::span<const CommandAction> ActionTable() { return kActions; }
+
+bool IsFullPath(std::wstring_view path) {
+  return (path.size() > 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
+}
 
 std::vector<std::wstring_view> CommandAction::Calls() const {
   std::vector<std::wstring_view> entries;
@@ -263,11 +262,11 @@ std::optional<Selection> SelectionOf(std::wstring_view raw) {
     if (rest.starts_with(L'@')) {
       auto file = ListOf(rest.substr(1));
       if (!file || file->size() != 1) return std::nullopt;
-      return Selection{&action, {}, std::move(file->front())};
+      return Selection{&action, {}, std::move(file->front()), {}};
     }
     auto files = ListOf(rest);
     if (!files) return std::nullopt;
-    return Selection{&action, std::move(*files), {}};
+    return Selection{&action, std::move(*files), {}, {}};
   }
   return std::nullopt;
 }
@@ -784,6 +783,15 @@ Ended Unusable(const std::wstring& path) {
           1};
 }
 
+// An item that no program can load from where it is; a copy in a folder can be.
+Ended NotAFile(const CommandAction& action, const std::wstring& name) {
+  return {{WithName(L"", name,
+                    L" was not " + std::wstring(action.done) +
+                        L": it is not a file on a disk; copy it to a folder first."),
+           balloon::IconRole::Error},
+          1};
+}
+
 }  // namespace
 
 Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
@@ -849,14 +857,15 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
 }
 
 Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> paths,
-                     Platform& platform) {
-  if (paths.size() == 1) {
+                     Platform& platform, std::span<const std::wstring> notFiles) {
+  if (paths.size() == 1 && notFiles.empty()) {
     return Run(std::wstring(action.switchText) + L" " + QuotePath(paths.front()), platform);
   }
   const Token token = platform.TokenKind();
   const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
   // Failures in the given order; the first one's status is the run's.
   std::vector<Ended> failures;
+  for (const auto& name : notFiles) failures.push_back(NotAFile(action, name));
   std::vector<std::pair<RegistrationRequest, Ready>> work;
   for (const auto& path : paths) {
     const Command command =

@@ -42,6 +42,8 @@ struct RegistrationRequest {
   std::wstring name;
 };
 
+// A drive's path or a network path, which the loader takes as it is instead of searching.
+bool IsFullPath(std::wstring_view path);
 std::wstring QuotePath(std::wstring_view path);
 std::wstring NameOf(std::wstring_view quotedPath);
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request);
@@ -87,6 +89,9 @@ struct Selection {
   const CommandAction* action = nullptr;
   std::vector<std::wstring> files;
   std::wstring listFile;
+  // Items the file manager handed over that are no files on a disk or a share (in a compressed
+  // folder, on a phone), by the names it shows: each is told, none run.
+  std::vector<std::wstring> notFiles;
 };
 std::wstring SelectionSwitch(const CommandAction& action);
 // The list as it travels: each full path quoted, one blank between.
@@ -264,8 +269,9 @@ struct Outcome {
 Outcome Run(std::wstring_view rawCommandLine, Platform& platform);
 // Several files in one run: each checked first, then one prompt for all that remain, the work one
 // file after another in the given order, then one balloon for the successes and one for each
-// failure, as many as one column holds. One file runs as its command line would.
+// failure, as many as one column holds. One file runs as its command line would. NOT_FILES are
+// told first, as failures.
 Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> paths,
-                     Platform& platform);
+                     Platform& platform, std::span<const std::wstring> notFiles = {});
 
 }  // namespace modMain

@@ -1,5 +1,6 @@
 // A selection handed over as File Explorer does: Pellory's class created through COM by a helper
-// run of this driver (with the limited token too), a CF_HDROP list dropped on it.
+// run of this driver (with the limited token too), a CF_HDROP list or the shell's item list
+// dropped on it.
 #include <windows.h>
 // After windows.h, which they need.
 #include <gtest/gtest.h>
@@ -58,16 +59,17 @@ struct Dropped {
   std::vector<DWORD> started;  // every Pellory the drop started
 };
 
-// Drops FILES on Pellory's class, from a helper run of this driver with TOKEN; the Pellory that
-// shows balloons.
-Dropped Drop(const std::vector<std::wstring>& files, HANDLE token = nullptr) {
+// Drops FILES on Pellory's class, from a helper run of this driver with TOKEN, as the shell's item
+// list with ITEMS; the Pellory that shows balloons.
+Dropped Drop(const std::vector<std::wstring>& files, HANDLE token = nullptr, bool items = false) {
   const auto folder = FreshFolder(L"drop list");
   {
     std::wofstream list((folder + L"\\list").c_str());
     for (const auto& file : files) list << file << L"\n";
   }
   const auto before = PelloryIds();
-  auto helper = Start(L"e2e.exe", L"--drop \"" + folder + L"\\list\"", {}, token);
+  auto helper = Start(
+      L"e2e.exe", (items ? L"--drop-items \"" : L"--drop \"") + folder + L"\\list\"", {}, token);
   EXPECT_EQ(WaitExit(helper, 30000), 0u) << "the drop failed";
   Dropped dropped;
   for (int i = 0; i < 500 && dropped.started.size() < (token ? 2u : 1u); ++i, Sleep(20)) {
@@ -102,7 +104,8 @@ std::vector<std::wstring> Servers(const std::wstring& folder, int count, bool (*
 }
 
 // Twenty files of every kind, two of them failing: one Pellory does them all, one after another,
-// and shows one balloon for the successes and one for each failure.
+// and shows one balloon for the successes and one for each failure. With full rights they come as
+// the shell's item list.
 void TwentyFiles(bool limited) {
   const RegisteredClass registered;
   const auto folder = FreshFolder(limited ? L"selection limited" : L"selection");
@@ -111,7 +114,7 @@ void TwentyFiles(bool limited) {
   files.push_back(CopyServer(L"pellorytest-win64.tlb", folder, L"types.tlb"));
   files.push_back(CopyServer(L"selfreg.exe", folder, L"server.exe"));
   const auto token = limited ? LimitedToken() : win32::unique_handle_k();
-  auto dropped = Drop(files, token.get());
+  auto dropped = Drop(files, token.get(), !limited);
   ASSERT_TRUE(dropped.pellory);
   EXPECT_EQ(dropped.started.size(), limited ? 2u : 1u);
   const auto balloons = Balloons(dropped.pellory.id, 3);
@@ -131,7 +134,7 @@ void TwentyFiles(bool limited) {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TypeLib\\{6B1E2C3A-5D4F-4E8B-9A71-2C3D4E5F6A7B}");
 }
 
-TEST(Selection, TwentyFilesOneRunOneSummaryAndEachFailure) { TwentyFiles(false); }
+TEST(Selection, TwentyFilesAsItemListOneRunOneSummaryAndEachFailure) { TwentyFiles(false); }
 
 TEST(Selection, WithoutAdministratorRightsOneCopyDoesAllTheWork) { TwentyFiles(true); }
 

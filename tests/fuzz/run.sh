@@ -4,6 +4,8 @@
 # BUILD_DIR/TARGET-crash-*.
 #   modMain       the command line and the start-up decision (seeds: tests/fuzz/corpus)
 #   programFile   the reader of program files (seeds: tests/fuzz/programFile-corpus)
+#   itemList      the reader of the shell's item list (seeds: tests/fuzz/itemList-corpus; one,
+#                 wine-three-files, as the e2e driver builds it under Wine for three files)
 # Usage: tests/fuzz/run.sh [TARGET [SECONDS [BUILD_DIR]]]   (CI: 20 s each; by hand, e.g. 3600)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,8 +31,14 @@ case $target in
     seeds=$here/programFile-corpus
     options=(-max_len=8192)
     ;;
+  itemList)
+    sources=("$here/itemList_fuzz.cpp" "$top/frontend/itemList.cpp")
+    headers=("$top/frontend/itemList.h")
+    seeds=$here/itemList-corpus
+    options=(-max_len=4096)
+    ;;
   *)
-    echo "run.sh: no fuzz target $target (modMain, programFile)" >&2
+    echo "run.sh: no fuzz target $target (modMain, programFile, itemList)" >&2
     exit 2
     ;;
 esac

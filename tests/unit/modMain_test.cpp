@@ -22,6 +22,18 @@ TEST(Pellory, EachLineLaunchesWhatItShouldAndTellsTheOutcome) {
   }
 }
 
+// Items of a selection that are no files are told, not run; the file with them still runs.
+TEST(Pellory, ASelectionTellsItemsThatAreNoFiles) {
+  FakePlatform platform;
+  const std::wstring files[] = {L"C:\\x\\a.dll"}, notFiles[] = {L"b.dll"};
+  const Outcome outcome = RunSelection(ActionTable().front(), files, platform, notFiles);
+  EXPECT_EQ(platform.told, (std::vector<std::wstring>{
+                               L"i a.dll has been registered.",
+                               L"x b.dll was not registered: it is not a file on a disk; copy it "
+                               L"to a folder first."}));
+  EXPECT_EQ(outcome.exitStatus, 1);
+}
+
 TEST(Pellory, ReadsTheProgramsOwnLines) {
   for (const auto& c : Cases("lines")) {
     const auto work = TypeLibraryWorkOf(c[1]);
