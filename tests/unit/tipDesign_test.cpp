@@ -172,15 +172,6 @@ TEST(Balloon, LayoutFitsAtEveryDpi) {
   for (int v = -9; v <= 9; ++v) EXPECT_EQ(TwipsToPixels(v * 15 + 7.5, 15), v + (v % 2 != 0)) << v;
 }
 
-// The design's fixed yellow strip and black border give way to the theme's colours in a
-// high-contrast theme; elsewhere they stay.
-TEST(Balloon, HighContrastTakesTheThemesColours) {
-  EXPECT_EQ(ColoursFor(false), (Colours{0x009EF5F3, 0x80000008, 0x80000018, 0x80000008, 0}));
-  // Window and window text, info background and info text.
-  EXPECT_EQ(ColoursFor(true),
-            (Colours{0x80000005, 0x80000008, 0x80000018, 0x80000017, 0x80000017}));
-}
-
 TEST(Balloon, WhatClosesAndWhatPresses) {
   const std::wstring sources = L"Form,DisplayIcon,ImgX,LblX,TxtTip,Timer,LblTitle";
   const std::wstring events = L"Click,DblClick,MouseDown,MouseUp,Tick";
