@@ -49,7 +49,7 @@ FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
 const win32::Status& WindowSystemFailure() {
   static const win32::Status failure = []() -> win32::Status {
     static const win32::SystemLibrary user32(L"user32.dll"), gdi32(L"gdi32.dll");
-    if (user32 && gdi32) return std::nullopt;
+    if (user32 && gdi32) return {};
     auto failed = win32::FailureOf(user32 ? gdi32.Error() : user32.Error());
     OutputDebugStringW(
         (L"Pellory: the window system did not load: " + failed.text + L"\n").c_str());

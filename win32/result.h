@@ -1,7 +1,8 @@
 // How these programs fail, everywhere.
 // - Inside a program a failure is a value: a Failure, the Win32 error code or HRESULT and the
 //   system's words for it, returned across every boundary (the platform services, the form,
-//   the key deletion) in a Result, or as a Status where there is nothing else to return.
+//   the key deletion) in a Result, or as a Status where there is nothing else to return. Both
+//   are [[nodiscard]]: with warnings as errors, a dropped one does not build.
 // - Exceptions are only for what cannot return a value: a constructor, an allocation.
 // - None crosses a C boundary: every window procedure, callback and COM method runs its body
 //   through Guarded, which answers as Windows expects there (E_OUTOFMEMORY, FALSE, the default
@@ -21,12 +22,22 @@ struct Failure {
   std::wstring text;       // the system's words for it, or what failed
 };
 
-// No failure, or the one that stopped the work.
-using Status = std::optional<Failure>;
+// No failure, or the one that stopped the work: true when there is one.
+class [[nodiscard]] Status {
+ public:
+  Status() = default;
+  Status(Failure failure) : failure_(std::move(failure)) {}  // NOLINT: a failure converts
+  explicit operator bool() const { return failure_.has_value(); }
+  const Failure& operator*() const { return *failure_; }
+  const Failure* operator->() const { return &*failure_; }
+
+ private:
+  std::optional<Failure> failure_;
+};
 
 // A value, or the failure that stopped it from being made.
 template <class T>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : value_(std::move(value)) {}  // NOLINT: a value converts, as a failure does
   Result(Failure failure) : failure_(std::move(failure)) {}
