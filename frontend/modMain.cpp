@@ -516,10 +516,11 @@ std::wstring ServerFailure(const CommandAction& action, const std::wstring& name
   return WithName(L"", name, std::wstring(failed) + L" (exit code " + ExitCodeText(status) + L").");
 }
 
-// regsvr32 says only that the entry point failed; the others pass on E_ACCESSDENIED or
-// TYPE_E_REGISTRYACCESS.
-constexpr std::uint32_t kToolDenied[] = {5};
-constexpr std::uint32_t kComDenied[] = {0x80070005, 0x8002801C};
+// A registry that refused to be written: E_ACCESSDENIED or TYPE_E_REGISTRYACCESS, as Pellory's
+// type-library process and servers pass them on.
+constexpr std::uint32_t kDenied[] = {0x80070005, 0x8002801C};
+// regsvr32's status when the entry point failed, which is all it says.
+constexpr std::uint32_t kToolEntryFailed = 5;
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), as the type-library loader reports a missing file.
 constexpr std::uint32_t kFileNotFound = 0x80070002;
 
@@ -538,8 +539,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"",
      .timedOutAfter = L" did not finish loading",
-     .failed = LibraryFailure,
-     .deniedAccess = kComDenied},
+     .failed = LibraryFailure},
     // Any other program would take the switch for its own and, likely, open its window.
     {.kind = Handler::Kind::Server,
      .extension = L".exe",
@@ -553,8 +553,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"",
      .timedOutAfter = L" did not finish",
-     .failed = ServerFailure,
-     .deniedAccess = kComDenied},
+     .failed = ServerFailure},
     // The path as typed: a path the system cannot resolve is the tool's to report.
     {.kind = Handler::Kind::Tool,
      .extension = L"",
@@ -568,8 +567,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"RegSvr32 did not finish on ",
      .timedOutAfter = L"",
-     .failed = ToolFailure,
-     .deniedAccess = kToolDenied},
+     .failed = ToolFailure},
 };
 
 }  // namespace
@@ -637,8 +635,9 @@ Outcome Tell(Platform& platform, const Report& report, int status) {
 
 // Whether a failure looks like a registry that refused to be written.
 bool DeniedAccess(const Handler& handler, const ToolRun& run) {
-  return run.end == ToolRun::End::Exited &&
-         std::ranges::find(handler.deniedAccess, run.exitCode) != handler.deniedAccess.end();
+  if (run.end != ToolRun::End::Exited) return false;
+  if (handler.kind == Handler::Kind::Tool) return run.exitCode == kToolEntryFailed;
+  return std::ranges::find(kDenied, run.exitCode) != std::end(kDenied);
 }
 
 // No administrator rights: the copy that has them does the work and shows the balloons. It gets
@@ -652,7 +651,7 @@ Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std
   Started copy = platform.StartElevated(request);
   if (!copy) {
     const win32::Failure& failure = copy.failure();
-    if (failure.code == kDeclined) {
+    if (failure.code == win32::FromWin32(kDeclined)) {
       return Tell(platform, {declined, balloon::IconRole::Error}, static_cast<int>(kDeclined));
     }
     platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),

@@ -247,8 +247,6 @@ struct Handler {
   // empty if it has none.
   std::wstring (*failed)(const CommandAction& action, const std::wstring& name,
                          std::uint32_t status, const std::wstring& systemText);
-  // Exit statuses that tell of a registry which refused to be written.
-  std::span<const std::uint32_t> deniedAccess;
 };
 const Handler& HandlerFor(const CommandAction& action, std::wstring_view path);
 // systemText is the system's words for the run's exit status, or for its error when the wait

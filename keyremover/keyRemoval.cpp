@@ -57,7 +57,8 @@ void Run(registry::KeyDeleter& keys, Notifier& notifier) {
   try {
     for (const std::wstring_view path : ShellVerbKeyList) {
       if (auto failed = DeleteRootedKey(keys, std::wstring(path))) {
-        message = FailureMessage(static_cast<std::int32_t>(failed->code), failed->text);
+        message = FailureMessage(static_cast<std::int32_t>(win32::KnownNumber(failed->code)),
+                                 failed->text);
         break;
       }
     }

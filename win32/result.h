@@ -1,8 +1,9 @@
 // How these programs fail, everywhere.
-// - Inside a program a failure is a value: a Failure, the Win32 error code or HRESULT and the
-//   system's words for it, returned across every boundary (the platform services, the form,
-//   the key deletion) in a Result, or as a Status where there is nothing else to return. Both
-//   are [[nodiscard]]: with warnings as errors, a dropped one does not build.
+// - Inside a program a failure is a value: a Failure, an HRESULT (a Win32 error code converted
+//   by its constructor) and the system's words for it, returned across every boundary (the
+//   platform services, the form, the key deletion) in a Result, or as a Status where there is
+//   nothing else to return. Both are [[nodiscard]]: with warnings as errors, a dropped one does
+//   not build.
 // - Exceptions are only for what cannot return a value: a constructor, an allocation.
 // - None crosses a C boundary: every window procedure, callback and COM method runs its body
 //   through Guarded, which answers as Windows expects there (E_OUTOFMEMORY, FALSE, the default
@@ -17,8 +18,22 @@
 
 namespace win32 {
 
+// A Win32 error code as the HRESULT that carries it; an HRESULT, whose failures have the top bit
+// set, stays as it is.
+constexpr std::uint32_t FromWin32(std::uint32_t code) {
+  return code == 0 || (code & 0x80000000u) ? code : 0x80070000u | (code & 0xFFFFu);
+}
+
+// The number a code is known by: a Win32 error's own, any other HRESULT as it is.
+constexpr std::uint32_t KnownNumber(std::uint32_t code) {
+  return (code & 0xFFFF0000u) == 0x80070000u ? code & 0xFFFFu : code;
+}
+
 struct Failure {
-  std::uint32_t code = 0;  // a Win32 error code or an HRESULT
+  Failure() = default;
+  Failure(std::uint32_t error, std::wstring words)
+      : code(FromWin32(error)), text(std::move(words)) {}
+  std::uint32_t code = 0;  // an HRESULT
   std::wstring text;       // the system's words for it, or what failed
 };
 

@@ -49,12 +49,11 @@ void (*SystemLibrary::Proc(const char* name) const)() {
 }
 
 std::wstring SystemMessage(std::uint32_t code) {
-  // Win32 errors wrapped in an HRESULT are worded under their own number.
-  if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFF;
   wchar_t* text = nullptr;
+  // Win32 errors wrapped in an HRESULT are worded under their own number.
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+      nullptr, KnownNumber(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = n ? std::wstring(text, n) : std::wstring();
   LocalFree(text);
   while (!message.empty() &&
@@ -84,7 +83,7 @@ std::vector<std::pair<DWORD, DWORD>> Processes() {
 
 Failure FailureOf(std::uint32_t code, const wchar_t* what) {
   std::wstring words = SystemMessage(code);
-  if (words.empty()) words = L"error " + std::to_wstring(code) + L".";
+  if (words.empty()) words = L"error " + std::to_wstring(KnownNumber(code)) + L".";
   return {code, what ? std::wstring(what) + L": " + words : words};
 }
 

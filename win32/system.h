@@ -56,7 +56,8 @@ class SystemLibrary {
 // with; empty if it has none.
 std::wstring SystemMessage(std::uint32_t code);
 
-// CODE as a Failure in the system's words, after WHAT failed when it is given ("msftedit: ...").
+// CODE, a Win32 error code or an HRESULT, as a Failure in the system's words, after WHAT failed
+// when it is given ("msftedit: ..."); "error N." (KnownNumber) when the system has none.
 Failure FailureOf(std::uint32_t code, const wchar_t* what = nullptr);
 inline Failure LastFailure(const wchar_t* what = nullptr) {
   return FailureOf(GetLastError(), what);
