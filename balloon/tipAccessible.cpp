@@ -37,8 +37,9 @@ struct Runtime {
 
 template <class F>
 bool Bind(const SystemLibrary& library, const char* name, F& function) {
-  function = library.Bind<std::remove_pointer_t<F>>(name);
-  return function != nullptr;
+  const auto bound = library.Bind<std::remove_pointer_t<F>>(name);
+  if (bound) function = *bound;
+  return static_cast<bool>(bound);
 }
 
 // Nothing when a piece is missing: the window then answers as any window does.

@@ -20,19 +20,21 @@ constexpr UINT kLongestPath = 32767;
 constexpr UINT kIdleMs = 60000;
 
 // COM and the shell are loaded from the system folder, and only by a Pellory that COM started.
+// Why one is missing does not matter: then there is no drop target.
 struct Libraries {
   win32::SystemLibrary ole32{L"ole32.dll"}, shell32{L"shell32.dll"};
-  decltype(::CoInitializeEx)* initialize = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
+  decltype(::CoInitializeEx)* initialize =
+      ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx").value_or(nullptr);
   decltype(::CoRegisterClassObject)* registerClass =
-      ole32.Bind<decltype(::CoRegisterClassObject)>("CoRegisterClassObject");
+      ole32.Bind<decltype(::CoRegisterClassObject)>("CoRegisterClassObject").value_or(nullptr);
   decltype(::CoRevokeClassObject)* revokeClass =
-      ole32.Bind<decltype(::CoRevokeClassObject)>("CoRevokeClassObject");
+      ole32.Bind<decltype(::CoRevokeClassObject)>("CoRevokeClassObject").value_or(nullptr);
   decltype(::CLSIDFromString)* clsidFromString =
-      ole32.Bind<decltype(::CLSIDFromString)>("CLSIDFromString");
+      ole32.Bind<decltype(::CLSIDFromString)>("CLSIDFromString").value_or(nullptr);
   decltype(::ReleaseStgMedium)* releaseMedium =
-      ole32.Bind<decltype(::ReleaseStgMedium)>("ReleaseStgMedium");
+      ole32.Bind<decltype(::ReleaseStgMedium)>("ReleaseStgMedium").value_or(nullptr);
   decltype(::DragQueryFileW)* dragQueryFile =
-      shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW");
+      shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW").value_or(nullptr);
   bool Complete() const {
     return initialize && registerClass && revokeClass && clsidFromString && releaseMedium &&
            dragQueryFile;

@@ -39,7 +39,9 @@ FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
         if (notice != dliNotePreLoadLibrary) return nullptr;
         wchar_t name[MAX_PATH];
         if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
-        return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+        // The helper keeps it for the process's life.
+        auto module = win32::LoadFromSystem(name);
+        return module ? reinterpret_cast<FARPROC>(module->release()) : nullptr;
       },
       []() -> FARPROC { return nullptr; });
 }
@@ -50,7 +52,7 @@ const win32::Status& WindowSystemFailure() {
   static const win32::Status failure = []() -> win32::Status {
     static const win32::SystemLibrary user32(L"user32.dll"), gdi32(L"gdi32.dll");
     if (user32 && gdi32) return {};
-    auto failed = win32::FailureOf(user32 ? gdi32.Error() : user32.Error());
+    const auto& failed = user32 ? gdi32.failure() : user32.failure();
     OutputDebugStringW(
         (L"Pellory: the window system did not load: " + failed.text + L"\n").c_str());
     return failed;
@@ -75,21 +77,20 @@ class ChildProcess final : public modMain::Child {
  public:
   explicit ChildProcess(win32::unique_handle_k process) : process_(std::move(process)) {}
 
-  modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
+  win32::Result<modMain::ToolRun> Wait(std::uint32_t timeoutMs) override {
     using End = modMain::ToolRun::End;
-    if (!process_) return {End::Failed, 0, ERROR_INVALID_HANDLE};
+    if (!process_) return win32::FailureOf(ERROR_INVALID_HANDLE);
     // Messages are answered meanwhile: a program that broadcasts to every window must not hang
     // on ours. Without a window system there are none.
     const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
-    const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
-                                      : WaitForSingleObject(process_.get(), timeout);
+    const auto woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
+                                     : win32::Waited(WaitForSingleObject(process_.get(), timeout));
     marks::Note(L"waited");
-    if (woke == WAIT_TIMEOUT) return {End::TimedOut};
+    if (!woke) return woke.failure();
+    if (*woke == WAIT_TIMEOUT) return modMain::ToolRun{End::TimedOut};
     DWORD code = 0;
-    if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
-      return {End::Failed, 0, GetLastError()};
-    }
-    return {End::Exited, code};
+    if (!GetExitCodeProcess(process_.get(), &code)) return win32::LastFailure();
+    return modMain::ToolRun{End::Exited, code};
   }
 
   void Stop() override {
@@ -127,10 +128,7 @@ class Win32Platform final : public modMain::Platform {
     // Only the system's own tool: never one from the current folder or the PATH. A 32-bit
     // Pellory starts the 64-bit one on a file in the system folder, which it sees as chosen.
     const std::wstring system = paths::ToolFolder(file, HereFolders());
-    if (system.empty()) {
-      const DWORD error = GetLastError();
-      return NotStarted(error, comFiles::Explain(error));
-    }
+    if (system.empty()) return win32::FailureOf(ERROR_PATH_NOT_FOUND, L"the system folder");
     return Start(system + L"\\regsvr32.exe", commandLine);
   }
 
@@ -166,7 +164,7 @@ class Win32Platform final : public modMain::Platform {
     std::vector<BYTE> info(1024);
     for (DWORD size = static_cast<DWORD>(info.size());;) {
       const DWORD result =
-          universalName(fullPath.c_str(), UNIVERSAL_NAME_INFO_LEVEL, info.data(), &size);
+          (*universalName)(fullPath.c_str(), UNIVERSAL_NAME_INFO_LEVEL, info.data(), &size);
       if (result == NO_ERROR) {
         return reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(info.data())->lpUniversalName;
       }
@@ -261,7 +259,7 @@ class Win32Platform final : public modMain::Platform {
     // Only now, and only the system's own: most runs never need the shell.
     static const win32::SystemLibrary shell32(L"shell32.dll");
     const auto execute = shell32.Bind<decltype(::ShellExecuteExW)>("ShellExecuteExW");
-    if (!execute) return failure(GetLastError());
+    if (!execute) return execute.failure();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     // Whatever goes wrong is told by Pellory, not by a box of the shell's. No zone check: this
@@ -278,10 +276,10 @@ class Win32Platform final : public modMain::Platform {
     const auto coUninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
     const bool com =
         coInitializeEx && coUninitialize &&
-        SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    const BOOL started = execute(&info);
+        SUCCEEDED((*coInitializeEx)(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    const BOOL started = (*execute)(&info);
     const DWORD error = GetLastError();
-    if (com) coUninitialize();
+    if (com) (*coUninitialize)();
     if (!started) return failure(error);
     // The shell may hand back no process (the work went elsewhere): then the wait fails, and the
     // user is told so.

@@ -590,13 +590,6 @@ Report Describe(const Handler& handler, const CommandAction& action, const std::
                        std::wstring(handler.timedOutAfter) +
                            TimeoutText(handler.mayBeStopped ? L" and was stopped" : L"")),
               IconRole::Warning};
-    case ToolRun::End::Failed: {
-      const std::wstring why =
-          systemText.empty() ? L"error " + ExitCodeText(run.error) + L"." : systemText;
-      return {WithName(L"Waiting for the work on ", name,
-                       L" failed, so the outcome is unknown: " + why),
-              IconRole::Warning};
-    }
     case ToolRun::End::Exited:
       break;
   }
@@ -658,16 +651,16 @@ Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std
                      BoxIcon::Error);
     return {false, 1};
   }
-  const ToolRun run = (*copy)->Wait(kNoTimeout);
-  if (run.end != ToolRun::End::Exited) {
+  const auto run = (*copy)->Wait(kNoTimeout);
+  if (!run) {
     // The copy may have told its outcome; this one cannot, and says so rather than nothing.
-    std::wstring why = platform.SystemText(run.error);
-    if (why.empty()) why = L"error " + ExitCodeText(run.error) + L".";
     platform.ShowBox(L"Pellory with administrator rights was started on " + subject +
-                         L", but waiting for it failed, so its outcome is unknown: " + why,
+                         L", but waiting for it failed, so its outcome is unknown: " +
+                         run.failure().text,
                      BoxIcon::Error);
+    return {false, 1};
   }
-  return {false, StatusOf(run)};
+  return {false, StatusOf(*run)};
 }
 
 // A file whose checks passed: who takes it, and the path the system resolves.
@@ -743,16 +736,21 @@ Ended Perform(Platform& platform, const CommandAction& action, const Registratio
         {LaunchFailureText(program, started.failure().text), balloon::IconRole::Error}, 1, true};
   }
   if (prepare) platform.PrepareBalloon();
-  const ToolRun run = (*started)->Wait(kToolTimeoutMs);
-  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) (*started)->Stop();
-  const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
+  const auto waited = (*started)->Wait(kToolTimeoutMs);
+  if (handler.mayBeStopped && !(waited && waited->end == ToolRun::End::Exited)) (*started)->Stop();
+  if (!waited) {
+    return {{WithName(L"Waiting for the work on ", name,
+                      L" failed, so the outcome is unknown: " + waited.failure().text),
+             balloon::IconRole::Warning},
+            1};
+  }
+  const ToolRun& run = *waited;
+  const bool exited = run.end == ToolRun::End::Exited;
   const std::wstring systemText =
-      success || run.end == ToolRun::End::TimedOut
-          ? std::wstring()
-          : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
+      exited && run.exitCode != 0 ? platform.SystemText(run.exitCode) : std::wstring();
   Report report = Describe(handler, action, name, run, systemText);
   // The tool's own words stop at "could not be loaded" or "not found"; the reason says more.
-  if (handler.kind == Handler::Kind::Tool && ready.resolved && run.end == ToolRun::End::Exited &&
+  if (handler.kind == Handler::Kind::Tool && ready.resolved && exited &&
       (run.exitCode == 3 || run.exitCode == 4)) {
     if (const auto cause = Diagnose(platform, action, ready.file, false)) {
       report.text = ExplainCause(*cause, name);

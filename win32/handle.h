@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "win32/result.h"
+
 namespace win32 {
 
 template <class H>
@@ -112,11 +114,12 @@ class SelectGuard {
 };
 
 // A mutex this thread won by a wait (WAIT_OBJECT_0 or WAIT_ABANDONED), given back at the end of
-// the scope; a wait that won nothing owns nothing.
+// the scope; a wait that won nothing, or failed, owns nothing.
 class MutexOwnership {
  public:
-  MutexOwnership(HANDLE mutex, DWORD waited)
-      : mutex_(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? mutex : nullptr) {}
+  MutexOwnership(HANDLE mutex, const Result<DWORD>& waited)
+      : mutex_(waited && (*waited == WAIT_OBJECT_0 || *waited == WAIT_ABANDONED) ? mutex
+                                                                                 : nullptr) {}
   ~MutexOwnership() {
     if (mutex_) ReleaseMutex(mutex_);
   }

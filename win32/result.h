@@ -58,8 +58,12 @@ class [[nodiscard]] Result {
   Result(Failure failure) : failure_(std::move(failure)) {}
   explicit operator bool() const { return value_.has_value(); }
   T& operator*() { return *value_; }
+  const T& operator*() const { return *value_; }
   T* operator->() { return &*value_; }
+  const T* operator->() const { return &*value_; }
   const Failure& failure() const { return failure_; }
+  // For a caller to whom a failure means only OTHER.
+  T value_or(T other) const { return value_ ? *value_ : other; }
 
  private:
   std::optional<T> value_;

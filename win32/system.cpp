@@ -22,17 +22,16 @@ std::wstring SystemFolder() {
   return n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
 }
 
-HMODULE LoadFromSystem(const wchar_t* name) {
-  const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+Result<unique_hmodule> LoadFromSystem(const wchar_t* name) {
+  unique_hmodule module(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   // A system without the flag (Windows 7 before its loader update) rejects it: the full path
   // then, with the library's own dependencies looked for beside it first.
-  if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-  return LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
-                        LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-SystemLibrary::SystemLibrary(const wchar_t* name) : module_(LoadFromSystem(name)) {
-  if (!module_) error_ = GetLastError();
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+    module.reset(LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
+                                LOAD_WITH_ALTERED_SEARCH_PATH));
+  }
+  if (!module) return LastFailure();
+  return module;
 }
 
 bool SecurityLibrary() {
@@ -40,12 +39,11 @@ bool SecurityLibrary() {
   return static_cast<bool>(advapi32);
 }
 
-void (*SystemLibrary::Proc(const char* name) const)() {
-  if (!module_) {
-    SetLastError(error_);
-    return nullptr;
-  }
-  return reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name));
+Result<void (*)()> SystemLibrary::Proc(const char* name) const {
+  if (!module_) return module_.failure();
+  const auto proc = reinterpret_cast<void (*)()>(GetProcAddress(module_->get(), name));
+  if (!proc) return LastFailure();
+  return proc;
 }
 
 std::wstring SystemMessage(std::uint32_t code) {
@@ -87,16 +85,20 @@ Failure FailureOf(std::uint32_t code, const wchar_t* what) {
   return {code, what ? std::wstring(what) + L": " + words : words};
 }
 
-DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
+Result<DWORD> Waited(DWORD woke) {
+  if (woke == WAIT_FAILED) return LastFailure();
+  return woke;
+}
+
+Result<DWORD> WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   // A WM_QUIT met on the way belongs to the loop outside: it goes back into the queue, with its
   // code, once the wait ends, and until then only sent messages are answered.
   std::optional<WPARAM> quit;
   const auto end = [&quit](DWORD woke) {
-    const DWORD error = GetLastError();
+    auto waited = Waited(woke);
     if (quit) PostQuitMessage(static_cast<int>(*quit));
-    SetLastError(error);
-    return woke;
+    return waited;
   };
   for (;;) {
     const ULONGLONG now = GetTickCount64();
