@@ -202,7 +202,7 @@ class Win32Platform final : public modMain::Platform {
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
   }
 
-  modMain::Token TokenKind() override {
+  win32::Result<modMain::Token> TokenKind() override {
     using modMain::Token;
     marks::Note(L"token");
     // Asked of ntdll, which every process has loaded: ADVAPI32 would load before the tool starts,
@@ -214,23 +214,32 @@ class Win32Platform final : public modMain::Platform {
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtOpenProcessToken")));
     const auto query = reinterpret_cast<QueryFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtQueryInformationToken")));
+    if (!open || !query) return win32::FailureOf(ERROR_PROC_NOT_FOUND, L"ntdll");
     win32::unique_handle_k token;
-    if (!open || !query || open(GetCurrentProcess(), TOKEN_QUERY, token.put()) < 0) {
-      return Token::Full;
-    }
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     ULONG size = 0;
-    if (query(token.get(), TokenElevationType, &type, sizeof(type), &size) < 0) return Token::Full;
-    if (type == TokenElevationTypeLimited) return Token::Limited;
-    if (type == TokenElevationTypeFull) return Token::Full;
+    LONG status = open(GetCurrentProcess(), TOKEN_QUERY, token.put());
+    if (status >= 0) status = query(token.get(), TokenElevationType, &type, sizeof(type), &size);
+    // An NTSTATUS, as the HRESULT that carries it.
+    if (status < 0) return win32::FailureOf(HRESULT_FROM_NT(status));
+    switch (type) {
+      case TokenElevationTypeLimited:
+        return Token::Limited;
+      case TokenElevationTypeFull:
+        return Token::Full;
+      case TokenElevationTypeDefault:
+        break;
+      default:
+        return win32::FailureOf(ERROR_INVALID_DATA, L"the token's elevation type");
+    }
     // No linked token: user account control is off, or the user is no administrator.
-    if (!win32::SecurityLibrary()) return Token::Full;
+    if (!win32::SecurityLibrary()) return win32::FailureOf(ERROR_DLL_NOT_FOUND, L"advapi32");
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(administrators);
     BOOL member = FALSE;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
         !CheckTokenMembership(nullptr, administrators, &member)) {
-      return Token::Full;
+      return win32::LastFailure();
     }
     return member ? Token::Full : Token::Standard;
   }

@@ -663,6 +663,19 @@ Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std
   return {false, StatusOf(*run)};
 }
 
+// What the token allows, and whether to ask for more rights: only once (under Wine, for one, the
+// copy's token is limited again). A token that cannot be read asks too: the copy then has what
+// rights there are to be had.
+struct Rights {
+  Token token;
+  bool ask;
+};
+Rights RightsOf(Platform& platform) {
+  const auto token = platform.TokenKind();
+  return {token.value_or(Token::Full),
+          (!token || *token != Token::Full) && !platform.IsRelaunchedCopy()};
+}
+
 // A file whose checks passed: who takes it, and the path the system resolves.
 struct Ready {
   const Handler* handler;
@@ -821,9 +834,7 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
   const auto& request = registration.request;
-  const Token token = platform.TokenKind();
-  // Only once: under Wine, for one, the copy's token is limited again.
-  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  const auto [token, ask] = RightsOf(platform);
   const auto checked = Check(platform, action, request, ask);
   if (const auto* refused = std::get_if<Ended>(&checked)) {
     return Tell(platform, refused->report, refused->status);
@@ -850,8 +861,7 @@ Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> 
   if (paths.size() == 1) {
     return Run(std::wstring(action.switchText) + L" " + QuotePath(paths.front()), platform);
   }
-  const Token token = platform.TokenKind();
-  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  const auto [token, ask] = RightsOf(platform);
   // Failures in the given order; the first one's status is the run's.
   std::vector<Ended> failures;
   std::vector<std::pair<RegistrationRequest, Ready>> work;

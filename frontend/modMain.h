@@ -198,8 +198,8 @@ class Platform {
   // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
   virtual ScreenTwips Screen() = 0;
-  // What user account control made of this process's token; Full when it cannot be told.
-  virtual Token TokenKind() = 0;
+  // What user account control made of this process's token, or why it cannot be told.
+  virtual win32::Result<Token> TokenKind() = 0;
   // Whether this process is the copy a limited Pellory started for administrator rights.
   virtual bool IsRelaunchedCopy() = 0;
   virtual std::wstring CurrentFolder() = 0;

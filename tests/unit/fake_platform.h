@@ -1,12 +1,12 @@
 // A platform for Pellory's start-up procedure that records what it is asked to do and what the
 // user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
 // world behaves: limited, standard (the token), copy (this is the copy with administrator
-// rights), exit=N, timeout, lost (how a started program ends), nostart, notself, unreadable,
-// missing (the file is not there), insystem (it is in the system folder C:\sys too), notpe,
-// arm64, noentry (what the file is, as the loader reads it), mapped (the current folder is on
-// drive Z:, mapped to \\srv\share), declined, noelevate, nofull, noballoon, room=N (balloons in
-// a column, 10 if not given), nolist (no list file can be written or read); shape tells the
-// balloon's shape as well.
+// rights), notoken (it cannot be read), exit=N, timeout, lost (how a started program ends),
+// nostart, notself, unreadable, missing (the file is not there), insystem (it is in the system
+// folder C:\sys too), notpe, arm64, noentry (what the file is, as the loader reads it), mapped
+// (the current folder is on drive Z:, mapped to \\srv\share), declined, noelevate, nofull,
+// noballoon, room=N (balloons in a column, 10 if not given), nolist (no list file can be written
+// or read); shape tells the balloon's shape as well.
 // In a selection a file's name tells its own fate: fail* fails (exit 5), gone* is not there,
 // plain* is a program that does not register itself.
 #pragma once
@@ -63,8 +63,9 @@ class FakePlatform final : public modMain::Platform {
   }
   void PrepareBalloon() override { Call(L"prepare"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
-  modMain::Token TokenKind() override {
+  win32::Result<modMain::Token> TokenKind() override {
     using enum modMain::Token;
+    if (Has(L"notoken")) return win32::Failure{5, L"Access denied."};
     return Has(L"limited") ? Limited : Has(L"standard") ? Standard : Full;
   }
   bool IsRelaunchedCopy() override { return Has(L"copy"); }
