@@ -27,7 +27,7 @@ struct Search {
   std::vector<balloon::Rect> places;
 };
 
-BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
+BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) noexcept {
   return win32::Guarded(
       [&] {
         auto& search = *reinterpret_cast<Search*>(param);

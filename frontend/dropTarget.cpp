@@ -70,20 +70,35 @@ class Object : public Interface {
  public:
   virtual ~Object() = default;
   STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
-    if (!out) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return Answer([&] {
+      if (!out) return E_POINTER;
+      if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+        *out = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+      }
+      *out = nullptr;
+      return E_NOINTERFACE;
+    });
   }
-  STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++references_; }
+  STDMETHODIMP_(ULONG) AddRef() noexcept override {
+    return win32::Guarded([&] { return ++references_; }, [] { return ULONG{0}; });
+  }
   STDMETHODIMP_(ULONG) Release() noexcept override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+    return win32::Guarded(
+        [&] {
+          const ULONG left = --references_;
+          if (left == 0) delete this;
+          return left;
+        },
+        [] { return ULONG{0}; });
+  }
+
+ protected:
+  // The caller gets E_OUTOFMEMORY for whatever escapes BODY.
+  template <class Body>
+  static HRESULT Answer(Body&& body) noexcept {
+    return win32::Guarded(body, [] { return E_OUTOFMEMORY; });
   }
 
  private:
@@ -96,14 +111,18 @@ class Target final : public Object<IDropTarget> {
       : libraries_(libraries), action_(action), received_(received) {}
 
   STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
-    return Accept(data, effect);
+    return Answer([&] { return Accept(data, effect); });
   }
   STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) noexcept override {
-    if (!effect) return E_POINTER;
-    *effect = DROPEFFECT_COPY;
-    return S_OK;
+    return Answer([&] {
+      if (!effect) return E_POINTER;
+      *effect = DROPEFFECT_COPY;
+      return S_OK;
+    });
   }
-  STDMETHODIMP DragLeave() noexcept override { return S_OK; }
+  STDMETHODIMP DragLeave() noexcept override {
+    return Answer([] { return S_OK; });
+  }
   STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
     return win32::Guarded(
         [&]() -> HRESULT {
@@ -152,16 +171,20 @@ class Factory final : public Object<IClassFactory> {
       : libraries_(libraries), action_(action), received_(received) {}
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* target = new (std::nothrow) Target(libraries_, action_, received_);
-    if (!target) return E_OUTOFMEMORY;
-    const HRESULT result = target->QueryInterface(iid, out);
-    target->Release();
-    return result;
+    return Answer([&] {
+      if (!out) return E_POINTER;
+      *out = nullptr;
+      if (outer) return CLASS_E_NOAGGREGATION;
+      auto* target = new (std::nothrow) Target(libraries_, action_, received_);
+      if (!target) return E_OUTOFMEMORY;
+      const HRESULT result = target->QueryInterface(iid, out);
+      target->Release();
+      return result;
+    });
   }
-  STDMETHODIMP LockServer(BOOL) noexcept override { return S_OK; }
+  STDMETHODIMP LockServer(BOOL) noexcept override {
+    return Answer([] { return S_OK; });
+  }
 
  private:
   const Libraries& libraries_;

@@ -33,7 +33,7 @@ constexpr wchar_t kTitle[] = L"Pellory";
 
 // USER32 and GDI32 are delay-loaded, so that the work starts before they load; the helper takes
 // them from the system folder alone, as every other library. Called from C.
-FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
+FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) noexcept {
   return win32::Guarded(
       [&]() -> FARPROC {
         if (notice != dliNotePreLoadLibrary) return nullptr;
@@ -419,9 +419,13 @@ class Win32Platform final : public modMain::Platform {
   LoaderFiles loader_;
 };
 
-LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
-  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) noexcept {
+  return win32::Guarded(
+      [&]() -> LONG {
+        TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+        return EXCEPTION_EXECUTE_HANDLER;
+      },
+      []() -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
 }
 
 // Pellory's second process: it shows nothing and ends with the routine's HRESULT.

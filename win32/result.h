@@ -1,13 +1,9 @@
-// How these programs fail, everywhere.
-// - Inside a program a failure is a value: a Failure, an HRESULT (a Win32 error code converted
-//   by its constructor) and the system's words for it, returned across every boundary (the
-//   platform services, the form, the key deletion) in a Result, or as a Status where there is
-//   nothing else to return. Both are [[nodiscard]]: with warnings as errors, a dropped one does
-//   not build.
-// - Exceptions are only for what cannot return a value: a constructor, an allocation.
-// - None crosses a C boundary: every window procedure, callback and COM method runs its body
-//   through Guarded, which answers as Windows expects there (E_OUTOFMEMORY, FALSE, the default
-//   window procedure) when something escapes it.
+// A failure is a value: a Failure, in a Result or a Status. What the compiler holds every caller
+// to, warnings being errors:
+// - A Result or a Status cannot be dropped: both are [[nodiscard]].
+// - A Failure's code is an HRESULT: its constructor converts a Win32 error code
+//   (HRESULT_FROM_WIN32) and keeps an HRESULT as it is.
+// - Guarded throws nothing (noexcept), and its fallback answers with the type its body does.
 // Platform-free, so that the logic tested natively speaks the same way.
 #pragma once
 
