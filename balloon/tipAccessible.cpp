@@ -23,16 +23,10 @@ using win32::SystemLibrary;
 struct Runtime {
   decltype(&::CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
   decltype(&::LresultFromObject) lresultFromObject = nullptr;
-  decltype(&::CoInitializeEx) coInitializeEx = nullptr;
-  decltype(&::CoUninitialize) coUninitialize = nullptr;
   decltype(&::CoDisconnectObject) coDisconnectObject = nullptr;
   decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
   SystemLibrary oleacc{L"oleacc.dll"}, ole32{L"ole32.dll"}, oleaut32{L"oleaut32.dll"};
-  bool comStarted = false;
-
-  ~Runtime() {
-    if (comStarted) coUninitialize();
-  }
+  win32::unique_co_init com;  // ends before ole32 goes
 };
 
 template <class F>
@@ -49,15 +43,13 @@ const Runtime* Library() {
     const bool bound =
         Bind(runtime.oleacc, "CreateStdAccessibleObject", runtime.createStdAccessibleObject) &&
         Bind(runtime.oleacc, "LresultFromObject", runtime.lresultFromObject) &&
-        Bind(runtime.ole32, "CoInitializeEx", runtime.coInitializeEx) &&
-        Bind(runtime.ole32, "CoUninitialize", runtime.coUninitialize) &&
         Bind(runtime.ole32, "CoDisconnectObject", runtime.coDisconnectObject) &&
         Bind(runtime.oleaut32, "SysAllocStringLen", runtime.sysAllocStringLen);
     if (!bound) return false;
     // Calls from readers arrive through this thread's message loop.
-    const HRESULT hr = runtime.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    runtime.comStarted = SUCCEEDED(hr);
-    return runtime.comStarted || hr == RPC_E_CHANGED_MODE;
+    auto com = win32::StartCom(runtime.ole32, COINIT_APARTMENTTHREADED);
+    if (com) runtime.com = std::move(*com);
+    return com || com.failure().code == static_cast<std::uint32_t>(RPC_E_CHANGED_MODE);
   }();
   return ready ? &runtime : nullptr;
 }
@@ -367,21 +359,23 @@ LRESULT TipAccessible::OnGetObject(WPARAM wp, LPARAM lp) {
     }
     // Owned before the allocation, which may throw.
     win32::unique_com<IAccessible> standard(made);
-    object_ = new AccessibleObject(form_, std::move(standard));
+    object_.reset(new AccessibleObject(form_, std::move(standard)));
   }
   // A failure leaves the request to the standard object.
-  const LRESULT result =
-      runtime->lresultFromObject(__uuidof(IAccessible), wp, static_cast<IAccessible*>(object_));
+  const LRESULT result = runtime->lresultFromObject(__uuidof(IAccessible), wp,
+                                                    static_cast<IAccessible*>(object_.get()));
   return result > 0 ? result : 0;
 }
+
+TipAccessible::TipAccessible(AccessibleForm& form) : form_(form) {}
+TipAccessible::~TipAccessible() { Disconnect(); }
 
 void TipAccessible::Disconnect() {
   if (!object_) return;
   object_->Disconnect();
   // Drops what readers still hold, and what was marshalled but never collected.
-  Library()->coDisconnectObject(static_cast<IAccessible*>(object_), 0);
-  static_cast<IAccessible*>(object_)->Release();
-  object_ = nullptr;
+  Library()->coDisconnectObject(static_cast<IAccessible*>(object_.get()), 0);
+  object_.reset();
 }
 
 }  // namespace balloon

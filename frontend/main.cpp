@@ -279,17 +279,11 @@ class Win32Platform final : public modMain::Platform {
     info.lpParameters = request.arguments.c_str();
     info.lpDirectory = request.folder.empty() ? nullptr : request.folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    // The shell may carry a verb out through COM objects, so it wants COM on the calling thread.
+    // The shell may carry a verb out through COM objects, so it wants COM on the calling thread;
+    // it may manage without.
     static const win32::SystemLibrary ole32(L"ole32.dll");
-    const auto coInitializeEx = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
-    const auto coUninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
-    const bool com =
-        coInitializeEx && coUninitialize &&
-        SUCCEEDED((*coInitializeEx)(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    const BOOL started = (*execute)(&info);
-    const DWORD error = GetLastError();
-    if (com) (*coUninitialize)();
-    if (!started) return failure(error);
+    const auto com = win32::StartCom(ole32, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (!(*execute)(&info)) return failure(GetLastError());
     // The shell may hand back no process (the work went elsewhere): then the wait fails, and the
     // user is told so.
     return Adopt(info.hProcess);

@@ -1,5 +1,6 @@
 #include "win32/system.h"
 
+#include <objbase.h>
 #include <tlhelp32.h>
 
 #include <optional>
@@ -44,6 +45,16 @@ Result<void (*)()> SystemLibrary::Proc(const char* name) const {
   const auto proc = reinterpret_cast<void (*)()>(GetProcAddress(module_->get(), name));
   if (!proc) return LastFailure();
   return proc;
+}
+
+Result<unique_co_init> StartCom(const SystemLibrary& ole32, DWORD model) {
+  const auto initialize = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
+  const auto uninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
+  if (!initialize) return initialize.failure();
+  if (!uninitialize) return uninitialize.failure();
+  const HRESULT hr = (*initialize)(nullptr, model);
+  if (FAILED(hr)) return FailureOf(static_cast<std::uint32_t>(hr));
+  return unique_co_init(*uninitialize);
 }
 
 std::wstring SystemMessage(std::uint32_t code) {

@@ -52,6 +52,10 @@ class SystemLibrary {
   Result<unique_hmodule> module_;
 };
 
+// COM on this thread, started with MODEL through OLE32 (a SystemLibrary of ole32.dll), or why it
+// did not start.
+Result<unique_co_init> StartCom(const SystemLibrary& ole32, DWORD model);
+
 // The system's words for a Win32 error code or an HRESULT, without the line break they end
 // with; empty if it has none.
 std::wstring SystemMessage(std::uint32_t code);
