@@ -108,7 +108,7 @@ void frmTip::RoundCorners() {
   if (SetWindowRgn(hwnd(), region.get(), TRUE)) region.release();
 }
 
-LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK frmTip::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
   return win32::Guarded([&] { return Dispatch(hwnd, msg, wp, lp); },
                         [&] { return DefWindowProcW(hwnd, msg, wp, lp); });
 }

@@ -38,7 +38,7 @@ class frmTip final : private balloon::TipForm, private balloon::AccessibleForm {
 
  private:
   frmTip() = default;
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
   static LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   win32::Status OnLoad();

@@ -27,21 +27,30 @@ struct MemoryStream {
   size_t offset = 0;
 };
 
-DWORD CALLBACK ReadMemory(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
-  auto* stream = reinterpret_cast<MemoryStream*>(cookie);
-  const size_t n = std::min(static_cast<size_t>(wanted), stream->size - stream->offset);
-  std::copy_n(stream->data + stream->offset, n, buffer);
-  stream->offset += n;
-  *got = static_cast<LONG>(n);
-  return 0;
+// The rich-text control's stream callbacks; anything but 0 ends the stream.
+DWORD CALLBACK ReadMemory(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) noexcept {
+  return win32::Guarded(
+      [&]() -> DWORD {
+        auto* stream = reinterpret_cast<MemoryStream*>(cookie);
+        const size_t n = std::min(static_cast<size_t>(wanted), stream->size - stream->offset);
+        std::copy_n(stream->data + stream->offset, n, buffer);
+        stream->offset += n;
+        *got = static_cast<LONG>(n);
+        return 0;
+      },
+      []() -> DWORD { return 1; });
 }
 
-DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
-  DWORD read = 0;
-  const BOOL ok = ReadFile(reinterpret_cast<HANDLE>(cookie), buffer, static_cast<DWORD>(wanted),
-                           &read, nullptr);
-  *got = static_cast<LONG>(read);
-  return ok ? 0 : 1;
+DWORD CALLBACK ReadFileStream(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) noexcept {
+  return win32::Guarded(
+      [&]() -> DWORD {
+        DWORD read = 0;
+        const BOOL ok = ReadFile(reinterpret_cast<HANDLE>(cookie), buffer,
+                                 static_cast<DWORD>(wanted), &read, nullptr);
+        *got = static_cast<LONG>(read);
+        return ok ? 0 : 1;
+      },
+      []() -> DWORD { return 1; });
 }
 
 LRESULT AreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -79,7 +88,7 @@ LRESULT AreaMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(richEditProc, hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
   return win32::Guarded([&] { return AreaMessage(hwnd, msg, wp, lp); },
                         [&] { return CallWindowProcW(richEditProc, hwnd, msg, wp, lp); });
 }

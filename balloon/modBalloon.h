@@ -18,7 +18,7 @@ inline int MonitorDpi(HMONITOR monitor) {
   static const auto getDpiForMonitor = shcore.Bind<GetDpiForMonitorFn>("GetDpiForMonitor");
   UINT x = 0, y = 0;
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-  if (getDpiForMonitor && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
+  if (getDpiForMonitor && SUCCEEDED((*getDpiForMonitor)(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
     return static_cast<int>(y);
   }
   const win32::ScreenDc dc;

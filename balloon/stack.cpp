@@ -27,7 +27,7 @@ struct Search {
   std::vector<balloon::Rect> places;
 };
 
-BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) {
+BOOL CALLBACK CollectBalloon(HWND window, LPARAM param) noexcept {
   return win32::Guarded(
       [&] {
         auto& search = *reinterpret_cast<Search*>(param);
@@ -58,7 +58,7 @@ balloon::Rect PlaceAmongShown(HWND window, const wchar_t* className) {
 
 PlacesLock::PlacesLock()
     : mutex_(CreatePlacesMutex()),
-      owned_(mutex_.get(),
-             mutex_ ? win32::WaitAnswering(mutex_.get(), kPlacesWaitMs, true) : WAIT_FAILED) {}
+      owned_(mutex_.get(), mutex_ ? win32::WaitAnswering(mutex_.get(), kPlacesWaitMs, true)
+                                  : win32::LastFailure()) {}
 
 }  // namespace stack

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "win32/handle.h"
+
 namespace balloon {
 
 // What the accessible object asks of its form.
@@ -26,8 +28,9 @@ class AccessibleObject;
 // The form's one accessible object, made on the first WM_GETOBJECT for its client area.
 class TipAccessible {
  public:
-  explicit TipAccessible(AccessibleForm& form) : form_(form) {}
-  ~TipAccessible() { Disconnect(); }
+  // Out of line, where the object's type is complete.
+  explicit TipAccessible(AccessibleForm& form);
+  ~TipAccessible();
   TipAccessible(const TipAccessible&) = delete;
   TipAccessible& operator=(const TipAccessible&) = delete;
 
@@ -38,7 +41,7 @@ class TipAccessible {
 
  private:
   AccessibleForm& form_;
-  AccessibleObject* object_ = nullptr;  // one reference of ours
+  win32::unique_com<AccessibleObject> object_;
 };
 
 }  // namespace balloon

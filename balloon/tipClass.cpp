@@ -8,10 +8,10 @@ namespace tipClass {
 win32::Status LoadCommonControls() {
   static const win32::Status failure = []() -> win32::Status {
     static const win32::SystemLibrary comctl(L"comctl32.dll");
-    if (!comctl) return win32::FailureOf(comctl.Error(), L"comctl32");
     const auto init = comctl.Bind<decltype(::InitCommonControlsEx)>("InitCommonControlsEx");
+    if (!init) return win32::FailureOf(init.failure().code, L"comctl32");
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-    if (!init || !init(&icc)) return win32::LastFailure(L"comctl32");
+    if (!(*init)(&icc)) return win32::LastFailure(L"comctl32");
     return {};
   }();
   return failure;
@@ -22,7 +22,7 @@ win32::Status Register(WNDPROC windowProc) {
   if (registered) return {};
   // The rich-text control's class.
   static const win32::SystemLibrary richEdit(L"msftedit.dll");
-  if (!richEdit) return win32::FailureOf(richEdit.Error(), L"msftedit");
+  if (!richEdit) return win32::FailureOf(richEdit.failure().code, L"msftedit");
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = windowProc;

@@ -41,12 +41,13 @@ win32::Status RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
   const auto registeredPath =
       oleaut.Bind<decltype(::QueryPathOfRegTypeLib)>("QueryPathOfRegTypeLib");
   const auto freeString = oleaut.Bind<decltype(::SysFreeString)>("SysFreeString");
-  if (!load || !unregisterLibrary || !registeredPath || !freeString) {
-    return win32::FailureOf(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(oleaut.Error())));
-  }
+  if (!load) return load.failure();
+  if (!unregisterLibrary) return unregisterLibrary.failure();
+  if (!registeredPath) return registeredPath.failure();
+  if (!freeString) return freeString.failure();
 
   ITypeLib* raw = nullptr;
-  HRESULT hr = load(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
+  HRESULT hr = (*load)(fullPath.c_str(), unregister ? REGKIND_NONE : REGKIND_REGISTER, &raw);
   const win32::unique_com<ITypeLib> library(raw);
   if (FAILED(hr)) return win32::FailureOf(static_cast<std::uint32_t>(hr));
   if (!unregister) return {};
@@ -57,15 +58,15 @@ win32::Status RegisterTypeLibrary(const std::wstring& fullPath, bool unregister)
   if (FAILED(hr)) return win32::FailureOf(static_cast<std::uint32_t>(hr));
   const TLIBATTR identity = *attributes;
   library->ReleaseTLibAttr(attributes);
-  hr = unregisterLibrary(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum, identity.lcid,
-                         identity.syskind);
+  hr = (*unregisterLibrary)(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum,
+                            identity.lcid, identity.syskind);
   if (SUCCEEDED(hr)) return {};
   // For a library that was never registered Wine answers a bare "parameter is incorrect"; say
   // what is the matter instead.
   BSTR path = nullptr;
-  const HRESULT query = registeredPath(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum,
-                                       identity.lcid, &path);
-  freeString(path);
+  const HRESULT query = (*registeredPath)(identity.guid, identity.wMajorVerNum,
+                                          identity.wMinorVerNum, identity.lcid, &path);
+  (*freeString)(path);
   return win32::FailureOf(
       static_cast<std::uint32_t>(query == TYPE_E_LIBNOTREGISTERED ? query : hr));
 }
@@ -76,11 +77,13 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
   const auto size = version.Bind<decltype(::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
   const auto read = version.Bind<decltype(::GetFileVersionInfoW)>("GetFileVersionInfoW");
   const auto query = version.Bind<decltype(::VerQueryValueW)>("VerQueryValueW");
-  if (!size || !read || !query) return unreadable(version.Error());
+  if (!size) return size.failure();
+  if (!read) return read.failure();
+  if (!query) return query.failure();
 
   // Read as data: nothing of the program runs.
   DWORD ignored = 0;
-  const DWORD bytes = size(fullPath.c_str(), &ignored);
+  const DWORD bytes = (*size)(fullPath.c_str(), &ignored);
   if (bytes == 0) {
     const DWORD error = GetLastError();
     // No version information at all is an answer, not a failure to read.
@@ -91,7 +94,7 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
     return unreadable(error);
   }
   std::vector<unsigned char> block(bytes);
-  if (!read(fullPath.c_str(), 0, bytes, block.data())) {
+  if (!(*read)(fullPath.c_str(), 0, bytes, block.data())) {
     return unreadable(GetLastError());
   }
 
@@ -100,7 +103,7 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
   std::vector<DWORD> tables;
   void* data = nullptr;
   UINT length = 0;
-  if (query(block.data(), L"\\VarFileInfo\\Translation", &data, &length)) {
+  if ((*query)(block.data(), L"\\VarFileInfo\\Translation", &data, &length)) {
     const auto* pairs = static_cast<const WORD*>(data);
     for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
       tables.push_back(static_cast<DWORD>(pairs[i]) << 16 | pairs[i + 1]);
@@ -111,7 +114,7 @@ modMain::ServerCheck CheckServer(const std::wstring& fullPath) {
     std::wstring key = L"\\StringFileInfo\\";
     for (int shift = 28; shift >= 0; shift -= 4) key += L"0123456789ABCDEF"[(table >> shift) & 0xF];
     key += L"\\OLESelfRegister";
-    if (query(block.data(), key.c_str(), &data, &length)) return true;
+    if ((*query)(block.data(), key.c_str(), &data, &length)) return true;
   }
   return false;
 }

@@ -23,22 +23,25 @@ constexpr UINT kLongestPath = 32767;
 constexpr UINT kIdleMs = 60000;
 
 // COM and the shell are loaded from the system folder, and only by a Pellory that COM started.
+// Why one is missing does not matter: then there is no drop target.
 struct Libraries {
   win32::SystemLibrary ole32{L"ole32.dll"}, shell32{L"shell32.dll"};
-  decltype(::CoInitializeEx)* initialize = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
+  decltype(::CoInitializeEx)* initialize =
+      ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx").value_or(nullptr);
   decltype(::CoRegisterClassObject)* registerClass =
-      ole32.Bind<decltype(::CoRegisterClassObject)>("CoRegisterClassObject");
+      ole32.Bind<decltype(::CoRegisterClassObject)>("CoRegisterClassObject").value_or(nullptr);
   decltype(::CoRevokeClassObject)* revokeClass =
-      ole32.Bind<decltype(::CoRevokeClassObject)>("CoRevokeClassObject");
+      ole32.Bind<decltype(::CoRevokeClassObject)>("CoRevokeClassObject").value_or(nullptr);
   decltype(::CLSIDFromString)* clsidFromString =
-      ole32.Bind<decltype(::CLSIDFromString)>("CLSIDFromString");
+      ole32.Bind<decltype(::CLSIDFromString)>("CLSIDFromString").value_or(nullptr);
   decltype(::ReleaseStgMedium)* releaseMedium =
-      ole32.Bind<decltype(::ReleaseStgMedium)>("ReleaseStgMedium");
+      ole32.Bind<decltype(::ReleaseStgMedium)>("ReleaseStgMedium").value_or(nullptr);
   decltype(::DragQueryFileW)* dragQueryFile =
-      shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW");
+      shell32.Bind<decltype(::DragQueryFileW)>("DragQueryFileW").value_or(nullptr);
   decltype(::SHGetPathFromIDListEx)* pathOfList =
-      shell32.Bind<decltype(::SHGetPathFromIDListEx)>("SHGetPathFromIDListEx");
-  decltype(::SHGetFileInfoW)* fileInfo = shell32.Bind<decltype(::SHGetFileInfoW)>("SHGetFileInfoW");
+      shell32.Bind<decltype(::SHGetPathFromIDListEx)>("SHGetPathFromIDListEx").value_or(nullptr);
+  decltype(::SHGetFileInfoW)* fileInfo =
+      shell32.Bind<decltype(::SHGetFileInfoW)>("SHGetFileInfoW").value_or(nullptr);
   bool Complete() const {
     return initialize && registerClass && revokeClass && clsidFromString && releaseMedium &&
            dragQueryFile && pathOfList && fileInfo;
@@ -107,20 +110,35 @@ class Object : public Interface {
  public:
   virtual ~Object() = default;
   STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
-    if (!out) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return Answer([&] {
+      if (!out) return E_POINTER;
+      if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+        *out = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+      }
+      *out = nullptr;
+      return E_NOINTERFACE;
+    });
   }
-  STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++references_; }
+  STDMETHODIMP_(ULONG) AddRef() noexcept override {
+    return win32::Guarded([&] { return ++references_; }, [] { return ULONG{0}; });
+  }
   STDMETHODIMP_(ULONG) Release() noexcept override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+    return win32::Guarded(
+        [&] {
+          const ULONG left = --references_;
+          if (left == 0) delete this;
+          return left;
+        },
+        [] { return ULONG{0}; });
+  }
+
+ protected:
+  // The caller gets E_OUTOFMEMORY for whatever escapes BODY.
+  template <class Body>
+  static HRESULT Answer(Body&& body) noexcept {
+    return win32::Guarded(body, [] { return E_OUTOFMEMORY; });
   }
 
  private:
@@ -133,14 +151,18 @@ class Target final : public Object<IDropTarget> {
       : libraries_(libraries), action_(action), received_(received) {}
 
   STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
-    return Accept(data, effect);
+    return Answer([&] { return Accept(data, effect); });
   }
   STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) noexcept override {
-    if (!effect) return E_POINTER;
-    *effect = DROPEFFECT_COPY;
-    return S_OK;
+    return Answer([&] {
+      if (!effect) return E_POINTER;
+      *effect = DROPEFFECT_COPY;
+      return S_OK;
+    });
   }
-  STDMETHODIMP DragLeave() noexcept override { return S_OK; }
+  STDMETHODIMP DragLeave() noexcept override {
+    return Answer([] { return S_OK; });
+  }
   STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
     return win32::Guarded(
         [&]() -> HRESULT {
@@ -206,16 +228,20 @@ class Factory final : public Object<IClassFactory> {
       : libraries_(libraries), action_(action), received_(received) {}
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* target = new (std::nothrow) Target(libraries_, action_, received_);
-    if (!target) return E_OUTOFMEMORY;
-    const HRESULT result = target->QueryInterface(iid, out);
-    target->Release();
-    return result;
+    return Answer([&] {
+      if (!out) return E_POINTER;
+      *out = nullptr;
+      if (outer) return CLASS_E_NOAGGREGATION;
+      auto* target = new (std::nothrow) Target(libraries_, action_, received_);
+      if (!target) return E_OUTOFMEMORY;
+      const HRESULT result = target->QueryInterface(iid, out);
+      target->Release();
+      return result;
+    });
   }
-  STDMETHODIMP LockServer(BOOL) noexcept override { return S_OK; }
+  STDMETHODIMP LockServer(BOOL) noexcept override {
+    return Answer([] { return S_OK; });
+  }
 
  private:
   const Libraries& libraries_;

@@ -33,13 +33,15 @@ constexpr wchar_t kTitle[] = L"Pellory";
 
 // USER32 and GDI32 are delay-loaded, so that the work starts before they load; the helper takes
 // them from the system folder alone, as every other library. Called from C.
-FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
+FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) noexcept {
   return win32::Guarded(
       [&]() -> FARPROC {
         if (notice != dliNotePreLoadLibrary) return nullptr;
         wchar_t name[MAX_PATH];
         if (!MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH)) return nullptr;
-        return reinterpret_cast<FARPROC>(win32::LoadFromSystem(name));
+        // The helper keeps it for the process's life.
+        auto module = win32::LoadFromSystem(name);
+        return module ? reinterpret_cast<FARPROC>(module->release()) : nullptr;
       },
       []() -> FARPROC { return nullptr; });
 }
@@ -49,8 +51,8 @@ FARPROC WINAPI LoadDelayed(unsigned notice, PDelayLoadInfo info) {
 const win32::Status& WindowSystemFailure() {
   static const win32::Status failure = []() -> win32::Status {
     static const win32::SystemLibrary user32(L"user32.dll"), gdi32(L"gdi32.dll");
-    if (user32 && gdi32) return std::nullopt;
-    auto failed = win32::FailureOf(user32 ? gdi32.Error() : user32.Error());
+    if (user32 && gdi32) return {};
+    const auto& failed = user32 ? gdi32.failure() : user32.failure();
     OutputDebugStringW(
         (L"Pellory: the window system did not load: " + failed.text + L"\n").c_str());
     return failed;
@@ -75,21 +77,20 @@ class ChildProcess final : public modMain::Child {
  public:
   explicit ChildProcess(win32::unique_handle_k process) : process_(std::move(process)) {}
 
-  modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
+  win32::Result<modMain::ToolRun> Wait(std::uint32_t timeoutMs) override {
     using End = modMain::ToolRun::End;
-    if (!process_) return {End::Failed, 0, ERROR_INVALID_HANDLE};
+    if (!process_) return win32::FailureOf(ERROR_INVALID_HANDLE);
     // Messages are answered meanwhile: a program that broadcasts to every window must not hang
     // on ours. Without a window system there are none.
     const DWORD timeout = timeoutMs == modMain::kNoTimeout ? INFINITE : timeoutMs;
-    const DWORD woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
-                                      : WaitForSingleObject(process_.get(), timeout);
+    const auto woke = WindowSystem() ? win32::WaitAnswering(process_.get(), timeout)
+                                     : win32::Waited(WaitForSingleObject(process_.get(), timeout));
     marks::Note(L"waited");
-    if (woke == WAIT_TIMEOUT) return {End::TimedOut};
+    if (!woke) return woke.failure();
+    if (*woke == WAIT_TIMEOUT) return modMain::ToolRun{End::TimedOut};
     DWORD code = 0;
-    if (woke != WAIT_OBJECT_0 || !GetExitCodeProcess(process_.get(), &code)) {
-      return {End::Failed, 0, GetLastError()};
-    }
-    return {End::Exited, code};
+    if (!GetExitCodeProcess(process_.get(), &code)) return win32::LastFailure();
+    return modMain::ToolRun{End::Exited, code};
   }
 
   void Stop() override {
@@ -127,10 +128,7 @@ class Win32Platform final : public modMain::Platform {
     // Only the system's own tool: never one from the current folder or the PATH. A 32-bit
     // Pellory starts the 64-bit one on a file in the system folder, which it sees as chosen.
     const std::wstring system = paths::ToolFolder(file, HereFolders());
-    if (system.empty()) {
-      const DWORD error = GetLastError();
-      return NotStarted(error, comFiles::Explain(error));
-    }
+    if (system.empty()) return win32::FailureOf(ERROR_PATH_NOT_FOUND, L"the system folder");
     return Start(system + L"\\regsvr32.exe", commandLine);
   }
 
@@ -166,7 +164,7 @@ class Win32Platform final : public modMain::Platform {
     std::vector<BYTE> info(1024);
     for (DWORD size = static_cast<DWORD>(info.size());;) {
       const DWORD result =
-          universalName(fullPath.c_str(), UNIVERSAL_NAME_INFO_LEVEL, info.data(), &size);
+          (*universalName)(fullPath.c_str(), UNIVERSAL_NAME_INFO_LEVEL, info.data(), &size);
       if (result == NO_ERROR) {
         return reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(info.data())->lpUniversalName;
       }
@@ -204,7 +202,7 @@ class Win32Platform final : public modMain::Platform {
     return {GetSystemMetrics(SM_CXSCREEN) * tpp.x, GetSystemMetrics(SM_CYSCREEN) * tpp.y};
   }
 
-  modMain::Token TokenKind() override {
+  win32::Result<modMain::Token> TokenKind() override {
     using modMain::Token;
     marks::Note(L"token");
     // Asked of ntdll, which every process has loaded: ADVAPI32 would load before the tool starts,
@@ -216,23 +214,32 @@ class Win32Platform final : public modMain::Platform {
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtOpenProcessToken")));
     const auto query = reinterpret_cast<QueryFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtQueryInformationToken")));
+    if (!open || !query) return win32::FailureOf(ERROR_PROC_NOT_FOUND, L"ntdll");
     win32::unique_handle_k token;
-    if (!open || !query || open(GetCurrentProcess(), TOKEN_QUERY, token.put()) < 0) {
-      return Token::Full;
-    }
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     ULONG size = 0;
-    if (query(token.get(), TokenElevationType, &type, sizeof(type), &size) < 0) return Token::Full;
-    if (type == TokenElevationTypeLimited) return Token::Limited;
-    if (type == TokenElevationTypeFull) return Token::Full;
+    LONG status = open(GetCurrentProcess(), TOKEN_QUERY, token.put());
+    if (status >= 0) status = query(token.get(), TokenElevationType, &type, sizeof(type), &size);
+    // An NTSTATUS, as the HRESULT that carries it.
+    if (status < 0) return win32::FailureOf(HRESULT_FROM_NT(status));
+    switch (type) {
+      case TokenElevationTypeLimited:
+        return Token::Limited;
+      case TokenElevationTypeFull:
+        return Token::Full;
+      case TokenElevationTypeDefault:
+        break;
+      default:
+        return win32::FailureOf(ERROR_INVALID_DATA, L"the token's elevation type");
+    }
     // No linked token: user account control is off, or the user is no administrator.
-    if (!win32::SecurityLibrary()) return Token::Full;
+    if (!win32::SecurityLibrary()) return win32::FailureOf(ERROR_DLL_NOT_FOUND, L"advapi32");
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(administrators);
     BOOL member = FALSE;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
         !CheckTokenMembership(nullptr, administrators, &member)) {
-      return Token::Full;
+      return win32::LastFailure();
     }
     return member ? Token::Full : Token::Standard;
   }
@@ -261,7 +268,7 @@ class Win32Platform final : public modMain::Platform {
     // Only now, and only the system's own: most runs never need the shell.
     static const win32::SystemLibrary shell32(L"shell32.dll");
     const auto execute = shell32.Bind<decltype(::ShellExecuteExW)>("ShellExecuteExW");
-    if (!execute) return failure(GetLastError());
+    if (!execute) return execute.failure();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     // Whatever goes wrong is told by Pellory, not by a box of the shell's. No zone check: this
@@ -272,17 +279,11 @@ class Win32Platform final : public modMain::Platform {
     info.lpParameters = request.arguments.c_str();
     info.lpDirectory = request.folder.empty() ? nullptr : request.folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    // The shell may carry a verb out through COM objects, so it wants COM on the calling thread.
+    // The shell may carry a verb out through COM objects, so it wants COM on the calling thread;
+    // it may manage without.
     static const win32::SystemLibrary ole32(L"ole32.dll");
-    const auto coInitializeEx = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
-    const auto coUninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
-    const bool com =
-        coInitializeEx && coUninitialize &&
-        SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    const BOOL started = execute(&info);
-    const DWORD error = GetLastError();
-    if (com) coUninitialize();
-    if (!started) return failure(error);
+    const auto com = win32::StartCom(ole32, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (!(*execute)(&info)) return failure(GetLastError());
     // The shell may hand back no process (the work went elsewhere): then the wait fails, and the
     // user is told so.
     return Adopt(info.hProcess);
@@ -412,9 +413,13 @@ class Win32Platform final : public modMain::Platform {
   LoaderFiles loader_;
 };
 
-LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
-  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) noexcept {
+  return win32::Guarded(
+      [&]() -> LONG {
+        TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+        return EXCEPTION_EXECUTE_HANDLER;
+      },
+      []() -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
 }
 
 // Pellory's second process: it shows nothing and ends with the routine's HRESULT.

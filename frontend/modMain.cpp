@@ -515,10 +515,11 @@ std::wstring ServerFailure(const CommandAction& action, const std::wstring& name
   return WithName(L"", name, std::wstring(failed) + L" (exit code " + ExitCodeText(status) + L").");
 }
 
-// regsvr32 says only that the entry point failed; the others pass on E_ACCESSDENIED or
-// TYPE_E_REGISTRYACCESS.
-constexpr std::uint32_t kToolDenied[] = {5};
-constexpr std::uint32_t kComDenied[] = {0x80070005, 0x8002801C};
+// A registry that refused to be written: E_ACCESSDENIED or TYPE_E_REGISTRYACCESS, as Pellory's
+// type-library process and servers pass them on.
+constexpr std::uint32_t kDenied[] = {0x80070005, 0x8002801C};
+// regsvr32's status when the entry point failed, which is all it says.
+constexpr std::uint32_t kToolEntryFailed = 5;
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), as the type-library loader reports a missing file.
 constexpr std::uint32_t kFileNotFound = 0x80070002;
 
@@ -537,8 +538,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"",
      .timedOutAfter = L" did not finish loading",
-     .failed = LibraryFailure,
-     .deniedAccess = kComDenied},
+     .failed = LibraryFailure},
     // Any other program would take the switch for its own and, likely, open its window.
     {.kind = Handler::Kind::Server,
      .extension = L".exe",
@@ -552,8 +552,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"",
      .timedOutAfter = L" did not finish",
-     .failed = ServerFailure,
-     .deniedAccess = kComDenied},
+     .failed = ServerFailure},
     // The path as typed: a path the system cannot resolve is the tool's to report.
     {.kind = Handler::Kind::Tool,
      .extension = L"",
@@ -567,8 +566,7 @@ constexpr Handler kHandlers[] = {
          },
      .timedOutBefore = L"RegSvr32 did not finish on ",
      .timedOutAfter = L"",
-     .failed = ToolFailure,
-     .deniedAccess = kToolDenied},
+     .failed = ToolFailure},
 };
 
 }  // namespace
@@ -591,13 +589,6 @@ Report Describe(const Handler& handler, const CommandAction& action, const std::
                        std::wstring(handler.timedOutAfter) +
                            TimeoutText(handler.mayBeStopped ? L" and was stopped" : L"")),
               IconRole::Warning};
-    case ToolRun::End::Failed: {
-      const std::wstring why =
-          systemText.empty() ? L"error " + ExitCodeText(run.error) + L"." : systemText;
-      return {WithName(L"Waiting for the work on ", name,
-                       L" failed, so the outcome is unknown: " + why),
-              IconRole::Warning};
-    }
     case ToolRun::End::Exited:
       break;
   }
@@ -636,8 +627,9 @@ Outcome Tell(Platform& platform, const Report& report, int status) {
 
 // Whether a failure looks like a registry that refused to be written.
 bool DeniedAccess(const Handler& handler, const ToolRun& run) {
-  return run.end == ToolRun::End::Exited &&
-         std::ranges::find(handler.deniedAccess, run.exitCode) != handler.deniedAccess.end();
+  if (run.end != ToolRun::End::Exited) return false;
+  if (handler.kind == Handler::Kind::Tool) return run.exitCode == kToolEntryFailed;
+  return std::ranges::find(kDenied, run.exitCode) != std::end(kDenied);
 }
 
 // No administrator rights: the copy that has them does the work and shows the balloons. It gets
@@ -651,23 +643,36 @@ Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std
   Started copy = platform.StartElevated(request);
   if (!copy) {
     const win32::Failure& failure = copy.failure();
-    if (failure.code == kDeclined) {
+    if (failure.code == win32::FromWin32(kDeclined)) {
       return Tell(platform, {declined, balloon::IconRole::Error}, static_cast<int>(kDeclined));
     }
     platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),
                      BoxIcon::Error);
     return {false, 1};
   }
-  const ToolRun run = (*copy)->Wait(kNoTimeout);
-  if (run.end != ToolRun::End::Exited) {
+  const auto run = (*copy)->Wait(kNoTimeout);
+  if (!run) {
     // The copy may have told its outcome; this one cannot, and says so rather than nothing.
-    std::wstring why = platform.SystemText(run.error);
-    if (why.empty()) why = L"error " + ExitCodeText(run.error) + L".";
     platform.ShowBox(L"Pellory with administrator rights was started on " + subject +
-                         L", but waiting for it failed, so its outcome is unknown: " + why,
+                         L", but waiting for it failed, so its outcome is unknown: " +
+                         run.failure().text,
                      BoxIcon::Error);
+    return {false, 1};
   }
-  return {false, StatusOf(run)};
+  return {false, StatusOf(*run)};
+}
+
+// What the token allows, and whether to ask for more rights: only once (under Wine, for one, the
+// copy's token is limited again). A token that cannot be read asks too: the copy then has what
+// rights there are to be had.
+struct Rights {
+  Token token;
+  bool ask;
+};
+Rights RightsOf(Platform& platform) {
+  const auto token = platform.TokenKind();
+  return {token.value_or(Token::Full),
+          (!token || *token != Token::Full) && !platform.IsRelaunchedCopy()};
 }
 
 // A file whose checks passed: who takes it, and the path the system resolves.
@@ -743,16 +748,21 @@ Ended Perform(Platform& platform, const CommandAction& action, const Registratio
         {LaunchFailureText(program, started.failure().text), balloon::IconRole::Error}, 1, true};
   }
   if (prepare) platform.PrepareBalloon();
-  const ToolRun run = (*started)->Wait(kToolTimeoutMs);
-  if (handler.mayBeStopped && run.end != ToolRun::End::Exited) (*started)->Stop();
-  const bool success = run.end == ToolRun::End::Exited && run.exitCode == 0;
+  const auto waited = (*started)->Wait(kToolTimeoutMs);
+  if (handler.mayBeStopped && !(waited && waited->end == ToolRun::End::Exited)) (*started)->Stop();
+  if (!waited) {
+    return {{WithName(L"Waiting for the work on ", name,
+                      L" failed, so the outcome is unknown: " + waited.failure().text),
+             balloon::IconRole::Warning},
+            1};
+  }
+  const ToolRun& run = *waited;
+  const bool exited = run.end == ToolRun::End::Exited;
   const std::wstring systemText =
-      success || run.end == ToolRun::End::TimedOut
-          ? std::wstring()
-          : platform.SystemText(run.end == ToolRun::End::Failed ? run.error : run.exitCode);
+      exited && run.exitCode != 0 ? platform.SystemText(run.exitCode) : std::wstring();
   Report report = Describe(handler, action, name, run, systemText);
   // The tool's own words stop at "could not be loaded" or "not found"; the reason says more.
-  if (handler.kind == Handler::Kind::Tool && ready.resolved && run.end == ToolRun::End::Exited &&
+  if (handler.kind == Handler::Kind::Tool && ready.resolved && exited &&
       (run.exitCode == 3 || run.exitCode == 4)) {
     if (const auto cause = Diagnose(platform, action, ready.file, false)) {
       report.text = ExplainCause(*cause, name);
@@ -832,9 +842,7 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
   const auto& registration = std::get<Registration>(command);
   const auto& action = *registration.action;
   const auto& request = registration.request;
-  const Token token = platform.TokenKind();
-  // Only once: under Wine, for one, the copy's token is limited again.
-  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  const auto [token, ask] = RightsOf(platform);
   const auto checked = Check(platform, action, request, ask);
   if (const auto* refused = std::get_if<Ended>(&checked)) {
     return Tell(platform, refused->report, refused->status);
@@ -861,8 +869,7 @@ Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> 
   if (paths.size() == 1 && notFiles.empty()) {
     return Run(std::wstring(action.switchText) + L" " + QuotePath(paths.front()), platform);
   }
-  const Token token = platform.TokenKind();
-  const bool ask = token != Token::Full && !platform.IsRelaunchedCopy();
+  const auto [token, ask] = RightsOf(platform);
   // Failures in the given order; the first one's status is the run's.
   std::vector<Ended> failures;
   for (const auto& name : notFiles) failures.push_back(NotAFile(action, name));

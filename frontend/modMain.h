@@ -121,9 +121,8 @@ std::wstring ShownName(const std::wstring& name, std::size_t room = kNameRoom);
 
 // How a run of the tool, or of another started program, ended as far as Pellory can tell.
 struct ToolRun {
-  enum class End { Exited, TimedOut, Failed } end = End::Exited;
+  enum class End { Exited, TimedOut } end = End::Exited;
   std::uint32_t exitCode = 0;
-  std::uint32_t error = 0;  // the system's error code when the wait or the exit code Failed
 };
 inline constexpr std::uint32_t kToolTimeoutMs = 30000;
 // For Pellory's copy with administrator rights, which keeps its own time limits.
@@ -162,8 +161,8 @@ class Child {
  public:
   virtual ~Child() = default;
   // Waits up to timeoutMs (kNoTimeout: as long as it runs) for its end, answering the window
-  // system meanwhile.
-  virtual ToolRun Wait(std::uint32_t timeoutMs) = 0;
+  // system meanwhile; a failure when its end cannot be learned.
+  virtual win32::Result<ToolRun> Wait(std::uint32_t timeoutMs) = 0;
   // Ends it; only ever Pellory's own second process.
   virtual void Stop() = 0;
 };
@@ -204,8 +203,8 @@ class Platform {
   // Loads the balloon, hidden, so that it is ready the moment the started program ends.
   virtual void PrepareBalloon() = 0;
   virtual ScreenTwips Screen() = 0;
-  // What user account control made of this process's token; Full when it cannot be told.
-  virtual Token TokenKind() = 0;
+  // What user account control made of this process's token, or why it cannot be told.
+  virtual win32::Result<Token> TokenKind() = 0;
   // Whether this process is the copy a limited Pellory started for administrator rights.
   virtual bool IsRelaunchedCopy() = 0;
   virtual std::wstring CurrentFolder() = 0;
@@ -252,12 +251,9 @@ struct Handler {
   // empty if it has none.
   std::wstring (*failed)(const CommandAction& action, const std::wstring& name,
                          std::uint32_t status, const std::wstring& systemText);
-  // Exit statuses that tell of a registry which refused to be written.
-  std::span<const std::uint32_t> deniedAccess;
 };
 const Handler& HandlerFor(const CommandAction& action, std::wstring_view path);
-// systemText is the system's words for the run's exit status, or for its error when the wait
-// Failed; empty if it has none.
+// systemText is the system's words for the run's exit status; empty if it has none.
 Report Describe(const Handler& handler, const CommandAction& action, const std::wstring& name,
                 const ToolRun& run, const std::wstring& systemText);
 

@@ -17,11 +17,9 @@ class RegistryKeys final : public registry::KeyDeleter {
                                         const std::string& sSubKey) override {
     if (!regDeleteKeyA_) {
       advapi32_.emplace(L"advapi32.dll");
-      regDeleteKeyA_ = advapi32_->Bind<decltype(::RegDeleteKeyA)>("RegDeleteKeyA");
-      if (!regDeleteKeyA_) {
-        const DWORD error = GetLastError();
-        return win32::Failure{error, win32::SystemMessage(error)};
-      }
+      const auto bound = advapi32_->Bind<decltype(::RegDeleteKeyA)>("RegDeleteKeyA");
+      if (!bound) return bound.failure();
+      regDeleteKeyA_ = *bound;
     }
     // Sign-extended, as the predefined root handles are on 64-bit Windows.
     const HKEY root = reinterpret_cast<HKEY>(static_cast<INT_PTR>(lRootKey));

@@ -11,7 +11,7 @@ constexpr std::wstring_view kLineBreak = L"\r\n";
 constexpr std::wstring_view kSupportAddress = L"bugs@varnholt.example";
 
 // The platform's own number and text for running out of memory.
-constexpr std::int32_t kNotEnoughMemory = 8;
+constexpr std::uint32_t kNotEnoughMemory = 8;
 constexpr wchar_t kNotEnoughMemoryText[] =
     L"Not enough memory resources are available to process this command.";
 
@@ -51,22 +51,30 @@ std::wstring FailureMessage(std::int32_t lNumber, const std::wstring& sDescripti
   return message;
 }
 
-void Run(registry::KeyDeleter& keys, Notifier& notifier) {
-  std::wstring message;
-  // An allocation that fails is the one failure that comes as an exception.
+namespace {
+
+// Deletes the listed keys in order, up to the first failure.
+win32::Status Walk(registry::KeyDeleter& keys) {
+  // An allocation that fails is the one failure that comes as an exception; here it becomes one
+  // like the others.
   try {
     for (const std::wstring_view path : ShellVerbKeyList) {
-      if (auto failed = DeleteRootedKey(keys, std::wstring(path))) {
-        message = FailureMessage(static_cast<std::int32_t>(failed->code), failed->text);
-        break;
-      }
+      if (auto failed = DeleteRootedKey(keys, std::wstring(path))) return failed;
     }
-    if (message.empty()) return;
+    return {};
   } catch (const std::bad_alloc&) {
-    message = FailureMessage(kNotEnoughMemory, kNotEnoughMemoryText);
+    return win32::Failure{kNotEnoughMemory, kNotEnoughMemoryText};
   }
-  // Shown outside the handler, so the failed entry's strings are gone by then.
-  notifier.Show(message);
+}
+
+}  // namespace
+
+void Run(registry::KeyDeleter& keys, Notifier& notifier) {
+  // Made once the walk is over, so the failed entry's strings are gone by then.
+  if (const auto failed = Walk(keys)) {
+    notifier.Show(
+        FailureMessage(static_cast<std::int32_t>(win32::KnownNumber(failed->code)), failed->text));
+  }
 }
 
 }  // namespace keyRemoval

@@ -1,6 +1,6 @@
 // Every owning or restoring type: handles, each closed by its own function and knowing its own
-// "no handle" value; a borrowed screen DC; a selection into a DC; a mutex won by a wait; a COM
-// pointer.
+// "no handle" value; a borrowed screen DC; a selection into a DC; a mutex won by a wait; COM on
+// a thread; a COM pointer.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <utility>
+
+#include "win32/result.h"
 
 namespace win32 {
 
@@ -66,6 +68,8 @@ inline void CloseMemoryDc(HDC h) { DeleteDC(h); }
 inline void CloseKey(HKEY h) { RegCloseKey(h); }
 inline void FreeLocal(void* h) { LocalFree(h); }
 inline void UnmapView(const void* view) { UnmapViewOfFile(view); }
+using CoUninitializeFn = void(WINAPI*)();
+inline void EndCom(CoUninitializeFn uninitialize) { uninitialize(); }
 
 using unique_hwnd = unique_handle<HWND, &DestroyHwnd>;
 using unique_hrgn = unique_handle<HRGN, &CloseGdi>;
@@ -82,6 +86,9 @@ using unique_hfile = unique_handle<HANDLE, &CloseKernel, &InvalidFileHandle>;
 using unique_hmodule = unique_handle<HMODULE, &CloseModule>;
 using unique_hkey = unique_handle<HKEY, &CloseKey>;
 using unique_view = unique_handle<const void*, &UnmapView>;
+// COM on this thread, held as the CoUninitialize that ends it: bound at run time, since ole32
+// loads only where it is needed, and held only once CoInitializeEx succeeded.
+using unique_co_init = unique_handle<CoUninitializeFn, &EndCom>;
 
 // A screen DC borrowed for a moment.
 class ScreenDc {
@@ -112,11 +119,12 @@ class SelectGuard {
 };
 
 // A mutex this thread won by a wait (WAIT_OBJECT_0 or WAIT_ABANDONED), given back at the end of
-// the scope; a wait that won nothing owns nothing.
+// the scope; a wait that won nothing, or failed, owns nothing.
 class MutexOwnership {
  public:
-  MutexOwnership(HANDLE mutex, DWORD waited)
-      : mutex_(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? mutex : nullptr) {}
+  MutexOwnership(HANDLE mutex, const Result<DWORD>& waited)
+      : mutex_(waited && (*waited == WAIT_OBJECT_0 || *waited == WAIT_ABANDONED) ? mutex
+                                                                                 : nullptr) {}
   ~MutexOwnership() {
     if (mutex_) ReleaseMutex(mutex_);
   }
@@ -128,9 +136,12 @@ class MutexOwnership {
   HANDLE mutex_;
 };
 
-// A COM interface pointer, released once.
+// A COM interface pointer, or an object of ours, released once.
 struct ReleaseCom {
-  void operator()(IUnknown* p) const { p->Release(); }
+  template <class T>
+  void operator()(T* p) const {
+    p->Release();
+  }
 };
 template <class T>
 using unique_com = std::unique_ptr<T, ReleaseCom>;

@@ -1,5 +1,6 @@
 #include "win32/system.h"
 
+#include <objbase.h>
 #include <tlhelp32.h>
 
 #include <optional>
@@ -22,17 +23,16 @@ std::wstring SystemFolder() {
   return n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
 }
 
-HMODULE LoadFromSystem(const wchar_t* name) {
-  const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+Result<unique_hmodule> LoadFromSystem(const wchar_t* name) {
+  unique_hmodule module(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   // A system without the flag (Windows 7 before its loader update) rejects it: the full path
   // then, with the library's own dependencies looked for beside it first.
-  if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-  return LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
-                        LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-SystemLibrary::SystemLibrary(const wchar_t* name) : module_(LoadFromSystem(name)) {
-  if (!module_) error_ = GetLastError();
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+    module.reset(LoadLibraryExW((SystemFolder() + L"\\" + name).c_str(), nullptr,
+                                LOAD_WITH_ALTERED_SEARCH_PATH));
+  }
+  if (!module) return LastFailure();
+  return module;
 }
 
 bool SecurityLibrary() {
@@ -40,21 +40,29 @@ bool SecurityLibrary() {
   return static_cast<bool>(advapi32);
 }
 
-void (*SystemLibrary::Proc(const char* name) const)() {
-  if (!module_) {
-    SetLastError(error_);
-    return nullptr;
-  }
-  return reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name));
+Result<void (*)()> SystemLibrary::Proc(const char* name) const {
+  if (!module_) return module_.failure();
+  const auto proc = reinterpret_cast<void (*)()>(GetProcAddress(module_->get(), name));
+  if (!proc) return LastFailure();
+  return proc;
+}
+
+Result<unique_co_init> StartCom(const SystemLibrary& ole32, DWORD model) {
+  const auto initialize = ole32.Bind<decltype(::CoInitializeEx)>("CoInitializeEx");
+  const auto uninitialize = ole32.Bind<decltype(::CoUninitialize)>("CoUninitialize");
+  if (!initialize) return initialize.failure();
+  if (!uninitialize) return uninitialize.failure();
+  const HRESULT hr = (*initialize)(nullptr, model);
+  if (FAILED(hr)) return FailureOf(static_cast<std::uint32_t>(hr));
+  return unique_co_init(*uninitialize);
 }
 
 std::wstring SystemMessage(std::uint32_t code) {
-  // Win32 errors wrapped in an HRESULT are worded under their own number.
-  if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFF;
   wchar_t* text = nullptr;
+  // Win32 errors wrapped in an HRESULT are worded under their own number.
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+      nullptr, KnownNumber(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = n ? std::wstring(text, n) : std::wstring();
   LocalFree(text);
   while (!message.empty() &&
@@ -84,20 +92,24 @@ std::vector<std::pair<DWORD, DWORD>> Processes() {
 
 Failure FailureOf(std::uint32_t code, const wchar_t* what) {
   std::wstring words = SystemMessage(code);
-  if (words.empty()) words = L"error " + std::to_wstring(code) + L".";
+  if (words.empty()) words = L"error " + std::to_wstring(KnownNumber(code)) + L".";
   return {code, what ? std::wstring(what) + L": " + words : words};
 }
 
-DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
+Result<DWORD> Waited(DWORD woke) {
+  if (woke == WAIT_FAILED) return LastFailure();
+  return woke;
+}
+
+Result<DWORD> WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   // A WM_QUIT met on the way belongs to the loop outside: it goes back into the queue, with its
   // code, once the wait ends, and until then only sent messages are answered.
   std::optional<WPARAM> quit;
   const auto end = [&quit](DWORD woke) {
-    const DWORD error = GetLastError();
+    auto waited = Waited(woke);
     if (quit) PostQuitMessage(static_cast<int>(*quit));
-    SetLastError(error);
-    return woke;
+    return waited;
   };
   for (;;) {
     const ULONGLONG now = GetTickCount64();

@@ -22,8 +22,8 @@ void LoadOnlyFromSystem();
 // The system folder, without a trailing backslash.
 std::wstring SystemFolder();
 
-// NAME loaded from the system folder and nowhere else; null with GetLastError() saying why.
-HMODULE LoadFromSystem(const wchar_t* name);
+// NAME loaded from the system folder and nowhere else, or why it could not be.
+Result<unique_hmodule> LoadFromSystem(const wchar_t* name);
 
 // Whether ADVAPI32 is loaded, from the system folder; a program that delay-loads it asks before
 // its first call there, which would otherwise end the process when the library is missing.
@@ -32,31 +32,36 @@ bool SecurityLibrary();
 // One system library, loaded from the system folder and nowhere else; functions bound by name.
 class SystemLibrary {
  public:
-  explicit SystemLibrary(const wchar_t* name);
+  explicit SystemLibrary(const wchar_t* name) : module_(LoadFromSystem(name)) {}
   explicit operator bool() const { return static_cast<bool>(module_); }
-  HMODULE get() const { return module_.get(); }
-  // Why the library did not load, or ERROR_PROC_NOT_FOUND for a missing function.
-  DWORD Error() const { return error_ ? error_ : ERROR_PROC_NOT_FOUND; }
+  // Why the library did not load.
+  const Failure& failure() const { return module_.failure(); }
 
-  // nullptr when the library or the function is missing; GetLastError() then says why.
+  // The function NAME, or why it or the library is missing.
   template <class F>
-  F* Bind(const char* name) const {
+  Result<F*> Bind(const char* name) const {
+    auto proc = Proc(name);
+    if (!proc) return proc.failure();
     // Through the generic function pointer type, which the compiler accepts as a cast source.
-    return reinterpret_cast<F*>(Proc(name));
+    return reinterpret_cast<F*>(*proc);
   }
 
  private:
-  void (*Proc(const char* name) const)();
+  Result<void (*)()> Proc(const char* name) const;
 
-  unique_hmodule module_;
-  DWORD error_ = 0;
+  Result<unique_hmodule> module_;
 };
+
+// COM on this thread, started with MODEL through OLE32 (a SystemLibrary of ole32.dll), or why it
+// did not start.
+Result<unique_co_init> StartCom(const SystemLibrary& ole32, DWORD model);
 
 // The system's words for a Win32 error code or an HRESULT, without the line break they end
 // with; empty if it has none.
 std::wstring SystemMessage(std::uint32_t code);
 
-// CODE as a Failure in the system's words, after WHAT failed when it is given ("msftedit: ...").
+// CODE, a Win32 error code or an HRESULT, as a Failure in the system's words, after WHAT failed
+// when it is given ("msftedit: ..."); "error N." (KnownNumber) when the system has none.
 Failure FailureOf(std::uint32_t code, const wchar_t* what = nullptr);
 inline Failure LastFailure(const wchar_t* what = nullptr) {
   return FailureOf(GetLastError(), what);
@@ -95,11 +100,14 @@ inline void MessageLoop() {
   }
 }
 
+// What a wait's answer says: WAIT_OBJECT_0, WAIT_ABANDONED or WAIT_TIMEOUT, or why it failed.
+Result<DWORD> Waited(DWORD woke);
+
 // Waits until OBJECT is signalled or timeoutMs have passed (INFINITE: no limit), dispatching the
 // thread's messages meanwhile (only those sent by other threads when sentOnly: posted ones wait
-// in the queue): WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT, or WAIT_FAILED with GetLastError()
-// saying why. A WM_QUIT it meets is posted again, with its code, when it returns.
-DWORD WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
+// in the queue), as Waited tells it. A WM_QUIT it meets is posted again, with its code, when it
+// returns.
+Result<DWORD> WaitAnswering(HANDLE object, DWORD timeoutMs, bool sentOnly = false);
 
 // Security for a named object that every Pellory of the session shares, elevated or not. By
 // default one made by an elevated Pellory admits administrators and the system only, and its

@@ -30,7 +30,7 @@ bool Near(Rgb a, Rgb b, int tolerance = 8) {
 
 // Runs the driver's own windows, and its screen-reader hook, for a while: the driver itself never
 // ends while it waits.
-void Pump(DWORD ms) { win32::WaitAnswering(GetCurrentProcess(), ms); }
+void Pump(DWORD ms) { static_cast<void>(win32::WaitAnswering(GetCurrentProcess(), ms)); }
 
 // Real input, as from the mouse: the pointer moves, then BUTTON (a MOUSEEVENTF_ flag) changes.
 void Mouse(POINT at, DWORD button = 0) {

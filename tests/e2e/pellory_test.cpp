@@ -179,10 +179,10 @@ TEST(Pellory, ItsWaitKeepsAQuitAndWakesForQueuedMessages) {
   MSG msg;
   PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
   PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE);  // seen, so no longer new
-  EXPECT_EQ(win32::WaitAnswering(never.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(win32::WaitAnswering(never.get(), 300).value_or(WAIT_FAILED), WAIT_TIMEOUT);
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE)) << "it slept over it";
   PostQuitMessage(7);
-  EXPECT_EQ(win32::WaitAnswering(never.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(win32::WaitAnswering(never.get(), 300).value_or(WAIT_FAILED), WAIT_TIMEOUT);
   EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7)
       << "the quit was lost";
 }

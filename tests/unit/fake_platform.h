@@ -1,12 +1,12 @@
 // A platform for Pellory's start-up procedure that records what it is asked to do and what the
 // user is told, shared by the unit tests and the fuzzer. The words of its SETUP say how the
 // world behaves: limited, standard (the token), copy (this is the copy with administrator
-// rights), exit=N, timeout, lost=N (how a started program ends), nostart, notself, unreadable,
-// missing (the file is not there), insystem (it is in the system folder C:\sys too), notpe, arm64,
-// noentry (what the file is, as the loader reads it), mapped (the current folder is on drive Z:,
-// mapped to
-// \\srv\share), declined, noelevate, nofull, noballoon, room=N (balloons in a column, 10 if not
-// given), nolist (no list file can be written or read); shape tells the balloon's shape as well.
+// rights), notoken (it cannot be read), exit=N, timeout, lost (how a started program ends),
+// nostart, notself, unreadable, missing (the file is not there), insystem (it is in the system
+// folder C:\sys too), notpe, arm64, noentry (what the file is, as the loader reads it), mapped
+// (the current folder is on drive Z:, mapped to \\srv\share), declined, noelevate, nofull,
+// noballoon, room=N (balloons in a column, 10 if not given), nolist (no list file can be written
+// or read); shape tells the balloon's shape as well.
 // In a selection a file's name tells its own fate: fail* fails (exit 5), gone* is not there,
 // plain* is a program that does not register itself.
 #pragma once
@@ -49,7 +49,6 @@ class FakePlatform final : public modMain::Platform {
   std::wstring OwnPath() override { return L"C:\\P\\Pellory.exe"; }
   std::wstring SystemText(std::uint32_t code) override {
     if (code == 0x80070005) return L"Access is denied.";
-    if (code == 6) return L"The handle is invalid.";
     if (code == 0x80070002) return L"The system cannot find the file specified.";
     return code == 0x80000003 ? L"One or more arguments are invalid." : L"";
   }
@@ -64,8 +63,9 @@ class FakePlatform final : public modMain::Platform {
   }
   void PrepareBalloon() override { Call(L"prepare"); }
   modMain::ScreenTwips Screen() override { return {1024 * 15.0, 768 * 15.0}; }
-  modMain::Token TokenKind() override {
+  win32::Result<modMain::Token> TokenKind() override {
     using enum modMain::Token;
+    if (Has(L"notoken")) return win32::Failure{5, L"Access denied."};
     return Has(L"limited") ? Limited : Has(L"standard") ? Standard : Full;
   }
   bool IsRelaunchedCopy() override { return Has(L"copy"); }
@@ -135,14 +135,11 @@ class FakePlatform final : public modMain::Platform {
   // A program whose run ends as the setup says; waits and stops go into CALLS.
   struct Child final : modMain::Child {
     Child(FakePlatform& owner, bool failing) : p(owner), fails(failing) {}
-    modMain::ToolRun Wait(std::uint32_t timeoutMs) override {
+    win32::Result<modMain::ToolRun> Wait(std::uint32_t timeoutMs) override {
       p.Call(L"wait " + std::to_wstring(timeoutMs));
       using enum modMain::ToolRun::End;
-      const auto lost = p.Value(L"lost");
-      return {p.Has(L"timeout") ? TimedOut
-              : lost            ? Failed
-                                : Exited,
-              fails ? 5 : p.Value(L"exit"), lost};
+      if (p.Has(L"lost")) return win32::Failure{6, L"The handle is invalid."};
+      return modMain::ToolRun{p.Has(L"timeout") ? TimedOut : Exited, fails ? 5 : p.Value(L"exit")};
     }
     void Stop() override { p.Call(L"stop"); }
     FakePlatform& p;

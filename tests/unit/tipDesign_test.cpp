@@ -96,7 +96,7 @@ TEST(Balloon, SetBalloonShowsWhatItIsGiven) {
                            n(6, d.lAutoCloseAfter), n(7, d.lHeight), n(8, d.lWidth),
                            c[9].empty() ? d.sFont : c[9], c[10]);
     FakeForm form;
-    SetBalloon(form, spec);
+    EXPECT_FALSE(SetBalloon(form, spec));
     EXPECT_EQ(form.Shown(), c[11]);
   }
 }

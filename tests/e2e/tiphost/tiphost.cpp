@@ -1,8 +1,8 @@
 // Test-only host of one balloon like Pellory's that stays until clicked, so that the driver can
 // take its time with it. Arguments: [/noclose] [/rtf:FILE] (FILE without blanks) X Y (twips, as
 // SetBalloon takes them) and the message; or /design alone: the form as loaded, without
-// SetBalloon. When no form can be made, or SetBalloon fails, it says why in a box and
-// ends with 1, showing nothing.
+// SetBalloon. When no form can be made, or SetBalloon or showing it fails, it says why in a box
+// and ends with 1.
 // It watches the balloon's calls and ends with the sum of what it saw amiss: 2 the balloons' lock
 // without its medium label, 4 the screen-reader alert raised inside the lock. While the event
 // kHighContrast exists it says that a high-contrast theme is on, which Wine cannot switch on.
@@ -91,15 +91,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
   const balloon::BalloonSpec spec{
       L"Pellory", *text ? text + 1 : text, x, y, L"i", close, 0, 1000, 5000, L"Tahoma", rtf};
   auto tip = frmTip::Load();
-  if (!tip) {
-    MessageBoxW(nullptr, tip.failure().text.c_str(), L"Pellory", MB_OK);
-    return 1;
-  }
-  if (const auto failed = design ? win32::Status() : (*tip)->SetBalloon(spec)) {
+  auto failed = !tip ? tip.failure() : design ? win32::Status() : (*tip)->SetBalloon(spec);
+  if (!failed) failed = frmTip::Show(std::move(*tip));
+  if (failed) {
     MessageBoxW(nullptr, failed->text.c_str(), L"Pellory", MB_OK);
     return 1;
   }
-  frmTip::Show(std::move(*tip));
   win32::MessageLoop();
   return amiss;
 }
