@@ -213,18 +213,6 @@ TEST(Balloon, ClosesOnAClickAnywhereButTheStripAndTheMessageArea) {
   }
 }
 
-// Before SetBalloon the form is as designed: its size, and the message area's own word.
-TEST(Balloon, ShownAsDesignedBeforeSetBalloon) {
-  auto tip = Start(L"tiphost.exe", L"/design");
-  const HWND balloon = ExpectBalloon(tip);
-  RECT r{};
-  GetWindowRect(balloon, &r);
-  EXPECT_EQ(std::pair(r.right - r.left, r.bottom - r.top), std::pair(312L, 128L));
-  EXPECT_EQ(MessageText(balloon), L"txtTip");
-  SaveScreenPng(BinDir() + L"\\balloon-design.png");
-  EXPECT_EQ(Dismiss(balloon, tip), 0u);
-}
-
 // A rich-text file's words replace the text, in the file's own fonts, and the message is drawn
 // in the design's regular weight: a line of stems inks as many pixels as the file's line that
 // names no weight, its bold one more. A file that cannot be read stops SetBalloon, and no balloon

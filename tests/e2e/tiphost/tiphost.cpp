@@ -1,11 +1,10 @@
 // Test-only host of one balloon like Pellory's that stays until clicked, so that the driver can
 // take its time with it. Arguments: [/noclose] [/rtf:FILE] (FILE without blanks) X Y (twips, as
-// SetBalloon takes them) and the message; or /design alone: the form as loaded, without
-// SetBalloon. When no form can be made, or SetBalloon or showing it fails, it says why in a box
-// and ends with 1.
-// It watches the balloon's calls and ends with the sum of what it saw amiss: 2 the balloons' lock
-// without its medium label, 4 the screen-reader alert raised inside the lock. While the event
-// kHighContrast exists it says that a high-contrast theme is on, which Wine cannot switch on.
+// SetBalloon takes them) and the message. When no form can be made, or SetBalloon or showing it
+// fails, it says why in a box and ends with 1. It watches the balloon's calls and ends with the sum
+// of what it saw amiss: 2 the balloons' lock without its medium label, 4 the screen-reader alert
+// raised inside the lock. While the event kHighContrast exists it says that a high-contrast theme
+// is on, which Wine cannot switch on.
 #include <windows.h>
 // After windows.h, which they need.
 #include <aclapi.h>
@@ -84,14 +83,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int) {
     const size_t n = std::wcslen(name);
     return std::wcsncmp(text, name, n) == 0 && (text += n, true);
   };
-  const bool design = option(L"/design"), close = !option(L"/noclose ");
+  const bool close = !option(L"/noclose ");
   std::wstring rtf;
   if (option(L"/rtf:")) text += rtf.assign(text, std::wcscspn(text, L" ")).size();
   const int x = std::wcstol(text, &text, 10), y = std::wcstol(text, &text, 10);
   const balloon::BalloonSpec spec{
       L"Pellory", *text ? text + 1 : text, x, y, L"i", close, 0, 1000, 5000, L"Tahoma", rtf};
   auto tip = frmTip::Load();
-  auto failed = !tip ? tip.failure() : design ? win32::Status() : (*tip)->SetBalloon(spec);
+  auto failed = !tip ? tip.failure() : (*tip)->SetBalloon(spec);
   if (!failed) failed = frmTip::Show(std::move(*tip));
   if (failed) {
     MessageBoxW(nullptr, failed->text.c_str(), L"Pellory", MB_OK);
