@@ -8,64 +8,26 @@
 
 namespace {
 
-// The files as the shell's item list (a CIDA), as File Explorer writes a selection in one folder:
-// the folder's IDs, then each file's last ID below it.
-std::string ItemList(const std::vector<std::wstring>& files) {
-  std::string folder, own;
-  std::vector<UINT> head{static_cast<UINT>(files.size()), 4 * static_cast<UINT>(files.size() + 2)};
-  for (const auto& file : files) {
-    const auto id = ILCreateFromPathW(file.c_str());
-    const auto* last = reinterpret_cast<const char*>(ILFindLastID(id));
-    folder.assign(reinterpret_cast<const char*>(id), last).append(2, '\0');
-    head.push_back(static_cast<UINT>(own.size()));  // made whole once the folder is known
-    own.append(last, ILGetSize(reinterpret_cast<PCUIDLIST_RELATIVE>(last)));
-    ILFree(id);
-  }
-  for (size_t i = 2; i < head.size(); ++i) head[i] += head[1] + static_cast<UINT>(folder.size());
-  return std::string(reinterpret_cast<const char*>(head.data()), head.size() * 4) + folder + own;
-}
-
-// A data object holding a CF_HDROP list, as File Explorer hands a selection to a drop target, or
-// with ITEMS only the shell's item list.
-class FileList final : public IDataObject {
+// The shell's own data object with only its item list on offer, as for items that are no files.
+class ItemsOnly final : public IDataObject {
  public:
-  FileList(const std::vector<std::wstring>& files, bool items)
-      : format_(items ? RegisterClipboardFormatW(CFSTR_SHELLIDLIST) : CF_HDROP) {
-    if (items) {
-      bytes_ = ItemList(files);
-      return;
-    }
-    std::wstring paths;
-    for (const auto& file : files) paths += file + L'\0';
-    paths += L'\0';
-    const DROPFILES drop{sizeof(DROPFILES), {}, FALSE, TRUE};
-    bytes_.assign(reinterpret_cast<const char*>(&drop), sizeof(drop));
-    bytes_.append(reinterpret_cast<const char*>(paths.data()), paths.size() * sizeof(wchar_t));
-  }
+  explicit ItemsOnly(IDataObject* shell) : shell_(shell) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid != __uuidof(IUnknown) && iid != __uuidof(IDataObject)) {
       *out = nullptr;
       return E_NOINTERFACE;
     }
     *out = this;
-    AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override { return --references_; }  // on the stack
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // on the stack
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
-    memcpy(GlobalLock(memory), bytes_.data(), bytes_.size());
-    GlobalUnlock(memory);
-    *medium = {};
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    return S_OK;
+    return format->cfFormat == CF_HDROP ? DV_E_FORMATETC : shell_->GetData(format, medium);
   }
   STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
   STDMETHODIMP QueryGetData(FORMATETC* format) override {
-    return format->cfFormat == format_ && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    return format->cfFormat == CF_HDROP ? DV_E_FORMATETC : shell_->QueryGetData(format);
   }
   STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
     out->ptd = nullptr;
@@ -80,9 +42,7 @@ class FileList final : public IDataObject {
   STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
  private:
-  UINT format_;
-  std::string bytes_;
-  ULONG references_ = 1;
+  IDataObject* shell_;
 };
 
 // The helper run: drops the files listed in LIST, one a line, on Pellory's register class; with
@@ -98,11 +58,24 @@ int DropFrom(const wchar_t* list, bool items) {
                                     reinterpret_cast<void**>(&raw));
   if (FAILED(result)) return static_cast<int>(result);
   const win32::unique_com<IDropTarget> target(raw);
-  FileList data(files, items);
+  // The shell's data object for files in one folder, as File Explorer makes it for a selection:
+  // the folder's IDs, and each file's last one.
+  std::vector<PIDLIST_ABSOLUTE> ids;
+  for (const auto& file : files) ids.push_back(ILCreateFromPathW(file.c_str()));
+  const PIDLIST_ABSOLUTE folder = ILCloneFull(ids.front());
+  ILRemoveLastID(folder);
+  std::vector<PCUITEMID_CHILD> last;
+  for (const auto id : ids) last.push_back(ILFindLastID(id));
+  IDataObject* shell = nullptr;
+  result = CIDLData_CreateFromIDArray(folder, static_cast<UINT>(last.size()), last.data(), &shell);
+  if (FAILED(result)) return static_cast<int>(result);
+  const win32::unique_com<IDataObject> data(shell);
+  ItemsOnly itemsOnly(shell);
+  IDataObject* const dropped = items ? &itemsOnly : shell;
   DWORD effect = DROPEFFECT_COPY;
-  if (FAILED(result = target->DragEnter(&data, MK_LBUTTON, {}, &effect))) return result;
+  if (FAILED(result = target->DragEnter(dropped, MK_LBUTTON, {}, &effect))) return result;
   effect = DROPEFFECT_COPY;
-  result = target->Drop(&data, 0, {}, &effect);
+  result = target->Drop(dropped, 0, {}, &effect);
   return FAILED(result) ? static_cast<int>(result) : 0;
 }
 
