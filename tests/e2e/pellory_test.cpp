@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "driver.h"
+#include "tests/unit/programFileEdit.h"
 #include "win32/system.h"
 
 namespace {
@@ -47,27 +49,15 @@ bool Matches(const std::wstring& pattern, const std::wstring& text) {
 }
 
 // Changes a copied program file as another build would have it: ARM64's machine, or a .NET
-// header (pointing at the import table, which only its presence matters for).
+// header (in the headers, which only its presence matters for).
 void Patch(const std::wstring& file, const std::wstring& how) {
-  std::fstream bytes(file.c_str(), std::ios::in | std::ios::out | std::ios::binary);
-  const auto at = [&](std::streamoff offset, auto value, bool write) {
-    bytes.seekg(offset);
-    if (write)
-      bytes.write(reinterpret_cast<const char*>(&value), sizeof(value));
-    else
-      bytes.read(reinterpret_cast<char*>(&value), sizeof(value));
-    return value;
-  };
-  const auto pe = at(0x3C, std::uint32_t{}, false);
-  if (how == L"arm64") {
-    at(pe + 4, std::uint16_t{0xAA64}, true);
-    return;
-  }
-  ASSERT_EQ(how, L"clr");
-  const auto magic = at(pe + 24, std::uint16_t{}, false);
-  const std::streamoff directories = pe + 24 + (magic == 0x20B ? 112 : 96);
-  at(directories + 14 * 8, at(directories + 8, std::uint32_t{}, false), true);
-  at(directories + 14 * 8 + 4, std::uint32_t{72}, true);
+  std::ifstream in(file.c_str(), std::ios::binary);
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  in.close();
+  EditProgramFile(bytes, how == L"arm64" ? "machine=0xAA64" : "dir14=0x40,72");
+  std::ofstream(file.c_str(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 class PelloryCase : public testing::TestWithParam<Row> {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tests/unit/cases.h"
+#include "tests/unit/programFileEdit.h"
 
 using namespace programFile;
 namespace fs = std::filesystem;
@@ -168,16 +169,6 @@ std::string Rest(const Reading& reading) {
   return rest.empty() ? "" : rest.substr(1);
 }
 
-void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> 8 * i);
-}
-
-std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes.at(at + i);
-  return value;
-}
-
 TEST(ProgramFile, ReadsWhatObjdumpDoesNotShowAndRefusesDamage) {
   for (const auto& c : Cases("programFile")) {
     const std::string file(c[0].begin(), c[0].end()), changes(c[1].begin(), c[1].end());
@@ -185,30 +176,8 @@ TEST(ProgramFile, ReadsWhatObjdumpDoesNotShowAndRefusesDamage) {
     std::vector<std::uint8_t> bytes =
         file.empty() ? std::vector<std::uint8_t>{} : Load(kSeeds / file);
     ASSERT_TRUE(file.empty() || !bytes.empty());
-    for (const std::wstring& wide : Split(c[1], L" ")) {
-      const std::string change(wide.begin(), wide.end());
-      const std::string what = change.substr(0, change.find('='));
-      const std::string value = change.substr(what.size() + 1);
-      const std::size_t pe = bytes.size() > 0x40 ? Get32(bytes, 0x3C) : 0;
-      const std::size_t directories =
-          pe + 24 + (bytes.size() > pe + 25 && bytes[pe + 25] == 2 ? 112 : 96);
-      if (what == "text") {
-        bytes.assign(value.begin(), value.end());
-      } else if (what.starts_with("dir")) {
-        const std::size_t entry = directories + 8 * std::stoul(what.substr(3));
-        Put32(bytes, entry, std::stoul(value, nullptr, 0));
-        Put32(bytes, entry + 4, std::stoul(value.substr(value.find(',') + 1), nullptr, 0));
-      } else {
-        const std::size_t at = what == "count"      ? directories - 4
-                               : what == "sections" ? pe + 6
-                               : what == "lfanew"   ? 0x3C
-                                                    : pe + 24;
-        const std::uint32_t number = std::stoul(value, nullptr, 0);
-        Put32(bytes, at,
-              what == "count" || what == "lfanew" ? number
-                                                  : (Get32(bytes, at) & 0xFFFF0000) | number);
-      }
-    }
+    for (const std::wstring& change : Split(c[1], L" "))
+      EditProgramFile(bytes, std::string(change.begin(), change.end()));
     EXPECT_EQ(Rest(Read(bytes)), std::string(c[2].begin(), c[2].end()));
   }
 }
