@@ -59,11 +59,9 @@ POINT At(HWND balloon, int x, int y) {
 // A balloon from the test host, like Pellory's but open until clicked.
 const std::wstring kTip = L"10260 10520 a.dll has been registered.";
 
-// A click on the form itself, below the icon, as the window gets it; the host's exit status.
+// A click on the form itself, as the window gets it; the host's exit status.
 std::optional<DWORD> Dismiss(HWND balloon, const Process& tip) {
-  PostMessageW(balloon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 60));
-  PostMessageW(balloon, WM_LBUTTONUP, 0, MAKELPARAM(2, 60));
-  return WaitExit(tip);
+  return ClickForm(balloon), WaitExit(tip);
 }
 
 // The pixels of AREA of BALLOON's window that PICK accepts: the smallest rectangle around them,

@@ -150,22 +150,17 @@ TEST(Selection, TwoHundredFilesStayInOneColumn) {
   const size_t room = static_cast<size_t>((GetSystemMetrics(SM_CYSCREEN) + 4) / 71);
   const auto balloons = Balloons(dropped.pellory.id, room);
   ASSERT_EQ(balloons.size(), room);
-  RECT first;
+  RECT first, r;
   GetWindowRect(balloons.front(), &first);
   size_t failures = 0;
-  for (size_t i = 0; i < balloons.size(); ++i) {
-    RECT r;
-    GetWindowRect(balloons[i], &r);
-    EXPECT_EQ(r.left, first.left) << "balloon " << i << " left the first column";
-    const std::wstring text = MessageText(balloons[i]);
-    if (i == 0) {
-      EXPECT_EQ(text, L"160 files have been registered.");
-    }
-    if (text.starts_with(L"DllRegisterServer in fail")) ++failures;
-    if (i + 1 == balloons.size()) {
-      EXPECT_EQ(text, std::to_wstring(40 - failures) + L" more files were not registered.");
-    }
+  for (const HWND balloon : balloons) {
+    GetWindowRect(balloon, &r);
+    EXPECT_EQ(r.left, first.left) << "a balloon left the first column";
+    failures += MessageText(balloon).starts_with(L"DllRegisterServer in fail");
   }
+  EXPECT_EQ(MessageText(balloons.front()), L"160 files have been registered.");
+  EXPECT_EQ(MessageText(balloons.back()),
+            std::to_wstring(40 - failures) + L" more files were not registered.");
   EXPECT_EQ(failures, room - 2);
   EXPECT_EQ(CloseAll(balloons, dropped.pellory), 5u);
   for (const auto& file : files) EXPECT_EQ(LogOf(file), "DllRegisterServer") << Narrow(file);
