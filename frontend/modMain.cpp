@@ -1,6 +1,7 @@
 #include "frontend/modMain.h"
 
 #include "frontend/paths.h"
+#include "frontend/reports.h"
 
 #include <algorithm>
 #include <array>
@@ -60,26 +61,8 @@ constexpr std::array<CommandAction, 5> kActions{{
 constexpr wchar_t kQuote = L'"';
 constexpr std::wstring_view kTypeLibraryRegister = L"/typelib-register";
 constexpr std::wstring_view kTypeLibraryUnregister = L"/typelib-unregister";
-constexpr std::wstring_view kLineBreak = L"\r\n";
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-// Lines 2 to 6 of the usage text, each preceded by a line break.
-std::wstring SwitchLines() {
-  static constexpr std::wstring_view kLines[] = {
-      L"\"/register <path>\": Registers a file.",
-      L"\"/unregister <path>\": Unregisters a file.",
-      L"\"/install <path>\" (advanced): Runs DllInstall on the file.",
-      L"\"/uninstall <path>\" (advanced): Runs DllUninstall on the file.",
-      L"\"/installonly <path>\" (advanced): Runs DllInstall on the file but doesn't register it.",
-  };
-  std::wstring text;
-  for (auto line : kLines) {
-    text += kLineBreak;
-    text += line;
-  }
-  return text;
-}
 
 // TEXT without the blanks and tabs at its two ends.
 std::wstring_view Trimmed(std::wstring_view text) {
@@ -95,20 +78,6 @@ std::wstring_view Unquoted(std::wstring_view path) {
   return path;
 }
 
-std::wstring ExitCodeText(std::uint32_t code) {
-  // Small codes read best in decimal; crash statuses are known by their hex form.
-  if (code < 0x10000) return std::to_wstring(code);
-  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-  std::wstring text = L"0x";
-  for (int shift = 28; shift >= 0; shift -= 4) text += kHex[(code >> shift) & 0xF];
-  return text;
-}
-
-std::wstring TimeoutText(std::wstring_view consequence = {}) {
-  return L" within " + std::to_wstring(kToolTimeoutMs / 1000) + L" seconds" +
-         std::wstring(consequence) + L"; the outcome is unknown.";
-}
-
 // Whether PATH names a file of this extension, as Windows opens it: trailing dots and blanks
 // of a name are dropped, and case does not matter.
 bool HasExtension(std::wstring_view path, std::wstring_view extension) {
@@ -121,45 +90,6 @@ bool HasExtension(std::wstring_view path, std::wstring_view extension) {
     if (c != extension[i]) return false;
   }
   return true;
-}
-
-// Words for the exceptions that end a loader which trips over a damaged file.
-std::wstring_view LoaderFailureWords(std::uint32_t code) {
-  switch (code) {
-    case 0x80000003:  // a breakpoint, Wine's way of giving up on a type library
-    case 0xC0000005:
-    case 0xC00000FD:
-    case 0xC0000409:
-      return L"the loader failed on it, so it may be damaged.";
-    default:
-      return L"";
-  }
-}
-
-// Words the system may lack for the type-library errors met most often.
-std::wstring_view LibraryErrorWords(std::uint32_t code) {
-  switch (code) {
-    case 0x80029C4A:
-      return L"Error loading type library/DLL.";
-    case 0x8002801D:
-      return L"Library not registered.";
-    case 0x8002801C:
-      return L"Error accessing the OLE registry.";
-    case 0x80028019:
-      return L"Old format or invalid type library.";
-    default:
-      return L"";
-  }
-}
-
-// BEFORE + NAME + AFTER, with NAME cut to what the balloon's two lines leave of room beside the
-// message's own words, so that those stay in sight.
-std::wstring WithName(std::wstring_view before, const std::wstring& name, std::wstring_view after) {
-  constexpr std::size_t kLineRoom = 96, kLeastNameRoom = 24;
-  const std::size_t words = before.size() + after.size();
-  const std::size_t room =
-      words + kLeastNameRoom >= kLineRoom ? kLeastNameRoom : std::min(kLineRoom - words, kNameRoom);
-  return std::wstring(before) + ShownName(name, room) + std::wstring(after);
 }
 
 }  // namespace
@@ -203,10 +133,6 @@ std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAc
   return QuotePath(ownPath) + L" " +
          std::wstring(action.unregisters ? kTypeLibraryUnregister : kTypeLibraryRegister) + L" " +
          QuotePath(fullPath);
-}
-
-std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name) {
-  return WithName(action.messageBefore, name, action.messageAfter);
 }
 
 std::optional<TypeLibraryWork> TypeLibraryWorkOf(std::wstring_view raw) {
@@ -305,215 +231,7 @@ std::wstring_view ArgumentsOf(std::wstring_view full) {
   return full.substr(i);
 }
 
-std::wstring UsageText() { return L"Pellory Commands:" + SwitchLines(); }
-
-std::wstring UnknownArgumentText() {
-  return L"You specified an unknown argument. The valid arguments are:" + SwitchLines();
-}
-
-std::wstring MissingPathText(const CommandAction& action) {
-  return L"You did not specify a file after " + std::wstring(action.switchText) +
-         L". The valid arguments are:" + SwitchLines();
-}
-
-std::wstring QuoteInPathText(std::wstring_view path) {
-  return L"A file path cannot hold a double quote inside it, so nothing was run for:" +
-         std::wstring(kLineBreak) + std::wstring(path);
-}
-
-std::wstring SeparatorAtEndText(std::wstring_view path) {
-  return L"A file path cannot end with a backslash or a slash, so nothing was run for:" +
-         std::wstring(kLineBreak) + std::wstring(path);
-}
-
-std::wstring ShownName(const std::wstring& name, std::size_t room) {
-  if (name.size() <= room) return name;
-  // The end holds the extension, which tells the kind of file.
-  const std::size_t keepTail = std::min<std::size_t>(12, room / 2);
-  const auto isLowSurrogate = [](wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
-  // Never between the two halves of a surrogate pair.
-  std::size_t head = room - keepTail, tail = name.size() - keepTail;
-  if (isLowSurrogate(name[head])) --head;
-  if (isLowSurrogate(name[tail])) ++tail;
-  return name.substr(0, head) + L"\u2026" + name.substr(tail);
-}
-
-std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error) {
-  return program + L" could not be started, so nothing was registered or unregistered." +
-         std::wstring(kLineBreak) + std::wstring(kLineBreak) + error;
-}
-
 namespace {
-
-std::wstring ProcessorName(std::uint16_t machine) {
-  switch (machine) {
-    case programFile::kI386:
-      return L"x86";
-    case programFile::kAmd64:
-      return L"x64";
-    case programFile::kArm64:
-      return L"ARM64";
-    case programFile::kArmNt:
-      return L"ARM";
-    default:
-      return L"another processor (machine " + ExitCodeText(machine) + L")";
-  }
-}
-
-// A reason's words and names; the names are cut, the longest first, until the whole fits the
-// balloon's two lines.
-struct Piece {
-  std::wstring text;
-  bool name = false;
-};
-std::wstring Fit(std::vector<Piece> pieces) {
-  constexpr std::size_t kRoom = 90, kLeast = 16;
-  const auto size = [&] {
-    std::size_t n = 0;
-    for (const auto& piece : pieces) n += piece.text.size();
-    return n;
-  };
-  for (std::size_t n = size(); n > kRoom; n = size()) {
-    // The longest name gives way down to the next longest, or as far as the excess asks.
-    std::size_t longest = pieces.size(), next = kLeast;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      if (!pieces[i].name) continue;
-      const std::size_t length = pieces[i].text.size();
-      if (longest == pieces.size() || length > pieces[longest].text.size()) {
-        if (longest != pieces.size()) next = std::max(next, pieces[longest].text.size());
-        longest = i;
-      } else {
-        next = std::max(next, length);
-      }
-    }
-    if (longest == pieces.size()) break;
-    auto& piece = pieces[longest];
-    const std::size_t before = piece.text.size(), excess = n - kRoom;
-    std::size_t room = before > excess ? std::max(next, before - excess) : next;
-    if (room >= before) room = before - 1;
-    piece.text = ShownName(piece.text, std::max(room, kLeast));
-    // Cut as far as it goes: the others take the rest.
-    if (piece.text.size() >= before || piece.text.size() <= kLeast + 1) piece.name = false;
-  }
-  std::wstring text;
-  for (const auto& piece : pieces) text += piece.text;
-  return text;
-}
-
-}  // namespace
-
-std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& name) {
-  using Kind = diagnosis::Cause::Kind;
-  switch (cause.kind) {
-    case Kind::NotThere:
-      return WithName(L"", name, L" could not be loaded: there is no such file.");
-    case Kind::Folder:
-      return WithName(L"", name, L" could not be loaded: it is a folder, not a file.");
-    case Kind::Unreadable:
-      return WithName(L"", name, L" could not be read: " + cause.detail);
-    case Kind::Empty:
-      return WithName(L"", name, L" could not be loaded: the file is empty.");
-    case Kind::NotProgramFile:
-      return WithName(L"", name, L" could not be loaded: it is not a program file.");
-    case Kind::Damaged:
-      return WithName(L"", name, L" could not be loaded: the program file is damaged.");
-    case Kind::OtherMachine: {
-      const std::wstring windows =
-          cause.native == programFile::kI386 ? L"32-bit" : ProcessorName(cause.native);
-      return WithName(L"", name,
-                      L" is built for " + ProcessorName(cause.machine) + L", which this " +
-                          windows + L" Windows cannot run.");
-    }
-    case Kind::DotNet:
-      return WithName(L"", name, L" is a .NET assembly: RegAsm registers it, RegSvr32 cannot.");
-    case Kind::NoEntryPoint:
-      return WithName(L"The entry point " + cause.detail + L" was not found in ", name, L".");
-    case Kind::MissingLibrary: {
-      const std::wstring& missing = cause.chain.back();
-      const auto package = diagnosis::PackageOf(missing);
-      if (!package.empty()) {
-        return Fit(
-            {{name, true},
-             {L" needs " + std::wstring(package) + L" (" + ProcessorName(cause.machine) + L"): "},
-             {missing, true},
-             {L" is missing."}});
-      }
-      std::vector<Piece> pieces{{name, true}, {L" needs "}, {cause.chain.front(), true}};
-      // A long chain keeps its two ends.
-      if (cause.chain.size() > 2) pieces.push_back({L", which needs \u2026"});
-      if (cause.chain.size() > 1)
-        pieces.insert(pieces.end(), {{L", which needs "}, {missing, true}});
-      pieces.insert(pieces.end(), {{L", and "}, {missing, true}, {L" is not on this computer."}});
-      return Fit(std::move(pieces));
-    }
-    case Kind::MissingFunction: {
-      std::vector<Piece> pieces{{name, true}, {L" needs "}};
-      if (!cause.chain.front().empty())
-        pieces.insert(pieces.end(), {{cause.chain.front(), true}, {L", which needs "}});
-      pieces.insert(pieces.end(), {{L"the function "},
-                                   {cause.function, true},
-                                   {L" from "},
-                                   {cause.chain.back(), true},
-                                   {L", and "},
-                                   {cause.foundAt, true},
-                                   {L" does not have it."}});
-      return Fit(std::move(pieces));
-    }
-  }
-  return {};
-}
-
-Report DescribeRefusedServer(const std::wstring& name, ServerCheck check) {
-  if (!check) {
-    return {WithName(L"", name, L" could not be read: " + check.failure().text),
-            balloon::IconRole::Error};
-  }
-  return {WithName(L"", name, L" is not a self-registering server, so it was not started."),
-          balloon::IconRole::Error};
-}
-
-namespace {
-
-std::wstring ToolFailure(const CommandAction& action, const std::wstring& name,
-                         std::uint32_t status, const std::wstring&) {
-  const std::wstring entry(action.entryPoints);
-  switch (status) {
-    case 1:
-      return WithName(L"RegSvr32 rejected its arguments for ", name, L".");
-    case 2:
-      return WithName(L"OLE could not be started, so ", name, L" was not processed.");
-    case 3:
-      return WithName(L"", name,
-                      L" could not be loaded (missing, or not a module for this system).");
-    case 4:
-      return WithName(L"The entry point " + entry + L" was not found in ", name, L".");
-    case 5:
-      return WithName(entry + L" in ", name, L" reported a failure.");
-    default:
-      return WithName(L"RegSvr32 failed on ", name,
-                      L" with exit code " + ExitCodeText(status) + L".");
-  }
-}
-
-// The type-library process's status is an HRESULT, or the code of an exception that ended it.
-std::wstring LibraryFailure(const CommandAction& action, const std::wstring& name,
-                            std::uint32_t status, const std::wstring& systemText) {
-  // A crash code may share its number with an old HRESULT, so the loader's failure comes first.
-  std::wstring why(LoaderFailureWords(status));
-  if (why.empty()) why = systemText;
-  if (why.empty()) why = LibraryErrorWords(status);
-  if (why.empty()) why = L"error " + ExitCodeText(status) + L".";
-  const std::wstring_view failed =
-      action.unregisters ? L" could not be unregistered: " : L" could not be registered: ";
-  return WithName(L"", name, std::wstring(failed) + why);
-}
-
-std::wstring ServerFailure(const CommandAction& action, const std::wstring& name,
-                           std::uint32_t status, const std::wstring&) {
-  const std::wstring_view failed =
-      action.unregisters ? L" failed to unregister itself" : L" failed to register itself";
-  return WithName(L"", name, std::wstring(failed) + L" (exit code " + ExitCodeText(status) + L").");
-}
 
 // A registry that refused to be written: E_ACCESSDENIED or TYPE_E_REGISTRYACCESS, as Pellory's
 // type-library process and servers pass them on.
@@ -585,9 +303,8 @@ Report Describe(const Handler& handler, const CommandAction& action, const std::
   using balloon::IconRole;
   switch (run.end) {
     case ToolRun::End::TimedOut:
-      return {WithName(handler.timedOutBefore, name,
-                       std::wstring(handler.timedOutAfter) +
-                           TimeoutText(handler.mayBeStopped ? L" and was stopped" : L"")),
+      return {TimedOutText(handler.timedOutBefore, name, handler.timedOutAfter, kToolTimeoutMs,
+                           handler.mayBeStopped),
               IconRole::Warning};
     case ToolRun::End::Exited:
       break;
@@ -646,17 +363,13 @@ Outcome RunElevated(Platform& platform, const std::wstring& arguments, const std
     if (failure.code == win32::FromWin32(kDeclined)) {
       return Tell(platform, {declined, balloon::IconRole::Error}, static_cast<int>(kDeclined));
     }
-    platform.ShowBox(LaunchFailureText(L"Pellory with administrator rights", failure.text),
-                     BoxIcon::Error);
+    platform.ShowBox(CopyLaunchFailureText(failure.text), BoxIcon::Error);
     return {false, 1};
   }
   const auto run = (*copy)->Wait(kNoTimeout);
   if (!run) {
     // The copy may have told its outcome; this one cannot, and says so rather than nothing.
-    platform.ShowBox(L"Pellory with administrator rights was started on " + subject +
-                         L", but waiting for it failed, so its outcome is unknown: " +
-                         run.failure().text,
-                     BoxIcon::Error);
+    platform.ShowBox(CopyWaitFailedText(subject, run.failure().text), BoxIcon::Error);
     return {false, 1};
   }
   return {false, StatusOf(*run)};
@@ -710,11 +423,7 @@ std::variant<Ready, Ended> Check(Platform& platform, const CommandAction& action
   // regsvr32 knows no long paths: such a file is refused with its reason, and no prompt for it.
   if (handler.kind == Handler::Kind::Tool && resolved && file.size() > paths::kToolPathRoom &&
       platform.FileExists(file)) {
-    return Ended{{WithName(L"", name,
-                           L" was not " + std::wstring(action.done) +
-                               L": its path is too long for RegSvr32."),
-                  balloon::IconRole::Error},
-                 3};
+    return Ended{{PathTooLongText(action, name), balloon::IconRole::Error}, 3};
   }
   if (beforePrompt) {
     if (resolved && handler.kind == Handler::Kind::Tool) {
@@ -751,10 +460,7 @@ Ended Perform(Platform& platform, const CommandAction& action, const Registratio
   const auto waited = (*started)->Wait(kToolTimeoutMs);
   if (handler.mayBeStopped && !(waited && waited->end == ToolRun::End::Exited)) (*started)->Stop();
   if (!waited) {
-    return {{WithName(L"Waiting for the work on ", name,
-                      L" failed, so the outcome is unknown: " + waited.failure().text),
-             balloon::IconRole::Warning},
-            1};
+    return {{WaitFailedText(name, waited.failure().text), balloon::IconRole::Warning}, 1};
   }
   const ToolRun& run = *waited;
   const bool exited = run.end == ToolRun::End::Exited;
@@ -768,38 +474,25 @@ Ended Perform(Platform& platform, const CommandAction& action, const Registratio
       report.text = ExplainCause(*cause, name);
       // The copy runs as an administrator, who may not reach a share the user reaches.
       if (cause->kind == diagnosis::Cause::Kind::Unreadable && platform.IsRelaunchedCopy()) {
-        report.text =
-            WithName(L"The administrator account cannot reach ", name, L": " + cause->detail);
+        report.text = UnreachableText(name, cause->detail);
       }
     }
   }
   // A standard user learns why; the words of the failure give way to it, for the balloon's room.
   if (token == Token::Standard && DeniedAccess(handler, run)) {
-    report.text = WithName(L"", name,
-                           L" was not " + std::wstring(action.done) +
-                               L" for all users: that needs administrator rights.");
+    report.text = NeedsAdministratorText(action, name);
   }
   return {report, StatusOf(run)};
 }
 
-std::wstring FilesText(std::size_t count) {
-  return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
-}
-
 // Refused by the parser; only a path that never comes from a file manager or from Pellory.
 Ended Unusable(const std::wstring& path) {
-  return {{WithName(L"", path, L" was not processed: a path cannot be used so."),
-           balloon::IconRole::Error},
-          1};
+  return {{UnusablePathText(path), balloon::IconRole::Error}, 1};
 }
 
 // An item that no program can load from where it is; a copy in a folder can be.
 Ended NotAFile(const CommandAction& action, const std::wstring& name) {
-  return {{WithName(L"", name,
-                    L" was not " + std::wstring(action.done) +
-                        L": it is not a file on a disk; copy it to a folder first."),
-           balloon::IconRole::Error},
-          1};
+  return {{NotAFileText(action, name), balloon::IconRole::Error}, 1};
 }
 
 }  // namespace
@@ -811,9 +504,7 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
     auto text = platform.LoadList(selection->listFile);
     const auto files = text ? ListOf(*text) : std::nullopt;
     if (!files) {
-      platform.ShowBox(L"The list of files could not be read, so nothing was run: " +
-                           (text ? L"it is not a list of full paths." : text.failure().text),
-                       BoxIcon::Error);
+      platform.ShowBox(UnreadableListText(text), BoxIcon::Error);
       return {false, 1};
     }
     return RunSelection(*selection->action, *files, platform);
@@ -851,10 +542,7 @@ Outcome Run(std::wstring_view rawCommandLine, Platform& platform) {
     return RunElevated(platform,
                        std::wstring(action.switchText) + L" " +
                            QuotePath(platform.UniversalPath(std::get<Ready>(checked).file)),
-                       request.name,
-                       WithName(L"", request.name,
-                                L" was not " + std::wstring(action.done) +
-                                    L": administrator rights were not given."));
+                       request.name, DeclinedText(action, request.name));
   }
   const Ended ended = Perform(platform, action, request, std::get<Ready>(checked), token, true);
   if (ended.box) {
@@ -901,20 +589,14 @@ Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> 
     if (arguments.size() > kListLineRoom) {
       auto saved = platform.SaveList(ListText(files));
       if (!saved) {
-        platform.ShowBox(
-            L"The list of files for Pellory with administrator rights could not be "
-            L"written, so nothing was run: " +
-                saved.failure().text,
-            BoxIcon::Error);
+        platform.ShowBox(UnwrittenListText(saved.failure().text), BoxIcon::Error);
         return {false, 1};
       }
       listFile = *saved;
       arguments = SelectionSwitch(action) + L" @" + QuotePath(*listFile);
     }
-    outcome =
-        RunElevated(platform, arguments, FilesText(files.size()),
-                    FilesText(files.size()) + (files.size() == 1 ? L" was not " : L" were not ") +
-                        std::wstring(action.done) + L": administrator rights were not given.");
+    outcome = RunElevated(platform, arguments, FilesText(files.size()),
+                          SelectionDeclinedText(action, files.size()));
     if (listFile) platform.RemoveList(*listFile);
   } else {
     for (std::size_t i = 0; i < work.size(); ++i) {
@@ -934,8 +616,7 @@ Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> 
   if (succeeded == 1) {
     outcome.balloonShown |= TellOne(platform, {BalloonMessage(action, lastName)});
   } else if (succeeded > 1) {
-    outcome.balloonShown |= TellOne(
-        platform, {FilesText(succeeded) + L" have been " + std::wstring(action.done) + L"."});
+    outcome.balloonShown |= TellOne(platform, {SucceededText(action, succeeded)});
   }
   const std::size_t room = std::max<std::size_t>(platform.BalloonRoom(), 2) - (succeeded ? 1 : 0);
   const std::size_t shown = failures.size() <= room ? failures.size() : room - 1;
@@ -944,10 +625,7 @@ Outcome RunSelection(const CommandAction& action, std::span<const std::wstring> 
   if (shown < failures.size()) {
     const std::size_t rest = failures.size() - shown;
     outcome.balloonShown |=
-        TellOne(platform, {std::to_wstring(rest) +
-                               (rest == 1 ? L" more file was not " : L" more files were not ") +
-                               std::wstring(action.done) + L".",
-                           balloon::IconRole::Error});
+        TellOne(platform, {OverflowText(action, rest), balloon::IconRole::Error});
   }
   return outcome;
 }

@@ -1,8 +1,8 @@
 // Pellory's start-up procedure and its decisions: the command line, the action table, the
-// handler table and the result balloon. The platform is reached only through Platform.
+// handler table and the result balloon, whose words reports.h holds. The platform is reached only
+// through Platform.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,25 +13,12 @@
 #include <vector>
 
 #include "balloon/tipDesign.h"
+#include "frontend/action.h"
 #include "frontend/diagnosis.h"
+#include "frontend/reports.h"
 #include "win32/result.h"
 
 namespace modMain {
-
-struct CommandAction {
-  std::wstring_view switchText;
-  std::wstring_view toolSwitches;
-  std::wstring_view messageBefore;  // the balloon reads messageBefore + NAME + messageAfter
-  std::wstring_view messageAfter;
-  std::wstring_view entryPoints;  // what the tool calls, for failure reports
-  // What a self-registering program is started with; empty where only regsvr32 serves.
-  std::wstring_view serverSwitch;
-  bool unregisters;
-  std::wstring_view done;  // what the file was, in a report of what was not done
-  // The entry points the tool calls, in its order; the second may be empty.
-  std::array<std::wstring_view, 2> calls;
-  std::vector<std::wstring_view> Calls() const;
-};
 
 // The rows in the order they are tried, so that /installonly is not taken for /install.
 std::span<const CommandAction> ActionTable();
@@ -47,7 +34,6 @@ bool IsFullPath(std::wstring_view path);
 std::wstring QuotePath(std::wstring_view path);
 std::wstring NameOf(std::wstring_view quotedPath);
 std::wstring ToolCommandLine(const CommandAction& action, const RegistrationRequest& request);
-std::wstring BalloonMessage(const CommandAction& action, const std::wstring& name);
 
 std::wstring ServerCommandLine(const CommandAction& action, const std::wstring& fullPath);
 std::wstring TypeLibraryCommandLine(const std::wstring& ownPath, const CommandAction& action,
@@ -107,18 +93,6 @@ inline constexpr std::size_t kListFileRoom = 1u << 24;
 // The argument text after the program's own name, as the platform's Command$ gives it.
 std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
 
-std::wstring UsageText();
-std::wstring UnknownArgumentText();
-std::wstring MissingPathText(const CommandAction& action);
-std::wstring QuoteInPathText(std::wstring_view path);
-std::wstring SeparatorAtEndText(std::wstring_view path);
-
-// NAME as the balloon shows it: one longer than ROOM is cut in the middle, keeping its end and
-// extension, so that the message's own words stay within the balloon's two lines. Reports give
-// NAME less room when their own words are long.
-inline constexpr std::size_t kNameRoom = 40;
-std::wstring ShownName(const std::wstring& name, std::size_t room = kNameRoom);
-
 // How a run of the tool, or of another started program, ended as far as Pellory can tell.
 struct ToolRun {
   enum class End { Exited, TimedOut } end = End::Exited;
@@ -128,22 +102,9 @@ inline constexpr std::uint32_t kToolTimeoutMs = 30000;
 // For Pellory's copy with administrator rights, which keeps its own time limits.
 inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
 
-struct Report {
-  std::wstring text;
-  balloon::IconRole icon = balloon::IconRole::Information;
-};
-// PROGRAM is what could not be started: RegSvr32, Pellory's type-library process or a server.
-std::wstring LaunchFailureText(const std::wstring& program, const std::wstring& error);
-
 // Whether a program's version information declares it self-registering, or why it could not be
 // read.
 using ServerCheck = win32::Result<bool>;
-// What keeps the tool from loading NAME or calling its entry point, in words the user can act on.
-std::wstring ExplainCause(const diagnosis::Cause& cause, const std::wstring& name);
-
-// Why a program was not started; only for a program that does not register itself, or whose
-// version information could not be read.
-Report DescribeRefusedServer(const std::wstring& name, ServerCheck check);
 
 using balloon::ScreenTwips;
 

@@ -16,10 +16,11 @@ out=${3:-$top/build/fuzz}
 
 case $target in
   modMain)
-    sources=("$here/modMain_fuzz.cpp" "$top/frontend/modMain.cpp" "$top/frontend/diagnosis.cpp"
-      "$top/frontend/paths.cpp"
+    sources=("$here/modMain_fuzz.cpp" "$top/frontend/modMain.cpp" "$top/frontend/reports.cpp"
+      "$top/frontend/diagnosis.cpp" "$top/frontend/paths.cpp"
       "$top/frontend/programFile.cpp" "$top/balloon/tipDesign.cpp")
-    headers=("$top/frontend/modMain.h" "$top/frontend/diagnosis.h" "$top/frontend/paths.h"
+    headers=("$top/frontend/modMain.h" "$top/frontend/reports.h" "$top/frontend/action.h"
+      "$top/frontend/diagnosis.h" "$top/frontend/paths.h"
       "$top/balloon/tipDesign.h"
       "$top/tests/unit/fake_platform.h")
     seeds=$here/corpus
