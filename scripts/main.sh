@@ -7,10 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 . scripts/wine-env.sh
 wine_host
-for preset in mingw-x86_64 mingw-i686; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
+windows_builds
 
 # On the user's own display when there is one; otherwise on Xvfb, with a screenshot.
 [ -n "${DISPLAY:-}" ] && export PELLORY_KEEP_DISPLAY=1

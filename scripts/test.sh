@@ -10,11 +10,7 @@ scripts/setup.sh
 . scripts/wine-env.sh
 wine_host
 
-for preset in mingw-x86_64 mingw-i686; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  rm -f "build/${preset#mingw-}/bin/not-run.txt"
-done
+windows_builds
 
 cmake --preset native >/dev/null
 cmake --build --preset native
